@@ -1,0 +1,219 @@
+#include "app/main_window_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/gen_info_thread_win.h"
+#include "app/report_path.h"
+#include "base/text.h"
+#include "collectors/product/product_files_win.h"
+#include "platform/files_info_win.h"
+#include "platform/files_win.h"
+#include "platform/session_user_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TForm_KovraInfo";
+constexpr int kButtonId = 1001;
+constexpr int kLabelId = 1002;
+constexpr int kProgressId = 1003;
+
+constexpr wchar_t kLabelText[] =
+    L"This tool will collect information to help us diagnose and fix the problem you are "
+    L"experiencing with our product. By sending us the report, you accept our <a>Privacy "
+    L"Policy.</a>";
+
+}  // namespace
+
+void ProcessMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&icc);
+
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &WindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  if (!::RegisterClassExW(&wc)) return false;
+
+  const DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  const DWORD ex_style = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
+  RECT r = {0, 0, kClientWidth, kClientHeight};
+  ::AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+
+  window_ = ::CreateWindowExW(ex_style, kClassName, kMainCaption, style, x, y, width, height,
+                              nullptr, nullptr, instance, this);
+  if (window_ == nullptr) return false;
+
+  font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+  label_ = ::CreateWindowExW(0, WC_LINK, kLabelText, WS_CHILD | WS_VISIBLE, 25, 17, 248, 59,
+                             window_, reinterpret_cast<HMENU>(kLabelId), instance, nullptr);
+  button_ = ::CreateWindowExW(0, L"BUTTON", L"Click here to save report",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 61, 86, 169, 25,
+                              window_, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
+  progress_ = ::CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | PBS_SMOOTH, 31, 122, 253,
+                                17, window_, reinterpret_cast<HMENU>(kProgressId), instance, nullptr);
+  for (HWND child : {label_, button_, progress_}) {
+    if (child != nullptr) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+  ::SendMessageW(progress_, PBM_SETRANGE32, 0, progress_max_);
+  ::SendMessageW(progress_, PBM_SETSTEP, 1, 0);
+
+  FormCreate();
+  ::ShowWindow(window_, show);
+  ::UpdateWindow(window_);
+  ::SetFocus(button_);
+  return true;
+}
+
+int TForm_KovraInfo::Run() {
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (::IsDialogMessageW(window_, &msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+LRESULT CALLBACK TForm_KovraInfo::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    static_cast<TForm_KovraInfo*>(cs->lpCreateParams)->window_ = hwnd;
+  }
+  auto* self = reinterpret_cast<TForm_KovraInfo*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->Handle(msg, wp, lp) : ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (LOWORD(wp) == kButtonId && HIWORD(wp) == BN_CLICKED) Button_GenClick();
+      return 0;
+    case WM_NOTIFY: {
+      const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+      if (hdr->idFrom == kLabelId && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
+        RdHtmLabel1LinkItems0Click();
+      }
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+      ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_BTNFACE));
+      ::SetTextColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    case WM_SETCURSOR:
+      if (busy_) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    case kProgressMessage:
+      OnProgress(wp, lp);
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(window_, msg, wp, lp);
+}
+
+void TForm_KovraInfo::FormCreate() {
+  try {
+    DiscoverProductFolder();
+  } catch (...) {
+  }
+}
+
+void TForm_KovraInfo::Button_GenClick() {
+  ::EnableWindow(button_, FALSE);
+  busy_ = true;
+  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  ProcessMessages();
+
+  std::string folder = GetSpecialFolder(nullptr, CSIDL_DESKTOPDIRECTORY);
+  if (folder.empty()) {
+    folder = ExcludeTrailingBackslash(ExeFolder());
+  } else {
+    folder = AdjustReportFolder(folder, GetSessionUserName(), GetProcessUserName(::GetCurrentProcessId()));
+  }
+  report_path_ = FullPathName(ReportFileName(folder, TodayYmd()));
+
+  if (!TGenInfoThread::Start(window_, report_path_)) OnDone();
+}
+
+void TForm_KovraInfo::RdHtmLabel1LinkItems0Click() {
+  ::ShellExecuteW(nullptr, nullptr, kPrivacyPolicyUrl, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TForm_KovraInfo::OnProgress(WPARAM code, LPARAM value) {
+  switch (code) {
+    case kProgressStart:
+      progress_max_ = static_cast<int>(value);
+      ::SendMessageW(progress_, PBM_SETPOS, 0, 0);
+      ::SendMessageW(progress_, PBM_SETRANGE32, 0, progress_max_);
+      ::ShowWindow(progress_, SW_SHOW);
+      ProcessMessages();
+      break;
+    case kProgressStep:
+      ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+      ProcessMessages();
+      break;
+    case kProgressDone:
+      OnDone();
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm_KovraInfo::OnDone() {
+  ::SendMessageW(progress_, PBM_SETPOS, progress_max_, 0);
+  ProcessMessages();
+  ::ShowWindow(progress_, SW_HIDE);
+  ::SendMessageW(progress_, PBM_SETPOS, 0, 0);
+  ::EnableWindow(button_, TRUE);
+  busy_ = false;
+  ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  ProcessMessages();
+
+  const std::wstring path = Widen(report_path_);
+  if (FileExists(report_path_)) {
+    const std::wstring text = L"The info file: Kovra_Debug_Info.zip has been saved to:\r" + path;
+    ::MessageBoxW(window_, text.c_str(), kMainCaption, MB_OK | MB_ICONINFORMATION);
+    const std::wstring params = L"/select," + path;
+    ::ShellExecuteW(nullptr, L"open", L"Explorer.exe", params.c_str(), nullptr, SW_SHOW);
+  } else {
+    ::MessageBoxW(window_, L"The info file save failed", kMainCaption, MB_OK | MB_ICONERROR);
+  }
+  ::TerminateProcess(::GetCurrentProcess(), 0);
+}
+
+}  // namespace kovra::win

@@ -1,0 +1,48 @@
+// The main window: explanatory text with the privacy link, the button that starts the run and
+// the progress bar the worker drives (module main).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/handles_win.h"
+
+namespace kovra::win {
+
+constexpr wchar_t kMainCaption[] = L"Get Kovra Configuration File";
+constexpr wchar_t kPrivacyPolicyUrl[] = L"https://www.kovra.com/privacy-policy";
+constexpr int kClientWidth = 305;
+constexpr int kClientHeight = 148;
+
+class TForm_KovraInfo {
+ public:
+  // Creates and shows the window; false when it cannot be created.
+  bool Create(HINSTANCE instance, int show);
+  HWND handle() const { return window_; }
+  // Runs the message loop until the window is gone.
+  int Run();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void FormCreate();
+  void Button_GenClick();
+  void RdHtmLabel1LinkItems0Click();
+  void OnProgress(WPARAM code, LPARAM value);
+  void OnDone();
+
+  HWND window_ = nullptr;
+  HWND label_ = nullptr;
+  HWND button_ = nullptr;
+  HWND progress_ = nullptr;
+  UniqueGdiObject font_;
+  bool busy_ = false;
+  int progress_max_ = 20;
+  std::string report_path_;
+};
+
+// Lets pending window messages run once.
+void ProcessMessages();
+
+}  // namespace kovra::win

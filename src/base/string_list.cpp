@@ -1,0 +1,50 @@
+#include "base/string_list.h"
+
+#include "base/text.h"
+
+namespace kovra {
+
+const std::string& StarRule() {
+  static const std::string rule(81, '*');
+  return rule;
+}
+
+void AppendList(StringList& to, const StringList& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+std::string EncodeListUtf16Le(const StringList& list) {
+  std::string out("\xFF\xFE", 2);
+  auto put = [&out](char16_t c) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  };
+  for (const std::string& entry : list) {
+    for (char16_t c : Utf8ToUtf16(entry)) put(c);
+    put(u'\r');
+    put(u'\n');
+  }
+  return out;
+}
+
+StringList DecodeUtf16LeLines(const std::string& bytes) {
+  size_t start = 0;
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') start = 2;
+  std::u16string text;
+  for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+    text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                  (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  StringList lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find(u"\r\n", pos);
+    if (end == std::u16string::npos) {
+      lines.push_back(Utf16ToUtf8(text.substr(pos)));
+      break;
+    }
+    lines.push_back(Utf16ToUtf8(text.substr(pos, end - pos)));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+}  // namespace kovra

@@ -1,0 +1,40 @@
+// Text helpers shared by every unit. Report text is held as UTF-8 in std::string; it becomes
+// UTF-16 only at the edges (Win32 calls, saved report files).
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+namespace kovra {
+
+// UTF-8 to UTF-16. Lone surrogates encoded as three-byte sequences (as Utf16ToUtf8 writes them)
+// come back unchanged, so any Windows file name survives the round trip. Malformed bytes become
+// U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+// UTF-16 to UTF-8; a lone surrogate is kept as its three-byte form instead of being lost.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Letter case of A to Z only; every other character compares exactly.
+char AsciiToLower(char c);
+char AsciiToUpper(char c);
+std::string AsciiLowerCase(std::string_view s);
+std::string AsciiUpperCase(std::string_view s);
+bool SameTextAscii(std::string_view a, std::string_view b);
+bool StartsWithTextAscii(std::string_view s, std::string_view prefix);
+bool EndsWithTextAscii(std::string_view s, std::string_view suffix);
+// Index of the first occurrence of needle in haystack ignoring A-Z case, or npos.
+size_t FindTextAscii(std::string_view haystack, std::string_view needle, size_t from = 0);
+// Every occurrence of `from` (A-Z case ignored) replaced by `to`, scanning left to right.
+std::string ReplaceAllTextAscii(std::string_view s, std::string_view from, std::string_view to);
+
+// printf-style formatting into a std::string.
+std::string StrPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string StrVPrintf(const char* format, va_list args);
+
+// Ensures a trailing backslash.
+std::string IncludeTrailingBackslash(std::string_view path);
+std::string ExcludeTrailingBackslash(std::string_view path);
+
+}  // namespace kovra

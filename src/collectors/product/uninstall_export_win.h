@@ -1,0 +1,10 @@
+// Registry export of the products' Uninstall entries.
+#pragma once
+
+#include "base/string_list.h"
+
+namespace kovra::win {
+
+void ExportUninstallKeys(StringList& out);
+
+}  // namespace kovra::win

@@ -1,0 +1,8 @@
+#include "collectors/system/autoruns_win.h"
+
+namespace kovra::win {
+
+StringList ListBrowserHelperObjects() { return StringList(); }
+StringList ListAutoruns() { return StringList(); }
+
+}  // namespace kovra::win

@@ -1,0 +1,11 @@
+// Autostart entries and browser helper objects.
+#pragma once
+
+#include "base/string_list.h"
+
+namespace kovra::win {
+
+StringList ListBrowserHelperObjects();
+StringList ListAutoruns();
+
+}  // namespace kovra::win

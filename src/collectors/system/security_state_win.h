@@ -1,0 +1,10 @@
+// Security products and the firewall state.
+#pragma once
+
+#include "base/string_list.h"
+
+namespace kovra::win {
+
+void ListSecurityState(StringList& out);
+
+}  // namespace kovra::win

@@ -1,0 +1,117 @@
+#include "platform/files_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <stdexcept>
+
+#include "base/text.h"
+#include "platform/buffer_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+[[noreturn]] void ThrowLastError(const char* what, const std::string& path) {
+  throw std::runtime_error(std::string(what) + " " + path + ": " + SystemErrorText(::GetLastError()));
+}
+
+}  // namespace
+
+std::string ExePath() {
+  return Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(nullptr, b, n); }));
+}
+
+std::string ExeFolder() {
+  const std::string path = ExePath();
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string TempFolder() {
+  return Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetTempPathW(n, b); }, 255));
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD a = ::GetFileAttributesW(Widen(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  const DWORD a = ::GetFileAttributesW(Widen(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool ForceDirectories(const std::string& path) {
+  const std::string dir = ExcludeTrailingBackslash(path);
+  if (dir.empty()) return false;
+  if (DirectoryExists(dir)) return true;
+  const size_t slash = dir.find_last_of('\\');
+  if (slash != std::string::npos && slash > 0) {
+    const std::string parent = dir.substr(0, slash);
+    // Stop at a drive root ("C:") or a UNC share; those cannot be created.
+    if (!(parent.size() == 2 && parent[1] == ':') && !ForceDirectories(parent)) return false;
+  }
+  return ::CreateDirectoryW(Widen(dir).c_str(), nullptr) || DirectoryExists(dir);
+}
+
+bool DeleteFilePath(const std::string& path) { return ::DeleteFileW(Widen(path).c_str()) != 0; }
+
+std::string FullPathName(const std::string& path) {
+  const std::wstring w = Widen(path);
+  const std::wstring full = GrowWideBuffer(
+      [&w](wchar_t* b, DWORD n) { return ::GetFullPathNameW(w.c_str(), n, b, nullptr); });
+  return full.empty() ? path : Narrow(full);
+}
+
+bool ShellRemoveFolder(const std::string& path) {
+  std::wstring from = Widen(ExcludeTrailingBackslash(path));
+  from.append(2, L'\0');  // the list of sources ends with two NULs
+  SHFILEOPSTRUCTW op = {};
+  op.hwnd = nullptr;
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.pTo = L"";
+  op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+  return ::SHFileOperationW(&op) == 0;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) ThrowLastError("Cannot open", path);
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError("Cannot size", path);
+  if (size.QuadPart > 0x7FFFFFFF) throw std::runtime_error("File too large: " + path);
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD done = 0;
+  size_t total = 0;
+  while (total < bytes.size()) {
+    if (!::ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &done, nullptr)) {
+      ThrowLastError("Cannot read", path);
+    }
+    if (done == 0) break;
+    total += done;
+  }
+  bytes.resize(total);
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) ThrowLastError("Cannot create", path);
+  size_t total = 0;
+  while (total < bytes.size()) {
+    DWORD done = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - total, 1u << 20));
+    if (!::WriteFile(file.get(), bytes.data() + total, chunk, &done, nullptr) || done == 0) {
+      ThrowLastError("Cannot write", path);
+    }
+    total += done;
+  }
+}
+
+}  // namespace kovra::win

@@ -1,0 +1,30 @@
+// File-system helpers on top of the wide Win32 API. Paths are UTF-8 at this interface.
+#pragma once
+
+#include <string>
+
+namespace kovra::win {
+
+std::string ExePath();
+// The folder of the executable, with a trailing backslash.
+std::string ExeFolder();
+// The user's temporary folder, with its trailing backslash.
+std::string TempFolder();
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates the folder with all missing parents; true when it exists afterwards.
+bool ForceDirectories(const std::string& path);
+bool DeleteFilePath(const std::string& path);
+// The path as GetFullPathNameW expands it; the input when that fails.
+std::string FullPathName(const std::string& path);
+
+// Deletes a folder with everything in it through the shell, silently and without the recycle
+// bin. True when the shell reports success.
+bool ShellRemoveFolder(const std::string& path);
+
+// Whole-file reads and writes; both throw std::runtime_error with the system's reason.
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+}  // namespace kovra::win
