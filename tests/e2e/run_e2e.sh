@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# End to end: starts GetKovraInfo.exe in the Wine environment, finds its window, presses the
+# button with real X input, waits for the final message box, confirms it and checks the exit
+# code, the staging folder and the report. Screenshots go to BUILD_DIR/e2e/.
+#
+#   run_e2e.sh BUILD_DIR [CHECK_SCRIPT]
+# CHECK_SCRIPT, when given, is sourced after the run with REPORT set to the report's Linux path.
+set -u
+build=$(cd "$1" && pwd)
+check_script=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+env_sh="$here/../win/wine-env.sh"
+eval "$("$env_sh" "$build" env)"
+caption="Get Kovra Configuration File"
+out="$build/e2e"
+mkdir -p "$out"
+user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
+desktop="$user_dir/Desktop"
+staging="$user_dir/Temp/GetInfoDir"
+driver() { "$env_sh" "$build" run "$build/tests/e2e_driver.exe" "$@" | tr -d '\r'; }
+fail() { echo "FAIL: $*"; [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null; exit 1; }
+field() { sed -n "s/^$1 //p" <<<"$2"; }
+shot() { xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$out/$1.png"; }
+
+# A staging folder left from an earlier run, and an older report, must both be replaced.
+mkdir -p "$staging/old/deeper"
+echo leftover >"$staging/old/deeper/stale.txt"
+rm -f "$desktop"/nf_logs_*.log
+today=$(date +%Y%m%d)
+report="$desktop/nf_logs_$today.log"
+echo "an older report" >"$report"
+
+"$env_sh" "$build" run "$build/GetKovraInfo.exe" &
+app_pid=$!
+
+info=$(driver find-window "$caption" 30000) || fail "window not found"
+echo "$info"
+[ "$(field client "$info")" = "305 148" ] || fail "client area is $(field client "$info"), not 305 148"
+[ "$(field button-text "$info")" = "Click here to save report" ] || fail "button caption"
+[ "$(field progress-visible "$info")" = "0" ] || fail "progress bar visible before the run"
+shot window
+read -r bx by <<<"$(field button "$info")"
+xdotool mousemove "$bx" "$by" click 1
+
+box=$(driver wait-msgbox "$caption" 300000) || fail "no final message box"
+echo "$box"
+shot done
+text=$(field text "$box")
+report_win="C:\\users\\$(id -un)\\Desktop\\nf_logs_$today.log"
+if [ -f "$report" ]; then
+  expected="The info file: Kovra_Debug_Info.zip has been saved to:|$report_win"
+else
+  expected="The info file save failed"
+fi
+[ "$text" = "$expected" ] || fail "message box says '$text', expected '$expected'"
+read -r ox oy <<<"$(field ok "$box")"
+xdotool mousemove "$ox" "$oy" click 1
+
+for _ in $(seq 1 300); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the process did not end after the message box"
+wait "$app_pid"
+code=$?
+[ "$code" = 0 ] || fail "exit code $code"
+[ -e "$staging" ] && fail "staging folder still exists"
+
+if [ -n "$check_script" ]; then
+  REPORT="$report"
+  # shellcheck source=/dev/null
+  source "$check_script" || fail "report check failed"
+fi
+echo "PASS: end-to-end run ($text)"

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The Wine environment of the Windows tests: a 64-bit prefix under the build folder (so the
+# 32-bit programs run under WOW64), a scratch home (the prefix's desktop is never the Linux
+# user's home), Tahoma installed, one Xvfb display and one persistent wineserver per test run.
+#
+#   wine-env.sh BUILD_DIR start      create the prefix when missing, start Xvfb and wineserver
+#   wine-env.sh BUILD_DIR stop       end the wineserver and Xvfb
+#   wine-env.sh BUILD_DIR run CMD..  run a Windows program in the environment
+#   wine-env.sh BUILD_DIR env        print the environment as shell assignments
+set -u
+build=$(cd "$1" && pwd)
+action=$2
+shift 2
+state="$build/wine"
+mkdir -p "$state"
+
+export WINEPREFIX="$state/prefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export HOME="$state/home"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$HOME"
+if [ -f "$state/display" ]; then export DISPLAY=$(cat "$state/display"); fi
+
+start_xvfb() {
+  local n
+  for n in $(seq 91 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      echo $! >"$state/xvfb.pid"
+      for _ in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+      done
+      echo ":$n" >"$state/display"
+      export DISPLAY=":$n"
+      return 0
+    fi
+  done
+  echo "no free X display" >&2
+  return 1
+}
+
+make_prefix() {
+  [ -f "$WINEPREFIX/.kovra-ready" ] && return 0
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  local user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
+  # wineboot links these folders to the Linux home; make them real folders of the prefix.
+  for d in Desktop Documents Downloads Music Pictures Videos; do
+    if [ -L "$user_dir/$d" ]; then rm -f "$user_dir/$d"; fi
+    mkdir -p "$user_dir/$d"
+  done
+  cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  touch "$WINEPREFIX/.kovra-ready"
+}
+
+case "$action" in
+  start)
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null; rm -f "$state/xvfb.pid" "$state/display"; fi
+    start_xvfb || exit 1
+    make_prefix
+    wineserver -p
+    echo "Wine prefix $WINEPREFIX on display $DISPLAY"
+    ;;
+  stop)
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null; fi
+    rm -f "$state/xvfb.pid" "$state/display"
+    ;;
+  run)
+    exec wine "$@"
+    ;;
+  env)
+    echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all HOME='$HOME' DISPLAY='${DISPLAY:-}'"
+    ;;
+  *)
+    echo "usage: wine-env.sh BUILD_DIR start|stop|run|env" >&2
+    exit 2
+    ;;
+esac
