@@ -12,16 +12,20 @@ void Guard(StringList& error_log, const char* marker, Body body) {
   try {
     body();
   } catch (...) {
-    if (marker != nullptr) error_log.emplace_back(marker);
+    if (marker != nullptr)
+      error_log.emplace_back(marker);
   }
 }
 
 std::string PrepareStagingFolder(CollectionStages& s) {
   try {
     std::string folder = s.TempFolder() + "GetInfoDir\\";
-    if (s.DirectoryExists(folder)) s.RemoveFolder(folder);
-    if (!s.DirectoryExists(folder)) s.ForceDirectories(folder);
-    if (!s.DirectoryExists(folder)) folder = s.ExeFolder() + "GetInfoDir\\";
+    if (s.DirectoryExists(folder))
+      s.RemoveFolder(folder);
+    if (!s.DirectoryExists(folder))
+      s.ForceDirectories(folder);
+    if (!s.DirectoryExists(folder))
+      folder = s.ExeFolder() + "GetInfoDir\\";
     return IncludeTrailingBackslash(folder);
   } catch (...) {
     return s.ExeFolder() + "GetInfoDir\\";
@@ -101,7 +105,8 @@ void ExecuteCollection(CollectionStages& s, const std::string& report_path) {
 
       Guard(error_log, "!!Error:6!!", [&] {
         updater = s.CreateUpdaterCollector();
-        if (updater == nullptr) return;
+        if (updater == nullptr)
+          return;
         archive_list = &updater->ArchiveList();
         next_step();
         archive_list->push_back(staging + "*.*");
@@ -109,19 +114,24 @@ void ExecuteCollection(CollectionStages& s, const std::string& report_path) {
 
       Guard(error_log, nullptr, [&] {
         StoreAppLog* metro = s.CreateStoreAppCollector();
-        if (metro == nullptr) return;
-        if (!metro->StartGetMetroInfo()) return;
-        if (archive_list != nullptr) archive_list->push_back(metro->LogPath());
+        if (metro == nullptr)
+          return;
+        if (!metro->StartGetMetroInfo())
+          return;
+        if (archive_list != nullptr)
+          archive_list->push_back(metro->LogPath());
       });
 
       Guard(error_log, nullptr, [&] {
         s.SaveList(error_log, staging + "GetInfoLog.txt");
-        if (s.FileExists(report_path)) s.DeleteFile(report_path);
+        if (s.FileExists(report_path))
+          s.DeleteFile(report_path);
       });
 
       s.PackReport(archive_list, staging, report_path);
       next_step();
-      if (updater != nullptr) s.ReleaseUpdaterCollector();
+      if (updater != nullptr)
+        s.ReleaseUpdaterCollector();
     } catch (...) {
       // An error outside the guards ends the collection early; the clean-up below still runs.
     }

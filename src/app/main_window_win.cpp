@@ -42,7 +42,8 @@ void ProcessMessages() {
 }
 
 bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
-  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc = {sizeof icc,
+                              ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
 
   WNDCLASSEXW wc = {};
@@ -53,7 +54,8 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kClassName;
-  if (!::RegisterClassExW(&wc)) return false;
+  if (!::RegisterClassExW(&wc))
+    return false;
 
   const DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD ex_style = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
@@ -66,7 +68,8 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
 
   window_ = ::CreateWindowExW(ex_style, kClassName, kMainCaption, style, x, y, width, height,
                               nullptr, nullptr, instance, this);
-  if (window_ == nullptr) return false;
+  if (window_ == nullptr)
+    return false;
 
   font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -76,10 +79,12 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
   button_ = ::CreateWindowExW(0, L"BUTTON", L"Click here to save report",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 61, 86, 169, 25,
                               window_, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
-  progress_ = ::CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | PBS_SMOOTH, 31, 122, 253,
-                                17, window_, reinterpret_cast<HMENU>(kProgressId), instance, nullptr);
+  progress_ =
+      ::CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | PBS_SMOOTH, 31, 122, 253, 17,
+                        window_, reinterpret_cast<HMENU>(kProgressId), instance, nullptr);
   for (HWND child : {label_, button_, progress_}) {
-    if (child != nullptr) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    if (child != nullptr)
+      ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
   ::SendMessageW(progress_, PBM_SETRANGE32, 0, progress_max_);
   ::SendMessageW(progress_, PBM_SETSTEP, 1, 0);
@@ -94,7 +99,8 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
 int TForm_KovraInfo::Run() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (::IsDialogMessageW(window_, &msg)) continue;
+    if (::IsDialogMessageW(window_, &msg))
+      continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
@@ -114,7 +120,8 @@ LRESULT CALLBACK TForm_KovraInfo::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPA
 LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
-      if (LOWORD(wp) == kButtonId && HIWORD(wp) == BN_CLICKED) Button_GenClick();
+      if (LOWORD(wp) == kButtonId && HIWORD(wp) == BN_CLICKED)
+        Button_GenClick();
       return 0;
     case WM_NOTIFY: {
       const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
@@ -162,11 +169,13 @@ void TForm_KovraInfo::Button_GenClick() {
   if (folder.empty()) {
     folder = ExcludeTrailingBackslash(ExeFolder());
   } else {
-    folder = AdjustReportFolder(folder, GetSessionUserName(), GetProcessUserName(::GetCurrentProcessId()));
+    folder = AdjustReportFolder(folder, GetSessionUserName(),
+                                GetProcessUserName(::GetCurrentProcessId()));
   }
   report_path_ = FullPathName(ReportFileName(folder, TodayYmd()));
 
-  if (!TGenInfoThread::Start(window_, report_path_)) OnDone();
+  if (!TGenInfoThread::Start(window_, report_path_))
+    OnDone();
 }
 
 void TForm_KovraInfo::RdHtmLabel1LinkItems0Click() {

@@ -6,8 +6,10 @@ namespace kovra {
 
 std::string AdjustReportFolder(const std::string& folder, const std::string& session_user,
                                const std::string& owner_user) {
-  if (session_user.empty() || owner_user.empty()) return folder;
-  if (SameTextAscii(session_user, owner_user)) return folder;
+  if (session_user.empty() || owner_user.empty())
+    return folder;
+  if (SameTextAscii(session_user, owner_user))
+    return folder;
   return ReplaceAllTextAscii(folder, "\\" + owner_user + "\\", "\\" + session_user + "\\");
 }
 
@@ -17,7 +19,8 @@ std::string FormatDateYmd(int year, int month, int day) {
     return "0";
   }
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month == 2 && day == 29 && !leap) return "0";
+  if (month == 2 && day == 29 && !leap)
+    return "0";
   return StrPrintf("%04d%02d%02d", year, month, day);
 }
 
@@ -26,7 +29,8 @@ std::string ReportFileName(const std::string& folder, const std::string& date_te
 }
 
 std::string JoinDateAndTime(const std::string& date, const std::string& time, bool midnight) {
-  if (midnight || time.empty()) return date;
+  if (midnight || time.empty())
+    return date;
   return date + " " + time;
 }
 

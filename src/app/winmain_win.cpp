@@ -5,6 +5,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   static kovra::win::TForm_KovraInfo form;
-  if (!form.Create(instance, show)) return 1;
+  if (!form.Create(instance, show))
+    return 1;
   return form.Run();
 }

@@ -9,7 +9,9 @@ const std::string& StarRule() {
   return rule;
 }
 
-void AppendList(StringList& to, const StringList& from) { to.insert(to.end(), from.begin(), from.end()); }
+void AppendList(StringList& to, const StringList& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
 
 std::string EncodeListUtf16Le(const StringList& list) {
   std::string out("\xFF\xFE", 2);
@@ -18,7 +20,8 @@ std::string EncodeListUtf16Le(const StringList& list) {
     out += static_cast<char>(c >> 8);
   };
   for (const std::string& entry : list) {
-    for (char16_t c : Utf8ToUtf16(entry)) put(c);
+    for (char16_t c : Utf8ToUtf16(entry))
+      put(c);
     put(u'\r');
     put(u'\n');
   }
@@ -27,7 +30,8 @@ std::string EncodeListUtf16Le(const StringList& list) {
 
 StringList DecodeUtf16LeLines(const std::string& bytes) {
   size_t start = 0;
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') start = 2;
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
+    start = 2;
   std::u16string text;
   for (size_t i = start; i + 1 < bytes.size(); i += 2) {
     text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |

@@ -90,25 +90,33 @@ std::string Utf16ToUtf8(std::u16string_view in) {
   return out;
 }
 
-char AsciiToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char AsciiToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char AsciiToLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+char AsciiToUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 std::string AsciiLowerCase(std::string_view s) {
   std::string r(s);
-  for (char& c : r) c = AsciiToLower(c);
+  for (char& c : r)
+    c = AsciiToLower(c);
   return r;
 }
 
 std::string AsciiUpperCase(std::string_view s) {
   std::string r(s);
-  for (char& c : r) c = AsciiToUpper(c);
+  for (char& c : r)
+    c = AsciiToUpper(c);
   return r;
 }
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiToLower(a[i]) != AsciiToLower(b[i])) return false;
+    if (AsciiToLower(a[i]) != AsciiToLower(b[i]))
+      return false;
   }
   return true;
 }
@@ -122,20 +130,24 @@ bool EndsWithTextAscii(std::string_view s, std::string_view suffix) {
 }
 
 size_t FindTextAscii(std::string_view haystack, std::string_view needle, size_t from) {
-  if (needle.empty()) return from <= haystack.size() ? from : std::string_view::npos;
+  if (needle.empty())
+    return from <= haystack.size() ? from : std::string_view::npos;
   for (size_t i = from; i + needle.size() <= haystack.size(); ++i) {
-    if (SameTextAscii(haystack.substr(i, needle.size()), needle)) return i;
+    if (SameTextAscii(haystack.substr(i, needle.size()), needle))
+      return i;
   }
   return std::string_view::npos;
 }
 
 std::string ReplaceAllTextAscii(std::string_view s, std::string_view from, std::string_view to) {
-  if (from.empty()) return std::string(s);
+  if (from.empty())
+    return std::string(s);
   std::string out;
   size_t pos = 0;
   for (;;) {
     const size_t hit = FindTextAscii(s, from, pos);
-    if (hit == std::string_view::npos) break;
+    if (hit == std::string_view::npos)
+      break;
     out.append(s.substr(pos, hit - pos));
     out.append(to);
     pos = hit + from.size();
@@ -150,8 +162,10 @@ std::string StrVPrintf(const char* format, va_list args) {
   char small[256];
   const int n = std::vsnprintf(small, sizeof small, format, copy);
   va_end(copy);
-  if (n < 0) return std::string();
-  if (static_cast<size_t>(n) < sizeof small) return std::string(small, n);
+  if (n < 0)
+    return std::string();
+  if (static_cast<size_t>(n) < sizeof small)
+    return std::string(small, n);
   std::vector<char> big(static_cast<size_t>(n) + 1);
   std::vsnprintf(big.data(), big.size(), format, args);
   return std::string(big.data(), n);
@@ -167,13 +181,15 @@ std::string StrPrintf(const char* format, ...) {
 
 std::string IncludeTrailingBackslash(std::string_view path) {
   std::string r(path);
-  if (r.empty() || r.back() != '\\') r += '\\';
+  if (r.empty() || r.back() != '\\')
+    r += '\\';
   return r;
 }
 
 std::string ExcludeTrailingBackslash(std::string_view path) {
   std::string r(path);
-  if (!r.empty() && r.back() == '\\') r.pop_back();
+  if (!r.empty() && r.back() == '\\')
+    r.pop_back();
   return r;
 }
 

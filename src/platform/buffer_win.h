@@ -17,12 +17,14 @@ std::wstring GrowWideBuffer(Fill fill, DWORD initial = MAX_PATH) {
   for (;;) {
     const DWORD capacity = static_cast<DWORD>(buffer.size());
     const DWORD n = fill(buffer.data(), capacity);
-    if (n == 0) return std::wstring();
+    if (n == 0)
+      return std::wstring();
     if (n < capacity) {
       buffer.resize(n);
       return buffer;
     }
-    if (capacity >= kLimit) return std::wstring();
+    if (capacity >= kLimit)
+      return std::wstring();
     buffer.assign(n > capacity ? n + 1 : capacity * 2, L'\0');
   }
 }

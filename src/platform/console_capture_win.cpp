@@ -2,7 +2,9 @@
 
 namespace kovra::win {
 
-StringList CaptureSystemInfo() { return StringList(); }
+StringList CaptureSystemInfo() {
+  return StringList();
+}
 void SaveScheduledTasks(const std::string&) {}
 
 }  // namespace kovra::win

@@ -15,13 +15,15 @@ namespace kovra::win {
 namespace {
 
 [[noreturn]] void ThrowLastError(const char* what, const std::string& path) {
-  throw std::runtime_error(std::string(what) + " " + path + ": " + SystemErrorText(::GetLastError()));
+  throw std::runtime_error(std::string(what) + " " + path + ": " +
+                           SystemErrorText(::GetLastError()));
 }
 
 }  // namespace
 
 std::string ExePath() {
-  return Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(nullptr, b, n); }));
+  return Narrow(
+      GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(nullptr, b, n); }));
 }
 
 std::string ExeFolder() {
@@ -46,18 +48,23 @@ bool DirectoryExists(const std::string& path) {
 
 bool ForceDirectories(const std::string& path) {
   const std::string dir = ExcludeTrailingBackslash(path);
-  if (dir.empty()) return false;
-  if (DirectoryExists(dir)) return true;
+  if (dir.empty())
+    return false;
+  if (DirectoryExists(dir))
+    return true;
   const size_t slash = dir.find_last_of('\\');
   if (slash != std::string::npos && slash > 0) {
     const std::string parent = dir.substr(0, slash);
     // Stop at a drive root ("C:") or a UNC share; those cannot be created.
-    if (!(parent.size() == 2 && parent[1] == ':') && !ForceDirectories(parent)) return false;
+    if (!(parent.size() == 2 && parent[1] == ':') && !ForceDirectories(parent))
+      return false;
   }
   return ::CreateDirectoryW(Widen(dir).c_str(), nullptr) || DirectoryExists(dir);
 }
 
-bool DeleteFilePath(const std::string& path) { return ::DeleteFileW(Widen(path).c_str()) != 0; }
+bool DeleteFilePath(const std::string& path) {
+  return ::DeleteFileW(Widen(path).c_str()) != 0;
+}
 
 std::string FullPathName(const std::string& path) {
   const std::wstring w = Widen(path);
@@ -81,18 +88,23 @@ bool ShellRemoveFolder(const std::string& path) {
 std::string ReadFileBytes(const std::string& path) {
   UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowLastError("Cannot open", path);
+  if (!file)
+    ThrowLastError("Cannot open", path);
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError("Cannot size", path);
-  if (size.QuadPart > 0x7FFFFFFF) throw std::runtime_error("File too large: " + path);
+  if (!::GetFileSizeEx(file.get(), &size))
+    ThrowLastError("Cannot size", path);
+  if (size.QuadPart > 0x7FFFFFFF)
+    throw std::runtime_error("File too large: " + path);
   std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
   DWORD done = 0;
   size_t total = 0;
   while (total < bytes.size()) {
-    if (!::ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &done, nullptr)) {
+    if (!::ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total),
+                    &done, nullptr)) {
       ThrowLastError("Cannot read", path);
     }
-    if (done == 0) break;
+    if (done == 0)
+      break;
     total += done;
   }
   bytes.resize(total);
@@ -102,7 +114,8 @@ std::string ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowLastError("Cannot create", path);
+  if (!file)
+    ThrowLastError("Cannot create", path);
   size_t total = 0;
   while (total < bytes.size()) {
     DWORD done = 0;

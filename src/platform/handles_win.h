@@ -23,7 +23,8 @@ class ScopedHandle {
   ScopedHandle& operator=(const ScopedHandle&) = delete;
   ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.release()) {}
   ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
+    if (this != &other)
+      reset(other.release());
     return *this;
   }
 
@@ -33,7 +34,8 @@ class ScopedHandle {
 
   // Releases the current handle and takes `h`.
   void reset(Handle h = Traits::Invalid()) {
-    if (Traits::IsValid(handle_)) Traits::Close(handle_);
+    if (Traits::IsValid(handle_))
+      Traits::Close(handle_);
     handle_ = h;
   }
   Handle release() { return std::exchange(handle_, Traits::Invalid()); }
@@ -128,7 +130,8 @@ class ScopedSelectObject {
  public:
   ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
   ~ScopedSelectObject() {
-    if (old_ != nullptr && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+    if (old_ != nullptr && old_ != HGDI_ERROR)
+      ::SelectObject(dc_, old_);
   }
   ScopedSelectObject(const ScopedSelectObject&) = delete;
   ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
@@ -158,7 +161,8 @@ class ComPtr {
   T* operator->() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }
   void reset() {
-    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
+    if (p_ != nullptr)
+      std::exchange(p_, nullptr)->Release();
   }
   T** receive() {
     reset();
@@ -176,7 +180,8 @@ class ScopedComInit {
   explicit ScopedComInit(DWORD model = COINIT_APARTMENTTHREADED)
       : hr_(::CoInitializeEx(nullptr, model)) {}
   ~ScopedComInit() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
+    if (SUCCEEDED(hr_))
+      ::CoUninitialize();
   }
   ScopedComInit(const ScopedComInit&) = delete;
   ScopedComInit& operator=(const ScopedComInit&) = delete;

@@ -15,15 +15,21 @@ std::wstring Widen(std::string_view utf8) {
 }
 
 std::string Narrow(std::wstring_view wide) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
-std::string Narrow(const wchar_t* wide) { return wide == nullptr ? std::string() : Narrow(std::wstring_view(wide)); }
+std::string Narrow(const wchar_t* wide) {
+  return wide == nullptr ? std::string() : Narrow(std::wstring_view(wide));
+}
 
 std::string CodePageToUtf8(std::string_view bytes, UINT code_page) {
-  if (bytes.empty()) return std::string();
-  const int n = ::MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  if (n <= 0) return std::string();
+  if (bytes.empty())
+    return std::string();
+  const int n =
+      ::MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  if (n <= 0)
+    return std::string();
   std::wstring w(static_cast<size_t>(n), L'\0');
   ::MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), w.data(), n);
   return Narrow(w);
@@ -31,11 +37,15 @@ std::string CodePageToUtf8(std::string_view bytes, UINT code_page) {
 
 std::string Utf8ToCodePage(std::string_view utf8, UINT code_page) {
   const std::wstring w = Widen(utf8);
-  if (w.empty()) return std::string();
-  const int n = ::WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
+  if (w.empty())
+    return std::string();
+  const int n = ::WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), nullptr,
+                                      0, nullptr, nullptr);
+  if (n <= 0)
+    return std::string();
   std::string out(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+  ::WideCharToMultiByte(code_page, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                        nullptr);
   return out;
 }
 
@@ -46,7 +56,8 @@ std::string SystemErrorText(DWORD code) {
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   UniqueLocalMem owner(buffer);
   std::string text = n ? Narrow(std::wstring_view(buffer, n)) : std::string();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
   return StrPrintf("%s (error %lu)", text.c_str(), static_cast<unsigned long>(code));
 }
 

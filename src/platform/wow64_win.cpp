@@ -34,7 +34,9 @@ const Wow64Functions& Functions() {
 
 }  // namespace
 
-void InitWow64Redirection() { (void)Functions(); }
+void InitWow64Redirection() {
+  (void)Functions();
+}
 
 bool IsWow64() {
   static const bool wow64 = [] {

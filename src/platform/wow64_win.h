@@ -17,7 +17,8 @@ class ScopedWow64RedirectionOff {
  public:
   ScopedWow64RedirectionOff() : active_(DisableWow64FsRedirection(&old_)) {}
   ~ScopedWow64RedirectionOff() {
-    if (active_) RevertWow64FsRedirection(old_);
+    if (active_)
+      RevertWow64FsRedirection(old_);
   }
   ScopedWow64RedirectionOff(const ScopedWow64RedirectionOff&) = delete;
   ScopedWow64RedirectionOff& operator=(const ScopedWow64RedirectionOff&) = delete;

@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
           std::printf("button-enabled %d\n", IsWindowEnabled(button) ? 1 : 0);
         }
         HWND bar = FindWindowExW(w, nullptr, L"msctls_progress32", nullptr);
-        if (bar != nullptr) std::printf("progress-visible %d\n", IsWindowVisible(bar) ? 1 : 0);
+        if (bar != nullptr)
+          std::printf("progress-visible %d\n", IsWindowVisible(bar) ? 1 : 0);
         return 0;
       }
     } else if (command == "wait-msgbox") {
@@ -91,15 +92,19 @@ int main(int argc, char** argv) {
         std::wstring t;
         for (HWND c = FindWindowExW(s.found, nullptr, L"Static", nullptr); c != nullptr;
              c = FindWindowExW(s.found, c, L"Static", nullptr)) {
-          if (!Text(c).empty()) t = Text(c);
+          if (!Text(c).empty())
+            t = Text(c);
         }
         for (auto& ch : t) {
-          if (ch == L'\r') ch = L'|';
+          if (ch == L'\r')
+            ch = L'|';
         }
         std::printf("text %s\n", Utf8(t).c_str());
         HWND ok = GetDlgItem(s.found, IDOK);
-        if (ok == nullptr) ok = GetDlgItem(s.found, IDCANCEL);
-        if (ok != nullptr) PrintCenter("ok", ok);
+        if (ok == nullptr)
+          ok = GetDlgItem(s.found, IDCANCEL);
+        if (ok != nullptr)
+          PrintCenter("ok", ok);
         return 0;
       }
     } else {

@@ -17,7 +17,12 @@ mkdir -p "$out"
 user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
 desktop="$user_dir/Desktop"
 staging="$user_dir/Temp/GetInfoDir"
-driver() { "$env_sh" "$build" run "$build/tests/e2e_driver.exe" "$@" | tr -d '\r'; }
+driver() {
+  "$env_sh" "$build" run "$build/tests/e2e_driver.exe" "$@" </dev/null >"$out/driver.out" 2>&1
+  local rc=$?
+  tr -d '\r' <"$out/driver.out"
+  return $rc
+}
 fail() { echo "FAIL: $*"; [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null; exit 1; }
 field() { sed -n "s/^$1 //p" <<<"$2"; }
 shot() { xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$out/$1.png"; }
@@ -30,7 +35,8 @@ today=$(date +%Y%m%d)
 report="$desktop/nf_logs_$today.log"
 echo "an older report" >"$report"
 
-"$env_sh" "$build" run "$build/GetKovraInfo.exe" &
+# The tool's output goes to a file: programs it starts (Explorer) would hold a pipe open.
+"$env_sh" "$build" run "$build/GetKovraInfo.exe" </dev/null >"$out/tool.log" 2>&1 &
 app_pid=$!
 
 info=$(driver find-window "$caption" 30000) || fail "window not found"

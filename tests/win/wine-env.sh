@@ -26,7 +26,7 @@ start_xvfb() {
   local n
   for n in $(seq 91 140); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
       echo $! >"$state/xvfb.pid"
       for _ in $(seq 1 50); do
         [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -44,7 +44,7 @@ start_xvfb() {
 make_prefix() {
   [ -f "$WINEPREFIX/.kovra-ready" ] && return 0
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w
   local user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
   # wineboot links these folders to the Linux home; make them real folders of the prefix.
@@ -63,7 +63,10 @@ case "$action" in
     if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null; rm -f "$state/xvfb.pid" "$state/display"; fi
     start_xvfb || exit 1
     make_prefix
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1
+    # Start Wine's own background processes now, detached from the caller's output: later
+    # programs would otherwise start them with the test's output pipe, which then never closes.
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "Wine prefix $WINEPREFIX on display $DISPLAY"
     ;;
   stop)

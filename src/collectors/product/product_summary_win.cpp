@@ -2,6 +2,8 @@
 
 namespace kovra::win {
 
-StringList CollectProductSummary() { return StringList(); }
+StringList CollectProductSummary() {
+  return StringList();
+}
 
 }  // namespace kovra::win

@@ -2,6 +2,8 @@
 
 namespace kovra::win {
 
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector() { return nullptr; }
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector() {
+  return nullptr;
+}
 
 }  // namespace kovra::win

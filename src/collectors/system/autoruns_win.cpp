@@ -2,7 +2,11 @@
 
 namespace kovra::win {
 
-StringList ListBrowserHelperObjects() { return StringList(); }
-StringList ListAutoruns() { return StringList(); }
+StringList ListBrowserHelperObjects() {
+  return StringList();
+}
+StringList ListAutoruns() {
+  return StringList();
+}
 
 }  // namespace kovra::win

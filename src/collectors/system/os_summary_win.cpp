@@ -2,6 +2,8 @@
 
 namespace kovra::win {
 
-StringList CollectOSSummary() { return StringList(); }
+StringList CollectOSSummary() {
+  return StringList();
+}
 
 }  // namespace kovra::win

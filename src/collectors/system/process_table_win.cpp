@@ -2,6 +2,8 @@
 
 namespace kovra::win {
 
-std::string CollectProcessTable() { return std::string(); }
+std::string CollectProcessTable() {
+  return std::string();
+}
 
 }  // namespace kovra::win

@@ -3,6 +3,8 @@
 namespace kovra::win {
 
 // The inventory is not collected yet: there is no log to add to the report.
-bool TGetMetroInfo::StartGetMetroInfo() { return false; }
+bool TGetMetroInfo::StartGetMetroInfo() {
+  return false;
+}
 
 }  // namespace kovra::win

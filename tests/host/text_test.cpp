@@ -1,0 +1,61 @@
+#include "base/string_list.h"
+#include "base/text.h"
+
+#include <gtest/gtest.h>
+
+namespace kovra {
+namespace {
+
+TEST(ListFile, EmptyListIsJustTheByteOrderMark) {
+  EXPECT_EQ(EncodeListUtf16Le({}), std::string("\xFF\xFE", 2));
+}
+
+TEST(ListFile, EveryEntryEndsWithCrLfInUtf16Le) {
+  const std::string bytes = EncodeListUtf16Le({"A", "", "\xC3\xA9"});
+  EXPECT_EQ(bytes, std::string("\xFF\xFE"
+                               "A\0\r\0\n\0"
+                               "\r\0\n\0"
+                               "\xE9\0\r\0\n\0",
+                               2 + 6 + 4 + 6));
+}
+
+TEST(ListFile, EmbeddedLineBreaksAreWrittenUnchanged) {
+  const std::string bytes = EncodeListUtf16Le({"a\r\nb\nc"});
+  EXPECT_EQ(bytes, std::string("\xFF\xFE"
+                               "a\0\r\0\n\0b\0\n\0c\0\r\0\n\0",
+                               2 + 16));
+  EXPECT_EQ(DecodeUtf16LeLines(bytes), (StringList{"a", "b\nc"}));
+}
+
+TEST(ListFile, CharactersOutsideTheBasicPlaneBecomeSurrogatePairs) {
+  const std::string bytes = EncodeListUtf16Le({"\xF0\x9F\x98\x80"});  // U+1F600
+  EXPECT_EQ(bytes.substr(2, 4), std::string("\x3D\xD8\x00\xDE", 4));
+  EXPECT_EQ(DecodeUtf16LeLines(bytes), StringList{"\xF0\x9F\x98\x80"});
+}
+
+TEST(Utf, LoneSurrogatesSurviveTheRoundTrip) {
+  const std::u16string odd = {u'a', static_cast<char16_t>(0xD800), u'b',
+                              static_cast<char16_t>(0xDC01)};
+  EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(odd)), odd);
+}
+
+TEST(Utf, MalformedBytesBecomeReplacementCharacters) {
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD");  // truncated sequence
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong form
+}
+
+TEST(Text, AsciiCaseRules) {
+  EXPECT_TRUE(SameTextAscii("Explorer.EXE", "explorer.exe"));
+  EXPECT_FALSE(SameTextAscii("\xC3\x84", "\xC3\xA4"));
+  EXPECT_EQ(ReplaceAllTextAscii("aXbxc", "x", "--"), "a--b--c");
+  EXPECT_EQ(ReplaceAllTextAscii("aaa", "aa", "b"), "ba");
+  EXPECT_EQ(FindTextAscii("abcABC", "Bc", 2), 4u);
+  EXPECT_EQ(StarRule(), std::string(81, '*'));
+  EXPECT_EQ(StrPrintf("%s-%d", std::string(300, 'x').c_str(), 7), std::string(300, 'x') + "-7");
+}
+
+}  // namespace
+}  // namespace kovra

@@ -1,0 +1,80 @@
+// File and folder helpers against Wine's real file system.
+#include <gtest/gtest.h>
+
+#include "app/gen_info_thread_win.h"
+#include "base/string_list.h"
+#include "platform/files_info_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+namespace {
+
+std::string Scratch(const std::string& name) {
+  const std::string dir =
+      TempFolder() + "kovra-test-" + std::to_string(::GetCurrentProcessId()) + "\\" + name + "\\";
+  ShellRemoveFolder(dir);
+  return dir;
+}
+
+TEST(Files, ForceDirectoriesAndShellRemoval) {
+  const std::string root = Scratch("force");
+  const std::string deep = root + "a\\b\\c";
+  ASSERT_TRUE(ForceDirectories(deep));
+  EXPECT_TRUE(DirectoryExists(deep));
+  WriteFileBytes(deep + "\\x.txt", "hello");
+  WriteFileBytes(root + "a\\hidden.txt", "h");
+  ::SetFileAttributesW(Widen(root + "a\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(ReadFileBytes(deep + "\\x.txt"), "hello");
+  EXPECT_TRUE(ShellRemoveFolder(root));  // a trailing backslash is fine
+  EXPECT_FALSE(DirectoryExists(root));
+}
+
+TEST(Files, ListFileIsSavedAsUtf16LeWithBom) {
+  const std::string root = Scratch("list");
+  ASSERT_TRUE(ForceDirectories(root));
+  const std::string path = root + "\xC3\xA9t\xC3\xA9.txt";
+  WriteFileBytes(path, EncodeListUtf16Le({"Version:1", "a\r\nb"}));
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_FALSE(DirectoryExists(path));
+  EXPECT_EQ(ReadFileBytes(path), EncodeListUtf16Le({"Version:1", "a\r\nb"}));
+  ShellRemoveFolder(root);
+}
+
+TEST(Files, WriteFailureIsAnError) {
+  const std::string root = Scratch("fail");
+  EXPECT_THROW(WriteFileBytes(root + "missing\\x.txt", "x"), std::runtime_error);
+  EXPECT_THROW(ReadFileBytes(root + "missing.txt"), std::runtime_error);
+}
+
+TEST(Files, ExecutableFolderAndFullPath) {
+  const std::string exe = ExePath();
+  EXPECT_EQ(exe.substr(exe.size() - 4), ".exe");
+  EXPECT_EQ(ExeFolder(), exe.substr(0, exe.find_last_of('\\') + 1));
+  EXPECT_EQ(FullPathName("C:\\a\\..\\b\\nf_logs_0.log"), "C:\\b\\nf_logs_0.log");
+  EXPECT_EQ(TempFolder().back(), '\\');
+}
+
+TEST(FileVersion, ToolCarriesItsVersionAndTestProgramDoesNot) {
+  // The tool sits in the build folder, one level above the test programs.
+  const std::string tool = ExeFolder() + "..\\GetKovraInfo.exe";
+  ASSERT_TRUE(FileExists(tool));
+  EXPECT_EQ(GetFileVersionText(tool, 3, "Unknown"), "1.0.0.0");
+  EXPECT_EQ(GetFileVersionText(tool, 8, "Unknown"), "Kovra support-data tool");
+  EXPECT_EQ(GetFileVersionText(tool, 0, "Unknown"), "");  // no Comments key
+  EXPECT_EQ(GetFileVersionText(ExePath(), 3, "Unknown"), "Unknown");
+  EXPECT_EQ(GetFileVersionText("C:\\no\\such.exe", 3, "Unknown"), "Unknown");
+}
+
+TEST(DateText, RegionalFormatsAndReportDate) {
+  const std::string ymd = TodayYmd();
+  ASSERT_EQ(ymd.size(), 8u);
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  EXPECT_EQ(std::stoi(ymd.substr(0, 4)), st.wYear);
+  EXPECT_FALSE(LocalDateTimeText().empty());
+}
+
+}  // namespace
+}  // namespace kovra::win
