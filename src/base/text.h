@@ -30,7 +30,12 @@ size_t FindTextAscii(std::string_view haystack, std::string_view needle, size_t 
 std::string ReplaceAllTextAscii(std::string_view s, std::string_view from, std::string_view to);
 
 // printf-style formatting into a std::string.
-std::string StrPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#if defined(_WIN32)
+#define KOVRA_PRINTF_FORMAT gnu_printf
+#else
+#define KOVRA_PRINTF_FORMAT printf
+#endif
+std::string StrPrintf(const char* format, ...) __attribute__((format(KOVRA_PRINTF_FORMAT, 1, 2)));
 std::string StrVPrintf(const char* format, va_list args);
 
 // Ensures a trailing backslash.

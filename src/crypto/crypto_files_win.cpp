@@ -1,0 +1,116 @@
+#include "crypto/crypto_files_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "crypto/descrypt.h"
+#include "crypto/md5.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+constexpr DWORD kChunk = 1u << 20;
+
+[[noreturn]] void Fail(const char* what, const std::string& path) {
+  throw std::runtime_error(std::string(what) + " " + path + ": " + SystemErrorText(::GetLastError()));
+}
+
+void WriteAll(HANDLE file, const std::string& bytes, const std::string& path) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
+        written == 0) {
+      Fail("Cannot write", path);
+    }
+    done += written;
+  }
+}
+
+}  // namespace
+
+void EncryptFile(const std::string& source, const std::string& destination, const std::string& key) {
+  if (source.empty() || destination.empty() || key.empty()) return;
+  const std::string key_text = Utf8ToCodePage(key, CP_ACP);
+
+  UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) Fail("Cannot open", source);
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(in.get(), &size)) Fail("Cannot size", source);
+  if (size.QuadPart > 0xFFFFFFFFLL) throw std::runtime_error("Too large for the container: " + source);
+
+  const std::string temp = destination + ".part";
+  const std::wstring wtemp = Widen(temp);
+  {
+    UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+    if (!out) Fail("Cannot create", temp);
+    try {
+      DesContainerEncoder encoder(key_text);
+      std::vector<uint8_t> buffer(kChunk);
+      std::string cipher;
+      cipher.reserve(kChunk + 16);
+      for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr)) Fail("Cannot read", source);
+        if (got == 0) break;
+        cipher.clear();
+        encoder.Update(buffer.data(), got, cipher);
+        WriteAll(out.get(), cipher, temp);
+      }
+      cipher.clear();
+      encoder.Finish(cipher);
+      WriteAll(out.get(), cipher, temp);
+      if (!::FlushFileBuffers(out.get())) Fail("Cannot flush", temp);
+    } catch (...) {
+      out.reset();
+      ::DeleteFileW(wtemp.c_str());
+      throw;
+    }
+  }
+  if (!::MoveFileExW(wtemp.c_str(), Widen(destination).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileW(wtemp.c_str());
+    ::SetLastError(error);
+    Fail("Cannot move the container to", destination);
+  }
+}
+
+std::string GetFileMD5(const std::string& path) {
+  Md5 md5;
+  try {
+    UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (file && ::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
+      UniqueHandle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+      if (mapping) {
+        // Views of bounded size, so that files larger than the address space are digested too.
+        constexpr uint64_t kView = 64ull << 20;  // a multiple of the allocation granularity
+        const uint64_t total = static_cast<uint64_t>(size.QuadPart);
+        for (uint64_t at = 0; at < total; at += kView) {
+          const SIZE_T n = static_cast<SIZE_T>(std::min(kView, total - at));
+          UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, static_cast<DWORD>(at >> 32),
+                                                static_cast<DWORD>(at), n));
+          if (!view) {
+            md5.Init();
+            break;
+          }
+          md5.Update(view.get(), n);
+        }
+      }
+    }
+  } catch (...) {
+    md5.Init();
+  }
+  return Md5Hex(md5.Final());
+}
+
+}  // namespace kovra::win
