@@ -14,12 +14,12 @@ run() {
 run cmake --preset host
 run cmake --build --preset host
 run ctest --preset host
+run bash scripts/fuzz-smoke.sh
 
 run cmake --preset windows
 run cmake --build --preset windows
 run ctest --preset windows
 
-[ -x scripts/fuzz-smoke.sh ] && run bash scripts/fuzz-smoke.sh
 
 if [ $status -ne 0 ]; then
   echo "Some builds or tests failed."

@@ -18,14 +18,16 @@ namespace {
 constexpr DWORD kChunk = 1u << 20;
 
 [[noreturn]] void Fail(const char* what, const std::string& path) {
-  throw std::runtime_error(std::string(what) + " " + path + ": " + SystemErrorText(::GetLastError()));
+  throw std::runtime_error(std::string(what) + " " + path + ": " +
+                           SystemErrorText(::GetLastError()));
 }
 
 void WriteAll(HANDLE file, const std::string& bytes, const std::string& path) {
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
-    if (!::WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
+    if (!::WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
+                     nullptr) ||
         written == 0) {
       Fail("Cannot write", path);
     }
@@ -35,23 +37,29 @@ void WriteAll(HANDLE file, const std::string& bytes, const std::string& path) {
 
 }  // namespace
 
-void EncryptFile(const std::string& source, const std::string& destination, const std::string& key) {
-  if (source.empty() || destination.empty() || key.empty()) return;
+void EncryptFile(const std::string& source, const std::string& destination,
+                 const std::string& key) {
+  if (source.empty() || destination.empty() || key.empty())
+    return;
   const std::string key_text = Utf8ToCodePage(key, CP_ACP);
 
-  UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!in) Fail("Cannot open", source);
+  UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in)
+    Fail("Cannot open", source);
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(in.get(), &size)) Fail("Cannot size", source);
-  if (size.QuadPart > 0xFFFFFFFFLL) throw std::runtime_error("Too large for the container: " + source);
+  if (!::GetFileSizeEx(in.get(), &size))
+    Fail("Cannot size", source);
+  if (size.QuadPart > 0xFFFFFFFFLL)
+    throw std::runtime_error("Too large for the container: " + source);
 
   const std::string temp = destination + ".part";
   const std::wstring wtemp = Widen(temp);
   {
-    UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr));
-    if (!out) Fail("Cannot create", temp);
+    UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
+      Fail("Cannot create", temp);
     try {
       DesContainerEncoder encoder(key_text);
       std::vector<uint8_t> buffer(kChunk);
@@ -59,8 +67,10 @@ void EncryptFile(const std::string& source, const std::string& destination, cons
       cipher.reserve(kChunk + 16);
       for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr)) Fail("Cannot read", source);
-        if (got == 0) break;
+        if (!::ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr))
+          Fail("Cannot read", source);
+        if (got == 0)
+          break;
         cipher.clear();
         encoder.Update(buffer.data(), got, cipher);
         WriteAll(out.get(), cipher, temp);
@@ -68,14 +78,16 @@ void EncryptFile(const std::string& source, const std::string& destination, cons
       cipher.clear();
       encoder.Finish(cipher);
       WriteAll(out.get(), cipher, temp);
-      if (!::FlushFileBuffers(out.get())) Fail("Cannot flush", temp);
+      if (!::FlushFileBuffers(out.get()))
+        Fail("Cannot flush", temp);
     } catch (...) {
       out.reset();
       ::DeleteFileW(wtemp.c_str());
       throw;
     }
   }
-  if (!::MoveFileExW(wtemp.c_str(), Widen(destination).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExW(wtemp.c_str(), Widen(destination).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
     ::DeleteFileW(wtemp.c_str());
     ::SetLastError(error);
@@ -86,8 +98,9 @@ void EncryptFile(const std::string& source, const std::string& destination, cons
 std::string GetFileMD5(const std::string& path) {
   Md5 md5;
   try {
-    UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (file && ::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
       UniqueHandle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
@@ -97,7 +110,8 @@ std::string GetFileMD5(const std::string& path) {
         const uint64_t total = static_cast<uint64_t>(size.QuadPart);
         for (uint64_t at = 0; at < total; at += kView) {
           const SIZE_T n = static_cast<SIZE_T>(std::min(kView, total - at));
-          UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, static_cast<DWORD>(at >> 32),
+          UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ,
+                                                static_cast<DWORD>(at >> 32),
                                                 static_cast<DWORD>(at), n));
           if (!view) {
             md5.Init();

@@ -15,7 +15,8 @@ namespace kovra::win {
 namespace {
 
 std::string Scratch() {
-  const std::string dir = TempFolder() + "kovra-crypto-" + std::to_string(::GetCurrentProcessId()) + "\\";
+  const std::string dir =
+      TempFolder() + "kovra-crypto-" + std::to_string(::GetCurrentProcessId()) + "\\";
   ForceDirectories(dir);
   return dir;
 }
@@ -28,7 +29,8 @@ TEST(FileMd5, EmptyMissingAndLockedFilesGiveTheEmptyDigest) {
   WriteFileBytes(dir + "abc.txt", "abc");
   EXPECT_EQ(GetFileMD5(dir + "abc.txt"), "900150983cd24fb0d6963f7d28e17f72");
   {
-    UniqueHandle lock(::CreateFileW(Widen(dir + "abc.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle lock(::CreateFileW(Widen(dir + "abc.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
     EXPECT_EQ(GetFileMD5(dir + "abc.txt"), kEmptyMd5);
   }
@@ -56,14 +58,17 @@ TEST(FileContainer, MatchesTheInMemoryContainer) {
 
 TEST(FileContainer, FailuresLeaveNoPartialReport) {
   const std::string dir = Scratch();
-  EXPECT_THROW(EncryptFile(dir + "missing.data", dir + "report.log", kReportKey), std::runtime_error);
+  EXPECT_THROW(EncryptFile(dir + "missing.data", dir + "report.log", kReportKey),
+               std::runtime_error);
   EXPECT_FALSE(FileExists(dir + "report.log"));
   WriteFileBytes(dir + "info.data", "abc");
-  EXPECT_THROW(EncryptFile(dir + "info.data", dir + "no\\such\\report.log", kReportKey), std::runtime_error);
+  EXPECT_THROW(EncryptFile(dir + "info.data", dir + "no\\such\\report.log", kReportKey),
+               std::runtime_error);
   // A destination held open without sharing cannot be replaced: the old file stays whole.
   WriteFileBytes(dir + "held.log", "old");
   {
-    UniqueHandle hold(::CreateFileW(Widen(dir + "held.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle hold(::CreateFileW(Widen(dir + "held.log").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(hold);
     EXPECT_THROW(EncryptFile(dir + "info.data", dir + "held.log", kReportKey), std::runtime_error);
   }
@@ -75,13 +80,16 @@ TEST(FileContainer, FailuresLeaveNoPartialReport) {
 TEST(FileContainer, LargeInputKeepsPeakMemoryBounded) {
   const std::string dir = Scratch();
   {
-    UniqueHandle f(::CreateFileW(Widen(dir + "large.data").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    UniqueHandle f(::CreateFileW(Widen(dir + "large.data").c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(f);
     std::string chunk(1u << 20, '\0');
-    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>(i * 131);
+    for (size_t i = 0; i < chunk.size(); ++i)
+      chunk[i] = static_cast<char>(i * 131);
     for (int i = 0; i < 300; ++i) {
       DWORD w = 0;
-      ASSERT_TRUE(::WriteFile(f.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &w, nullptr));
+      ASSERT_TRUE(
+          ::WriteFile(f.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &w, nullptr));
     }
   }
   PROCESS_MEMORY_COUNTERS before{}, after{};
@@ -90,7 +98,8 @@ TEST(FileContainer, LargeInputKeepsPeakMemoryBounded) {
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof after);
   LARGE_INTEGER size;
   {
-    UniqueHandle f(::CreateFileW(Widen(dir + "large.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle f(::CreateFileW(Widen(dir + "large.log").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(f);
     ::GetFileSizeEx(f.get(), &size);
   }

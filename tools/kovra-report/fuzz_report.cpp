@@ -1,0 +1,34 @@
+// Fuzz target: the container and ZIP parsing of the report reader on arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/zip_reader.h"
+#include "report_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::string archive, error;
+  kovra::ReportKind kind;
+  // The bytes both as a whole report and as an archive on their own.
+  if (kovra::DecodeReport(input, archive, kind, error)) {
+    kovra::ZipReader zip;
+    if (zip.Open(archive, error)) {
+      for (const auto& e : zip.entries()) {
+        std::string out, relative;
+        if (e.uncompressed_size < (1u << 24))
+          zip.Read(e, out, error);
+        kovra::SafeRelativePath(e.name, relative);
+      }
+    }
+  }
+  kovra::ZipReader raw;
+  if (raw.Open(input, error)) {
+    for (const auto& e : raw.entries()) {
+      std::string out;
+      if (e.uncompressed_size < (1u << 24))
+        raw.Read(e, out, error);
+    }
+  }
+  return 0;
+}
