@@ -8,6 +8,7 @@
 
 #include "crypto/descrypt.h"
 #include "crypto/md5.h"
+#include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 
@@ -20,19 +21,6 @@ constexpr DWORD kChunk = 1u << 20;
 [[noreturn]] void Fail(const char* what, const std::string& path) {
   throw std::runtime_error(std::string(what) + " " + path + ": " +
                            SystemErrorText(::GetLastError()));
-}
-
-void WriteAll(HANDLE file, const std::string& bytes, const std::string& path) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
-                     nullptr) ||
-        written == 0) {
-      Fail("Cannot write", path);
-    }
-    done += written;
-  }
 }
 
 }  // namespace
@@ -73,11 +61,11 @@ void EncryptFile(const std::string& source, const std::string& destination,
           break;
         cipher.clear();
         encoder.Update(buffer.data(), got, cipher);
-        WriteAll(out.get(), cipher, temp);
+        WriteAllToHandle(out.get(), cipher, temp);
       }
       cipher.clear();
       encoder.Finish(cipher);
-      WriteAll(out.get(), cipher, temp);
+      WriteAllToHandle(out.get(), cipher, temp);
       if (!::FlushFileBuffers(out.get()))
         Fail("Cannot flush", temp);
     } catch (...) {

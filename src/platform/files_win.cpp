@@ -116,11 +116,15 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     ThrowLastError("Cannot create", path);
+  WriteAllToHandle(file.get(), bytes, path);
+}
+
+void WriteAllToHandle(void* file, const std::string& bytes, const std::string& path) {
   size_t total = 0;
   while (total < bytes.size()) {
     DWORD done = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - total, 1u << 20));
-    if (!::WriteFile(file.get(), bytes.data() + total, chunk, &done, nullptr) || done == 0) {
+    if (!::WriteFile(file, bytes.data() + total, chunk, &done, nullptr) || done == 0) {
       ThrowLastError("Cannot write", path);
     }
     total += done;

@@ -26,5 +26,7 @@ bool ShellRemoveFolder(const std::string& path);
 // Whole-file reads and writes; both throw std::runtime_error with the system's reason.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Writes all of `bytes` to an open file; throws with `path` in the message on failure.
+void WriteAllToHandle(void* file, const std::string& bytes, const std::string& path);
 
 }  // namespace kovra::win
