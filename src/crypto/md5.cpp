@@ -16,13 +16,25 @@ constexpr uint32_t kK[64] = {
     0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
-constexpr int kR[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                        5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                        4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                        6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
 
-inline uint32_t RotL(uint32_t x, int n) {
-  return (x << n) | (x >> (32 - n));
+// The four auxiliary functions of the rounds.
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) {
+  return z ^ (x & (y ^ z));
+}
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) {
+  return y ^ (z & (x ^ y));
+}
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) {
+  return x ^ y ^ z;
+}
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) {
+  return y ^ (x | ~z);
+}
+
+template <uint32_t (*Fn)(uint32_t, uint32_t, uint32_t), int kShift>
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t message_plus_k) {
+  const uint32_t t = a + Fn(b, c, d) + message_plus_k;
+  a = b + ((t << kShift) | (t >> (32 - kShift)));
 }
 
 }  // namespace
@@ -43,28 +55,71 @@ void Md5::Transform(const uint8_t* p) {
            (static_cast<uint32_t>(p[4 * i + 3]) << 24);
   }
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t f;
-    int g;
-    if (i < 16) {
-      f = d ^ (b & (c ^ d));
-      g = i;
-    } else if (i < 32) {
-      f = c ^ (d & (b ^ c));
-      g = (5 * i + 1) & 15;
-    } else if (i < 48) {
-      f = b ^ c ^ d;
-      g = (3 * i + 5) & 15;
-    } else {
-      f = c ^ (b | ~d);
-      g = (7 * i) & 15;
-    }
-    const uint32_t next = b + RotL(a + f + kK[i] + m[g], kR[i]);
-    a = d;
-    d = c;
-    c = b;
-    b = next;
-  }
+  // The 64 steps written out: the registers rotate by naming rather than by moves.
+  Step<F, 7>(a, b, c, d, m[0] + kK[0]);
+  Step<F, 12>(d, a, b, c, m[1] + kK[1]);
+  Step<F, 17>(c, d, a, b, m[2] + kK[2]);
+  Step<F, 22>(b, c, d, a, m[3] + kK[3]);
+  Step<F, 7>(a, b, c, d, m[4] + kK[4]);
+  Step<F, 12>(d, a, b, c, m[5] + kK[5]);
+  Step<F, 17>(c, d, a, b, m[6] + kK[6]);
+  Step<F, 22>(b, c, d, a, m[7] + kK[7]);
+  Step<F, 7>(a, b, c, d, m[8] + kK[8]);
+  Step<F, 12>(d, a, b, c, m[9] + kK[9]);
+  Step<F, 17>(c, d, a, b, m[10] + kK[10]);
+  Step<F, 22>(b, c, d, a, m[11] + kK[11]);
+  Step<F, 7>(a, b, c, d, m[12] + kK[12]);
+  Step<F, 12>(d, a, b, c, m[13] + kK[13]);
+  Step<F, 17>(c, d, a, b, m[14] + kK[14]);
+  Step<F, 22>(b, c, d, a, m[15] + kK[15]);
+  Step<G, 5>(a, b, c, d, m[1] + kK[16]);
+  Step<G, 9>(d, a, b, c, m[6] + kK[17]);
+  Step<G, 14>(c, d, a, b, m[11] + kK[18]);
+  Step<G, 20>(b, c, d, a, m[0] + kK[19]);
+  Step<G, 5>(a, b, c, d, m[5] + kK[20]);
+  Step<G, 9>(d, a, b, c, m[10] + kK[21]);
+  Step<G, 14>(c, d, a, b, m[15] + kK[22]);
+  Step<G, 20>(b, c, d, a, m[4] + kK[23]);
+  Step<G, 5>(a, b, c, d, m[9] + kK[24]);
+  Step<G, 9>(d, a, b, c, m[14] + kK[25]);
+  Step<G, 14>(c, d, a, b, m[3] + kK[26]);
+  Step<G, 20>(b, c, d, a, m[8] + kK[27]);
+  Step<G, 5>(a, b, c, d, m[13] + kK[28]);
+  Step<G, 9>(d, a, b, c, m[2] + kK[29]);
+  Step<G, 14>(c, d, a, b, m[7] + kK[30]);
+  Step<G, 20>(b, c, d, a, m[12] + kK[31]);
+  Step<H, 4>(a, b, c, d, m[5] + kK[32]);
+  Step<H, 11>(d, a, b, c, m[8] + kK[33]);
+  Step<H, 16>(c, d, a, b, m[11] + kK[34]);
+  Step<H, 23>(b, c, d, a, m[14] + kK[35]);
+  Step<H, 4>(a, b, c, d, m[1] + kK[36]);
+  Step<H, 11>(d, a, b, c, m[4] + kK[37]);
+  Step<H, 16>(c, d, a, b, m[7] + kK[38]);
+  Step<H, 23>(b, c, d, a, m[10] + kK[39]);
+  Step<H, 4>(a, b, c, d, m[13] + kK[40]);
+  Step<H, 11>(d, a, b, c, m[0] + kK[41]);
+  Step<H, 16>(c, d, a, b, m[3] + kK[42]);
+  Step<H, 23>(b, c, d, a, m[6] + kK[43]);
+  Step<H, 4>(a, b, c, d, m[9] + kK[44]);
+  Step<H, 11>(d, a, b, c, m[12] + kK[45]);
+  Step<H, 16>(c, d, a, b, m[15] + kK[46]);
+  Step<H, 23>(b, c, d, a, m[2] + kK[47]);
+  Step<I, 6>(a, b, c, d, m[0] + kK[48]);
+  Step<I, 10>(d, a, b, c, m[7] + kK[49]);
+  Step<I, 15>(c, d, a, b, m[14] + kK[50]);
+  Step<I, 21>(b, c, d, a, m[5] + kK[51]);
+  Step<I, 6>(a, b, c, d, m[12] + kK[52]);
+  Step<I, 10>(d, a, b, c, m[3] + kK[53]);
+  Step<I, 15>(c, d, a, b, m[10] + kK[54]);
+  Step<I, 21>(b, c, d, a, m[1] + kK[55]);
+  Step<I, 6>(a, b, c, d, m[8] + kK[56]);
+  Step<I, 10>(d, a, b, c, m[15] + kK[57]);
+  Step<I, 15>(c, d, a, b, m[6] + kK[58]);
+  Step<I, 21>(b, c, d, a, m[13] + kK[59]);
+  Step<I, 6>(a, b, c, d, m[4] + kK[60]);
+  Step<I, 10>(d, a, b, c, m[11] + kK[61]);
+  Step<I, 15>(c, d, a, b, m[2] + kK[62]);
+  Step<I, 21>(b, c, d, a, m[9] + kK[63]);
   state_[0] += a;
   state_[1] += b;
   state_[2] += c;
