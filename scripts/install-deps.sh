@@ -23,5 +23,30 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A mirror in the middle of a sync can fail one index; try again, and go on with what was
+# fetched: the installs below say clearly if a package is still out of reach.
+for attempt in 1 2 3; do
+  "${sudo_cmd[@]}" apt-get update -q && break
+  echo "apt-get update failed (attempt $attempt); retrying"
+  sleep 5
+done
+install() {
+  [ $# -eq 0 ] && return 0
+  for attempt in 1 2; do
+    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "$@" && return 0
+    echo "apt-get install failed (attempt $attempt)"
+    sleep 5
+    "${sudo_cmd[@]}" apt-get update -q || true
+  done
+  return 1
+}
+# The native tools first, so that a problem with the i386 packages (Wine) leaves the host build
+# and its tests able to run.
+native=() foreign=()
+for p in "${missing[@]}"; do
+  case "$p" in wine*|*:i386|fonts-wine) foreign+=("$p") ;; *) native+=("$p") ;; esac
+done
+status=0
+install "${native[@]}" || status=1
+install "${foreign[@]}" || status=1
+exit $status

@@ -121,9 +121,8 @@ bool ZipReader::Open(std::string_view a, std::string& error) {
   return true;
 }
 
-bool ZipReader::Read(const ZipEntry& e, std::string& data, std::string& error) const {
+bool ZipReader::RawData(const ZipEntry& e, std::string_view& compressed, std::string& error) const {
   const std::string_view a = archive_;
-  data.clear();
   const uint64_t h = e.local_header_offset;
   if (h > a.size() || a.size() - h < 30 || U32(a, static_cast<size_t>(h)) != kLocalSig) {
     error = "local header of " + e.name + " is missing or damaged";
@@ -135,8 +134,15 @@ bool ZipReader::Read(const ZipEntry& e, std::string& data, std::string& error) c
     error = "data of " + e.name + " runs past the end of the archive";
     return false;
   }
-  const std::string_view in =
-      a.substr(static_cast<size_t>(start), static_cast<size_t>(e.compressed_size));
+  compressed = a.substr(static_cast<size_t>(start), static_cast<size_t>(e.compressed_size));
+  return true;
+}
+
+bool ZipReader::Read(const ZipEntry& e, std::string& data, std::string& error) const {
+  data.clear();
+  std::string_view in;
+  if (!RawData(e, in, error))
+    return false;
   if (e.method == 0) {
     data.assign(in);
   } else if (e.method == 8) {

@@ -26,6 +26,8 @@ class ZipReader {
   // The entry's uncompressed bytes; false with a reason on damage (bad header, inflate error,
   // CRC or size mismatch).
   bool Read(const ZipEntry& entry, std::string& data, std::string& error) const;
+  // The entry's compressed bytes as they lie in the archive, for taking it over unchanged.
+  bool RawData(const ZipEntry& entry, std::string_view& compressed, std::string& error) const;
 
  private:
   std::string_view archive_;

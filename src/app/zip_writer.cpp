@@ -1,0 +1,257 @@
+#include "app/zip_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace kovra {
+
+namespace {
+
+constexpr uint32_t kLocalSig = 0x04034B50, kCentralSig = 0x02014B50, kEndSig = 0x06054B50;
+constexpr uint32_t kZip64EndSig = 0x06064B50, kZip64LocatorSig = 0x07064B50;
+constexpr uint32_t kMax32 = 0xFFFFFFFF;
+constexpr uint16_t kMax16 = 0xFFFF;
+constexpr uint16_t kVersion = 20, kVersionZip64 = 45;
+constexpr uint16_t kMadeByMsDos = 0x002D, kMadeByNtfs = 0x0B2D;
+constexpr uint16_t kFlagUtf8 = 0x0800, kFlagDataDescriptor = 0x0008;
+
+// A file opened below this size gets classic sizes in its local header; reading stops there, so
+// that even Deflate's worst-case growth still fits 32 bits.
+constexpr uint64_t kClassicLimit = kMax32 - 0x01000000;
+
+class Bytes {
+ public:
+  Bytes& U16(uint16_t v) {
+    b_.push_back(static_cast<uint8_t>(v));
+    b_.push_back(static_cast<uint8_t>(v >> 8));
+    return *this;
+  }
+  Bytes& U32(uint32_t v) {
+    return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16));
+  }
+  Bytes& U64(uint64_t v) {
+    return U32(static_cast<uint32_t>(v)).U32(static_cast<uint32_t>(v >> 32));
+  }
+  Bytes& Append(std::string_view s) {
+    b_.insert(b_.end(), s.begin(), s.end());
+    return *this;
+  }
+  const std::vector<uint8_t>& data() const { return b_; }
+
+ private:
+  std::vector<uint8_t> b_;
+};
+
+uint32_t Classic32(uint64_t v) {
+  return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v);
+}
+
+// The Zip64 extra field of a central header: the values whose classic field overflows, in the
+// order the format gives.
+std::string CentralZip64Extra(const ZipEntry& e) {
+  Bytes values;
+  if (e.uncompressed_size >= kMax32)
+    values.U64(e.uncompressed_size);
+  if (e.compressed_size >= kMax32)
+    values.U64(e.compressed_size);
+  if (e.local_header_offset >= kMax32)
+    values.U64(e.local_header_offset);
+  if (values.data().empty())
+    return {};
+  Bytes extra;
+  extra.U16(1).U16(static_cast<uint16_t>(values.data().size()));
+  std::string out(extra.data().begin(), extra.data().end());
+  out.append(values.data().begin(), values.data().end());
+  return out;
+}
+
+class Deflater {
+ public:
+  explicit Deflater(int level) {
+    if (deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      throw ZipWriteError("the compressor cannot start");
+  }
+  ~Deflater() { deflateEnd(&z_); }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+
+  // Compresses `size` bytes (or finishes the stream) and hands the output to the sink.
+  uint64_t Run(const char* data, size_t size, bool finish, std::vector<char>& out, ZipSink& sink) {
+    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    z_.avail_in = static_cast<uInt>(size);
+    uint64_t written = 0;
+    for (;;) {
+      z_.next_out = reinterpret_cast<Bytef*>(out.data());
+      z_.avail_out = static_cast<uInt>(out.size());
+      const int rc = deflate(&z_, finish ? Z_FINISH : Z_NO_FLUSH);
+      if (rc == Z_STREAM_ERROR)
+        throw ZipWriteError("the compressor failed");
+      const size_t n = out.size() - z_.avail_out;
+      if (n > 0) {
+        sink.Write(out.data(), n);
+        written += n;
+      }
+      if (finish ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0))
+        return written;
+    }
+  }
+
+ private:
+  z_stream z_ = {};
+};
+
+}  // namespace
+
+uint16_t ZipFlagsForLevel(int level, bool utf8) {
+  uint16_t flags = 0;
+  if (level >= 8)
+    flags |= 0x0002;
+  else if (level <= 2)
+    flags |= 0x0004;
+  if (utf8)
+    flags |= kFlagUtf8;
+  return flags;
+}
+
+ZipWriter::ZipWriter(ZipSink& sink, int level)
+    : sink_(sink), level_(level), in_buffer_(kReadChunk), out_buffer_(256 * 1024) {}
+
+void ZipWriter::WriteLocalHeader(const ZipEntry& e, bool zip64_field, bool rewrite) {
+  if (e.name.size() > kMax16)
+    throw ZipWriteError("entry name too long: " + e.name.substr(0, 64));
+  Bytes h;
+  h.U32(kLocalSig)
+      .U16(zip64_field ? kVersionZip64 : kVersion)
+      .U16(e.flags)
+      .U16(e.method)
+      .U16(e.dos_time)
+      .U16(e.dos_date)
+      .U32(e.crc32)
+      .U32(zip64_field ? kMax32 : static_cast<uint32_t>(e.compressed_size))
+      .U32(zip64_field ? kMax32 : static_cast<uint32_t>(e.uncompressed_size))
+      .U16(static_cast<uint16_t>(e.name.size()))
+      .U16(zip64_field ? 20 : 0)
+      .Append(e.name);
+  if (zip64_field)
+    h.U16(1).U16(16).U64(e.uncompressed_size).U64(e.compressed_size);
+  if (!rewrite)
+    sink_.Write(h.data().data(), h.data().size());
+  else
+    sink_.WriteAt(e.local_header_offset, h.data().data(), h.data().size());
+}
+
+uint64_t ZipWriter::AddFile(const ZipFileFacts& facts, ZipSource& source) {
+  ZipEntry e;
+  e.name = facts.name;
+  e.version_made_by = facts.utf8 ? kMadeByNtfs : kMadeByMsDos;
+  e.flags = ZipFlagsForLevel(level_, facts.utf8);
+  e.method = 8;
+  e.dos_time = facts.dos_time;
+  e.dos_date = facts.dos_date;
+  e.external_attributes = facts.attributes;
+  e.local_header_offset = sink_.Position();
+  const bool zip64_field = facts.size >= kClassicLimit;
+  const uint64_t limit = zip64_field ? std::numeric_limits<uint64_t>::max() : kClassicLimit;
+  WriteLocalHeader(e, zip64_field, false);
+
+  Deflater deflater(level_);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t read = 0, written = 0;
+  while (read < limit) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadChunk, limit - read));
+    const size_t n = source.Read(in_buffer_.data(), want);
+    if (n == 0)
+      break;
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(in_buffer_.data()), static_cast<uInt>(n));
+    read += n;
+    written += deflater.Run(in_buffer_.data(), n, false, out_buffer_, sink_);
+  }
+  written += deflater.Run(nullptr, 0, true, out_buffer_, sink_);
+
+  e.crc32 = static_cast<uint32_t>(crc);
+  e.compressed_size = written;
+  e.uncompressed_size = read;
+  WriteLocalHeader(e, zip64_field, true);
+  central_.push_back(std::move(e));
+  return read;
+}
+
+void ZipWriter::AddRawEntry(const ZipEntry& old, std::string_view compressed) {
+  ZipEntry e = old;
+  e.flags &= static_cast<uint16_t>(~kFlagDataDescriptor);  // sizes go into the header
+  e.compressed_size = compressed.size();
+  e.local_header_offset = sink_.Position();
+  const bool zip64_field = e.uncompressed_size >= kMax32 || e.compressed_size >= kMax32;
+  WriteLocalHeader(e, zip64_field, false);
+  for (size_t at = 0; at < compressed.size(); at += out_buffer_.size()) {
+    const size_t n = std::min(out_buffer_.size(), compressed.size() - at);
+    sink_.Write(compressed.data() + at, n);
+  }
+  central_.push_back(std::move(e));
+}
+
+std::vector<uint8_t> ZipWriter::CentralRecord(const ZipEntry& e) const {
+  const std::string extra = CentralZip64Extra(e);
+  Bytes c;
+  c.U32(kCentralSig)
+      .U16(e.version_made_by)
+      .U16(extra.empty() ? kVersion : kVersionZip64)
+      .U16(e.flags)
+      .U16(e.method)
+      .U16(e.dos_time)
+      .U16(e.dos_date)
+      .U32(e.crc32)
+      .U32(Classic32(e.compressed_size))
+      .U32(Classic32(e.uncompressed_size))
+      .U16(static_cast<uint16_t>(e.name.size()))
+      .U16(static_cast<uint16_t>(extra.size()))
+      .U16(0)  // comment
+      .U16(0)  // disk number start
+      .U16(0)  // internal attributes
+      .U32(e.external_attributes)
+      .U32(Classic32(e.local_header_offset))
+      .Append(e.name)
+      .Append(extra);
+  return c.data();
+}
+
+void ZipWriter::Finish() {
+  const uint64_t dir_offset = sink_.Position();
+  for (const ZipEntry& e : central_) {
+    const std::vector<uint8_t> record = CentralRecord(e);
+    sink_.Write(record.data(), record.size());
+  }
+  const uint64_t dir_size = sink_.Position() - dir_offset;
+  const uint64_t count = central_.size();
+  if (count >= kMax16 || dir_offset >= kMax32 || dir_size >= kMax32) {
+    const uint64_t zip64_end = sink_.Position();
+    Bytes z;
+    z.U32(kZip64EndSig)
+        .U64(44)
+        .U16(kMadeByMsDos)
+        .U16(kVersionZip64)
+        .U32(0)
+        .U32(0)
+        .U64(count)
+        .U64(count)
+        .U64(dir_size)
+        .U64(dir_offset);
+    z.U32(kZip64LocatorSig).U32(0).U64(zip64_end).U32(1);
+    sink_.Write(z.data().data(), z.data().size());
+  }
+  const uint16_t count16 = count >= kMax16 ? kMax16 : static_cast<uint16_t>(count);
+  Bytes end;
+  end.U32(kEndSig)
+      .U16(0)
+      .U16(0)
+      .U16(count16)
+      .U16(count16)
+      .U32(Classic32(dir_size))
+      .U32(Classic32(dir_offset))
+      .U16(0);
+  sink_.Write(end.data().data(), end.data().size());
+}
+
+}  // namespace kovra
