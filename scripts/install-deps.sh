@@ -48,5 +48,12 @@ for p in "${missing[@]}"; do
 done
 status=0
 install "${native[@]}" || status=1
-install "${foreign[@]}" || status=1
+if ! install "${foreign[@]}" && [ ${#foreign[@]} -gt 0 ]; then
+  # When one architecture's security index is out of reach (a mirror mid-sync), the i386
+  # packages cannot match the newer native ones; taking both from the release suite can.
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  echo "Retrying the i386 packages from the $codename suite"
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends -t "$codename" "${foreign[@]}" ||
+    status=1
+fi
 exit $status
