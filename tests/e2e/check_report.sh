@@ -1,5 +1,34 @@
-# Sourced by run_e2e.sh after a run, with REPORT the Linux path of the report (if any).
-# Until the report is packed, a run ends without a report file.
-if [ -f "$REPORT" ]; then
-  echo "report written: $REPORT"
+# Sourced by run_e2e.sh after a run, with REPORT the Linux path of the report, build the build
+# folder and env_sh the Wine environment script. Opens the report with the report reader (the
+# Windows build of it, under Wine) and checks the staging files it holds.
+[ -f "$REPORT" ] || { echo "no report at $REPORT"; return 1; }
+reader() {
+  "$env_sh" "$build" run "$build/kovra-report.exe" "$@" </dev/null >"$out/reader.out" 2>&1
+  local rc=$?
+  tr -d '\r' <"$out/reader.out"
+  return $rc
+}
+to_win() { echo "Z:${1//\//\\}"; }
+kind=$(reader kind "$(to_win "$REPORT")") || { echo "reader: $kind"; return 1; }
+echo "report kind: $kind"
+extracted="$out/report"
+rm -rf "$extracted"
+mkdir -p "$extracted"
+reader extract "$(to_win "$REPORT")" "$(to_win "$extracted")" || return 1
+listing=$(reader list "$(to_win "$REPORT")") || return 1
+echo "$listing"
+stored="users/$(id -un)/Temp/GetInfoDir"
+for name in Kovra_Debug_Info.txt GetInfoLog.txt; do
+  file="$extracted/$stored/$name"
+  [ -f "$file" ] || { echo "report lacks $stored/$name"; return 1; }
+  [ "$(head -c 2 "$file" | od -An -tx1 | tr -d ' ')" = "fffe" ] ||
+    { echo "$name does not start with the UTF-16 LE byte-order mark"; return 1; }
+done
+iconv -f UTF-16 -t UTF-8 "$extracted/$stored/Kovra_Debug_Info.txt" | grep -q "^Version:" ||
+  { echo "Kovra_Debug_Info.txt has no Version: line"; return 1; }
+# Only files, under their stored paths: no folder entries, no drive letters.
+if grep -E '(/$|^[A-Za-z]:)' <<<"$(awk '{print $3}' <<<"$listing")"; then
+  echo "unexpected folder or drive in the stored names"
+  return 1
 fi
+echo "report holds the staging files"

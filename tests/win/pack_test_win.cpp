@@ -1,0 +1,325 @@
+// The report archive writer and the packing ways against Wine's real file system.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "app/archive_names.h"
+#include "app/gen_info_thread_win.h"
+#include "app/pack_report_win.h"
+#include "app/zip_archive_win.h"
+#include "app/zip_reader.h"
+#include "crypto/descrypt.h"
+#include "platform/file_walk_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+namespace {
+
+std::string Scratch(const std::string& name) {
+  const std::string dir =
+      TempFolder() + "kovra-pack-" + std::to_string(::GetCurrentProcessId()) + "\\" + name + "\\";
+  ShellRemoveFolder(dir);
+  EXPECT_TRUE(ForceDirectories(dir));
+  return dir;
+}
+
+void Put(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
+  WriteFileBytes(path, bytes);
+  if (attributes)
+    ::SetFileAttributesW(Widen(path).c_str(), attributes);
+}
+
+// Moves the file's last write by `seconds` (negative: into the past).
+void ShiftWriteTime(const std::string& path, int seconds) {
+  UniqueHandle f(::CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(f.valid());
+  FILETIME t;
+  ASSERT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &t));
+  ULARGE_INTEGER v{{t.dwLowDateTime, t.dwHighDateTime}};
+  v.QuadPart += static_cast<LONGLONG>(seconds) * 10000000;
+  t.dwLowDateTime = v.LowPart;
+  t.dwHighDateTime = v.HighPart;
+  ASSERT_TRUE(::SetFileTime(f.get(), nullptr, nullptr, &t));
+}
+
+struct Archive {
+  std::string bytes;
+  ZipReader reader;
+  std::vector<std::string> names;
+  std::string Data(const std::string& name) const {
+    for (const ZipEntry& e : reader.entries()) {
+      if (e.name == name) {
+        std::string data, error;
+        EXPECT_TRUE(reader.Read(e, data, error)) << error;
+        return data;
+      }
+    }
+    ADD_FAILURE() << "no entry " << name;
+    return {};
+  }
+};
+
+// Keeps a copy for the independent readers that run after this program (see CMakeLists).
+void KeepForReaders(const std::string& bytes, const std::string& leaf) {
+  char out[MAX_PATH] = {};
+  if (::GetEnvironmentVariableA("KOVRA_ARCHIVE_OUT", out, MAX_PATH) > 0) {
+    ForceDirectories(out);
+    WriteFileBytes(std::string(out) + "\\" + leaf + ".zip", bytes);
+  }
+}
+
+void Load(const std::string& bytes, Archive& a, const std::string& leaf = "") {
+  a.bytes = bytes;
+  std::string error;
+  ASSERT_TRUE(a.reader.Open(a.bytes, error)) << error;
+  for (const ZipEntry& e : a.reader.entries())
+    a.names.push_back(e.name);
+  if (!leaf.empty())
+    KeepForReaders(bytes, leaf);
+}
+
+std::string Stored(const std::string& path) {
+  return ZipStoredName(FullPathName(path));
+}
+
+TEST(ZipArchive, ExpandsEntriesOnceAndPassesOverWhatItCannotTake) {
+  const std::string root = Scratch("expand");
+  Put(root + "a.txt", "a");
+  Put(root + "b.log", "b");
+  Put(root + "empty.txt", "");
+  Put(root + "hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN);
+  Put(root + "system.txt", "s", FILE_ATTRIBUTE_SYSTEM);
+  ASSERT_TRUE(ForceDirectories(root + "sub\\deeper"));
+  Put(root + "sub\\c.txt", "c");
+  Put(root + "sub\\deeper\\d.lnk", "d");
+  ASSERT_TRUE(ForceDirectories(root + "hiddendir"));
+  Put(root + "hiddendir\\e.txt", "e");
+  ::SetFileAttributesW(Widen(root + "hiddendir").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const std::string zip = Scratch("expand-out") + "out.zip";
+
+  const StringList entries = {
+      "",           root + "missing.txt", root + "sub\\c.txt", root + "hidden.txt",
+      root + "*.*", root + "*.*",         root + "sub\\*.lnk"};
+  EXPECT_EQ(WriteZipArchive(entries, zip, 8), 5u);
+  Archive a;
+  Load(ReadFileBytes(zip), a, "expand");
+  ASSERT_EQ(a.names.size(), 5u);
+  EXPECT_EQ(a.names[0], Stored(root + "sub\\c.txt"));  // plain entries come first
+  const std::set<std::string> names(a.names.begin(), a.names.end());
+  EXPECT_EQ(names.size(), 5u);
+  EXPECT_EQ(names.count(Stored(root + "hidden.txt")), 0u);
+  EXPECT_EQ(names.count(Stored(root + "system.txt")), 0u);
+  EXPECT_EQ(names.count(Stored(root + "hiddendir\\e.txt")), 0u);
+  EXPECT_EQ(names.count(Stored(root + "sub\\deeper\\d.lnk")), 1u);
+  for (const std::string& n : a.names) {
+    EXPECT_EQ(n.find('\\'), std::string::npos) << n;
+    EXPECT_NE(n.back(), '/') << "no folder entries";
+    EXPECT_EQ(n.find(':'), std::string::npos) << n;
+  }
+  EXPECT_EQ(a.Data(Stored(root + "sub\\deeper\\d.lnk")), "d");
+  EXPECT_EQ(a.Data(Stored(root + "empty.txt")), "");
+  for (const ZipEntry& e : a.reader.entries()) {
+    EXPECT_EQ(e.flags, 0x0002) << e.name;
+    EXPECT_EQ(e.external_attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_NE(e.dos_date, 0);
+  }
+
+  // Nothing to take: a valid archive without entries.
+  const std::string none = Scratch("expand-none") + "none.zip";
+  EXPECT_EQ(WriteZipArchive({"", root + "nothing\\*.*", root + "missing.txt"}, none, 4), 0u);
+  Archive b;
+  Load(ReadFileBytes(none), b, "empty");
+  EXPECT_TRUE(b.names.empty());
+}
+
+TEST(ZipArchive, NamesFlagsAndLevels) {
+  const std::string root = Scratch("names");
+  const std::string cyrillic = "\xD0\x96\xD1\x83\xD1\x80\xD0\xBD\xD0\xB0\xD0\xBB.txt";  // Журнал
+  Put(root + cyrillic, "utf-8 name");
+  Put(root + "plain.txt", "ascii name");
+  for (int level : {8, 4}) {
+    const std::string zip = Scratch("names-" + std::to_string(level)) + "n.zip";
+    EXPECT_EQ(WriteZipArchive({root + "*.*"}, zip, level), 2u);
+    Archive a;
+    Load(ReadFileBytes(zip), a, "names" + std::to_string(level));
+    ASSERT_EQ(a.names.size(), 2u);
+    for (const ZipEntry& e : a.reader.entries()) {
+      const bool utf8 = e.name.find(cyrillic) != std::string::npos;
+      EXPECT_EQ(e.flags, (level == 8 ? 0x0002 : 0) | (utf8 ? 0x0800 : 0)) << e.name;
+      EXPECT_EQ(e.version_made_by, utf8 ? 0x0B2D : 0x002D) << e.name;
+      EXPECT_EQ(e.external_attributes,
+                ::GetFileAttributesW(Widen(root + (utf8 ? cyrillic : "plain.txt")).c_str()));
+    }
+    EXPECT_EQ(a.Data(Stored(root + cyrillic)), "utf-8 name");
+  }
+  // A name that the OEM code page holds is stored in it.
+  bool utf8 = true;
+  const std::wstring accented = L"users/caf\u00E9.txt";
+  const std::string bytes = EncodeEntryName(accented, utf8);
+  if (::GetOEMCP() == 437 || ::GetOEMCP() == 850) {
+    EXPECT_FALSE(utf8);
+    EXPECT_EQ(bytes, "users/caf\x82.txt");
+  }
+  EncodeEntryName(L"plain/name.txt", utf8);
+  EXPECT_FALSE(utf8);
+  EncodeEntryName(L"x/\u4E2D\u6587.txt", utf8);
+  EXPECT_TRUE(utf8);
+}
+
+TEST(ZipArchive, UpdatesAnExistingArchive) {
+  const std::string root = Scratch("update");
+  Put(root + "A.txt", "old A");
+  Put(root + "B.txt", "old B");
+  Put(root + "K.txt", "kept K");
+  const std::string zip = Scratch("update-out") + "info.data";
+  ASSERT_EQ(WriteZipArchive({root + "*.*"}, zip, 8), 3u);
+  Archive before;
+  Load(ReadFileBytes(zip), before);
+
+  // A newer A replaces its entry; B vanished and its entry stays; K is not newer and stays
+  // without counting; C is appended.
+  Put(root + "A.txt", "new A");
+  ShiftWriteTime(root + "A.txt", 3600);
+  ::DeleteFileW(Widen(root + "B.txt").c_str());
+  Put(root + "C.txt", "new C");
+  EXPECT_EQ(WriteZipArchive({root + "*.*"}, zip, 8), 2u);
+  Archive after;
+  Load(ReadFileBytes(zip), after, "update");
+  ASSERT_EQ(after.names.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(after.names.begin(), after.names.begin() + 3), before.names);
+  EXPECT_EQ(after.names[3], Stored(root + "C.txt"));
+  EXPECT_EQ(after.Data(Stored(root + "A.txt")), "new A");
+  EXPECT_EQ(after.Data(Stored(root + "B.txt")), "old B");
+  EXPECT_EQ(after.Data(Stored(root + "K.txt")), "kept K");
+
+  // Nothing newer: no file counts, the archive keeps its entries.
+  EXPECT_EQ(WriteZipArchive({root + "*.*"}, zip, 8), 0u);
+  Archive again;
+  Load(ReadFileBytes(zip), again);
+  EXPECT_EQ(again.names, after.names);
+}
+
+size_t TempLeftovers() {
+  size_t n = 0;
+  WIN32_FIND_DATAW d;
+  UniqueFindHandle f(::FindFirstFileW((Widen(TempFolder()) + L"kzp*.tmp").c_str(), &d));
+  if (f) {
+    do
+      ++n;
+    while (::FindNextFileW(f.get(), &d));
+  }
+  return n;
+}
+
+TEST(ZipArchive, FailuresLoseNothing) {
+  const std::string root = Scratch("fail");
+  Put(root + "a.txt", "a");
+  Put(root + "locked.txt", "locked");
+  Put(root + "z.txt", "z");
+  const std::string out = Scratch("fail-out");
+
+  // A file held without read sharing is passed over; the rest are packed.
+  {
+    UniqueHandle lock(::CreateFileW(Widen(root + "locked.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock.valid());
+    EXPECT_EQ(WriteZipArchive({root + "*.*"}, out + "locked.zip", 8), 2u);
+  }
+  Archive a;
+  Load(ReadFileBytes(out + "locked.zip"), a, "locked");
+  EXPECT_EQ(a.names.size(), 2u);
+  EXPECT_EQ(std::count(a.names.begin(), a.names.end(), Stored(root + "locked.txt")), 0);
+
+  // Something that is not an archive at the path: the call fails and the file stays as it was.
+  const size_t leftovers = TempLeftovers();
+  Put(out + "info.data", "not an archive at all, just text");
+  EXPECT_ANY_THROW(WriteZipArchive({root + "*.*"}, out + "info.data", 8));
+  EXPECT_EQ(ReadFileBytes(out + "info.data"), "not an archive at all, just text");
+  EXPECT_EQ(TempLeftovers(), leftovers);
+
+  // An archive path that cannot be created fails and leaves nothing behind.
+  EXPECT_ANY_THROW(WriteZipArchive({root + "*.*"}, out + "no\\such\\folder\\x.zip", 8));
+}
+
+TEST(ZipArchive, LinkLoopsEndTheWalk) {
+  const std::string root = Scratch("loop");
+  ASSERT_TRUE(ForceDirectories(root + "tree\\inner"));
+  Put(root + "tree\\inner\\f.txt", "f");
+  // A link inside the tree that leads back to its top. Without privilege to create it, the
+  // test checks the visited-folder guard through the walk itself.
+  const bool linked =
+      ::CreateSymbolicLinkW(Widen(root + "tree\\inner\\back").c_str(), Widen(root + "tree").c_str(),
+                            SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+  std::cout << "symbolic link created: " << linked << "\n";
+  size_t visits = 0;
+  WalkFolder(Widen(root + "tree"), WalkOptions{},
+             [&](const std::wstring&, const WIN32_FIND_DATAW&) {
+               ++visits;
+               return true;
+             });
+  EXPECT_EQ(visits, 1u);
+  EXPECT_EQ(WriteZipArchive({root + "tree\\*.*"}, root + "loop.zip", 8), 1u);
+}
+
+TEST(PackReport, TheThreeWays) {
+  const std::string staging = Scratch("staging");
+  Put(staging + "Kovra_Debug_Info.txt", "info");
+  ASSERT_TRUE(ForceDirectories(staging + "Logs"));
+  Put(staging + "Logs\\product.log", "log");
+  const std::string out = Scratch("reports");
+  const std::string info_data = ExeFolder() + "info.data";
+  const std::string beside = ExeFolder() + "nf_logs_" + TodayYmd() + ".log";
+  DeleteFilePath(info_data);
+  DeleteFilePath(beside);
+  const StringList list = {"", staging + "*.*", staging + "never-written.txt"};
+
+  // Way 1: enciphered at the report path, info.data gone.
+  PackReport(&list, staging, out + "r1.log");
+  std::string plain, error;
+  ASSERT_TRUE(DecryptContainer(ReadFileBytes(out + "r1.log"), kReportKey, plain, error)) << error;
+  Archive a;
+  Load(plain, a, "way1");
+  EXPECT_EQ(a.names.size(), 2u);
+  EXPECT_EQ(a.Data(Stored(staging + "Logs\\product.log")), "log");
+  EXPECT_FALSE(FileExists(info_data));
+
+  // Way 3 alone without an archive list: a plain archive at level 4.
+  PackReport(nullptr, staging, out + "r3.log");
+  Archive c;
+  Load(ReadFileBytes(out + "r3.log"), c, "way3");
+  EXPECT_EQ(c.names.size(), 2u);
+  for (const ZipEntry& e : c.reader.entries())
+    EXPECT_EQ(e.flags, 0);
+
+  // Way 2 directly: the container beside the program.
+  EXPECT_EQ(ZipAndEncryptBesideProgram(list), 2u);
+  ASSERT_TRUE(DecryptContainer(ReadFileBytes(beside), kReportKey, plain, error)) << error;
+  EXPECT_FALSE(FileExists(info_data));
+  DeleteFilePath(beside);
+
+  // An unwritable report path: way 1 fails at the encipherment and leaves info.data; way 2
+  // finds it up to date and writes nothing; way 3 cannot write either. No report anywhere.
+  const std::string unwritable = out + "missing-folder\\r.log";
+  PackReport(&list, staging, unwritable);
+  EXPECT_FALSE(FileExists(unwritable));
+  EXPECT_FALSE(FileExists(beside));
+  EXPECT_TRUE(FileExists(info_data));
+  // A later run updates the leftover info.data: its entries stay unless newer files replace them.
+  Put(staging + "Kovra_Debug_Info.txt", "newer info");
+  ShiftWriteTime(staging + "Kovra_Debug_Info.txt", 3600);
+  const StringList later = {staging + "*.*"};
+  EXPECT_EQ(ZipAndEncrypt(later, out + "r4.log"), 1u);
+  ASSERT_TRUE(DecryptContainer(ReadFileBytes(out + "r4.log"), kReportKey, plain, error)) << error;
+  Archive d;
+  Load(plain, d, "leftover");
+  EXPECT_EQ(d.names.size(), 2u);
+  EXPECT_EQ(d.Data(Stored(staging + "Kovra_Debug_Info.txt")), "newer info");
+  EXPECT_FALSE(FileExists(info_data));
+}
+
+}  // namespace
+}  // namespace kovra::win
