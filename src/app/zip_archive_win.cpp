@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "app/archive_names.h"
@@ -133,8 +137,11 @@ std::vector<PackFile> ExpandEntries(const StringList& entries,
     });
   }
   std::vector<PackFile> files;
+  std::set<std::wstring> seen;  // a file named twice (a pattern given twice) is packed once
   for (const std::wstring& path : paths) {
     const std::wstring full = Widen(FullPathName(Narrow(path)));
+    if (!seen.insert(Upper(full)).second)
+      continue;
     bool excluded = false;
     for (const std::wstring& n : never_take)
       excluded |= SamePath(full, n);
@@ -159,20 +166,15 @@ void DosTimeOf(HANDLE file, uint16_t& dos_date, uint16_t& dos_time) {
   dos_time = t;
 }
 
-// Writes one file as a new entry; false when it cannot be opened (passed over silently).
+bool OpenForPacking(const PackFile& f, UniqueHandle& file, ZipFileFacts& facts);
+
+// Writes one file as a new entry, streaming it; false when it cannot be opened (passed over
+// silently).
 bool AddFile(ZipWriter& writer, const PackFile& f) {
-  UniqueHandle file(::CreateFileW(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file)
-    return false;
+  UniqueHandle file;
   ZipFileFacts facts;
-  facts.name = EncodeEntryName(f.stored, facts.utf8);
-  DosTimeOf(file.get(), facts.dos_date, facts.dos_time);
-  const DWORD attributes = ::GetFileAttributesW(f.path.c_str());
-  facts.attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
-  LARGE_INTEGER size{};
-  ::GetFileSizeEx(file.get(), &size);
-  facts.size = static_cast<uint64_t>(size.QuadPart);
+  if (!OpenForPacking(f, file, facts))
+    return false;
   FileSource source(file.get());
   writer.AddFile(facts, source);
   return true;
@@ -190,17 +192,130 @@ uint32_t FileDosStamp(const std::wstring& path) {
   return DosStamp(d, t);
 }
 
+// Opens a file and gathers its header facts; false when it cannot be opened.
+bool OpenForPacking(const PackFile& f, UniqueHandle& file, ZipFileFacts& facts) {
+  file.reset(::CreateFileW(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file)
+    return false;
+  facts.name = EncodeEntryName(f.stored, facts.utf8);
+  DosTimeOf(file.get(), facts.dos_date, facts.dos_time);
+  const DWORD attributes = ::GetFileAttributesW(f.path.c_str());
+  facts.attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
+  LARGE_INTEGER size{};
+  ::GetFileSizeEx(file.get(), &size);
+  facts.size = static_cast<uint64_t>(size.QuadPart);
+  return true;
+}
+
+// Compresses the files of a list ahead of the writer on worker threads, a bounded window of
+// files at a time, each into memory up to a limit. The writer takes the results in list order;
+// a file too large for memory is left to the writer to stream itself.
+class AheadCompressor {
+ public:
+  enum class State { kPending, kReady, kCannotOpen, kStream };
+  struct Result {
+    State state = State::kPending;
+    ZipFileFacts facts;
+    DeflatedData data;
+  };
+
+  AheadCompressor(const std::vector<PackFile>& files, int level)
+      : files_(files), level_(level), results_(files.size()) {
+    SYSTEM_INFO si;
+    ::GetSystemInfo(&si);
+    const unsigned workers = std::clamp<unsigned>(si.dwNumberOfProcessors, 1, 4);
+    window_ = 4 * workers;
+    for (unsigned i = 0; i < workers && i < files.size(); ++i)
+      threads_.emplace_back([this] { Work(); });
+  }
+  ~AheadCompressor() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_)
+      t.join();
+  }
+  AheadCompressor(const AheadCompressor&) = delete;
+  AheadCompressor& operator=(const AheadCompressor&) = delete;
+
+  // Waits for the result of file i (taken in order) and hands it over.
+  Result Take(size_t i) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return results_[i].state != State::kPending; });
+    Result r = std::move(results_[i]);
+    results_[i] = Result{State::kStream, {}, {}};
+    taken_ = i + 1;
+    changed_.notify_all();
+    return r;
+  }
+
+ private:
+  // Compressed bytes kept in memory per file; larger files are streamed by the writer.
+  static constexpr size_t kMemoryLimit = 8u << 20;
+
+  void Work() {
+    for (;;) {
+      size_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock,
+                      [&] { return stop_ || next_ >= files_.size() || next_ < taken_ + window_; });
+        if (stop_ || next_ >= files_.size())
+          return;
+        i = next_++;
+      }
+      Result r;
+      try {
+        UniqueHandle file;
+        if (!OpenForPacking(files_[i], file, r.facts)) {
+          r.state = State::kCannotOpen;
+        } else if (r.facts.size > kMemoryLimit * 2) {
+          r.state = State::kStream;
+        } else {
+          FileSource source(file.get());
+          r.state = DeflateToMemory(source, level_, kMemoryLimit, r.data) ? State::kReady
+                                                                          : State::kStream;
+        }
+      } catch (...) {
+        r = Result{State::kStream, {}, {}};
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        results_[i] = std::move(r);
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const std::vector<PackFile>& files_;
+  const int level_;
+  std::vector<Result> results_;
+  size_t window_ = 4, next_ = 0, taken_ = 0;
+  bool stop_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::thread> threads_;
+};
+
 // Writes the files of the list not yet in the archive (the first file of a stored name wins).
 size_t AppendFiles(ZipWriter& writer, const std::vector<PackFile>& files,
                    std::set<std::wstring>& names) {
   size_t written = 0;
-  for (const PackFile& f : files) {
-    if (names.count(f.key))
+  AheadCompressor ahead(files, writer.level());
+  for (size_t i = 0; i < files.size(); ++i) {
+    AheadCompressor::Result r = ahead.Take(i);
+    const PackFile& f = files[i];
+    if (names.count(f.key) || r.state == AheadCompressor::State::kCannotOpen)
       continue;
-    if (AddFile(writer, f)) {
-      names.insert(f.key);
-      ++written;
-    }
+    if (r.state == AheadCompressor::State::kReady)
+      writer.AddDeflated(r.facts, r.data);
+    else if (!AddFile(writer, f))
+      continue;
+    names.insert(f.key);
+    ++written;
   }
   return written;
 }

@@ -102,6 +102,52 @@ class Deflater {
   z_stream z_ = {};
 };
 
+struct DeflateResult {
+  uint32_t crc = 0;
+  uint64_t read = 0, written = 0;
+};
+
+// Reads the source to its end (or `read_limit` bytes) in chunks, compressing into the sink
+// while computing the CRC-32. Stops early once `*abandoned` turns true.
+DeflateResult DeflateAll(int level, ZipSource& source, uint64_t read_limit, ZipSink& sink,
+                         std::vector<char>& in, std::vector<char>& out, const bool* abandoned) {
+  Deflater deflater(level);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  DeflateResult r;
+  while (r.read < read_limit && !(abandoned && *abandoned)) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(in.size(), read_limit - r.read));
+    const size_t n = source.Read(in.data(), want);
+    if (n == 0)
+      break;
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(n));
+    r.read += n;
+    r.written += deflater.Run(in.data(), n, false, out, sink);
+  }
+  r.written += deflater.Run(nullptr, 0, true, out, sink);
+  r.crc = static_cast<uint32_t>(crc);
+  return r;
+}
+
+// Collects compressed bytes in memory up to a limit; past it, it drops them and says so.
+class MemorySink : public ZipSink {
+ public:
+  MemorySink(std::string& bytes, size_t limit) : bytes_(bytes), limit_(limit) {}
+  void Write(const void* data, size_t size) override {
+    if (overflow || bytes_.size() + size > limit_) {
+      overflow = true;
+      return;
+    }
+    bytes_.append(static_cast<const char*>(data), size);
+  }
+  void WriteAt(uint64_t, const void*, size_t) override {}
+  uint64_t Position() const override { return bytes_.size(); }
+  bool overflow = false;
+
+ private:
+  std::string& bytes_;
+  size_t limit_;
+};
+
 }  // namespace
 
 uint16_t ZipFlagsForLevel(int level, bool utf8) {
@@ -143,6 +189,31 @@ void ZipWriter::WriteLocalHeader(const ZipEntry& e, bool zip64_field, bool rewri
 }
 
 uint64_t ZipWriter::AddFile(const ZipFileFacts& facts, ZipSource& source) {
+  ZipEntry e = NewEntry(facts);
+  const bool zip64_field = facts.size >= kClassicLimit;
+  const uint64_t limit = zip64_field ? std::numeric_limits<uint64_t>::max() : kClassicLimit;
+  WriteLocalHeader(e, zip64_field, false);
+  const DeflateResult r =
+      DeflateAll(level_, source, limit, sink_, in_buffer_, out_buffer_, nullptr);
+  e.crc32 = r.crc;
+  e.compressed_size = r.written;
+  e.uncompressed_size = r.read;
+  WriteLocalHeader(e, zip64_field, true);
+  central_.push_back(std::move(e));
+  return r.read;
+}
+
+void ZipWriter::AddDeflated(const ZipFileFacts& facts, const DeflatedData& data) {
+  ZipEntry e = NewEntry(facts);
+  e.crc32 = data.crc32;
+  e.compressed_size = data.bytes.size();
+  e.uncompressed_size = data.size;
+  WriteLocalHeader(e, e.uncompressed_size >= kMax32 || e.compressed_size >= kMax32, false);
+  sink_.Write(data.bytes.data(), data.bytes.size());
+  central_.push_back(std::move(e));
+}
+
+ZipEntry ZipWriter::NewEntry(const ZipFileFacts& facts) const {
   ZipEntry e;
   e.name = facts.name;
   e.version_made_by = facts.utf8 ? kMadeByNtfs : kMadeByMsDos;
@@ -152,30 +223,22 @@ uint64_t ZipWriter::AddFile(const ZipFileFacts& facts, ZipSource& source) {
   e.dos_date = facts.dos_date;
   e.external_attributes = facts.attributes;
   e.local_header_offset = sink_.Position();
-  const bool zip64_field = facts.size >= kClassicLimit;
-  const uint64_t limit = zip64_field ? std::numeric_limits<uint64_t>::max() : kClassicLimit;
-  WriteLocalHeader(e, zip64_field, false);
+  return e;
+}
 
-  Deflater deflater(level_);
-  uLong crc = crc32(0L, Z_NULL, 0);
-  uint64_t read = 0, written = 0;
-  while (read < limit) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadChunk, limit - read));
-    const size_t n = source.Read(in_buffer_.data(), want);
-    if (n == 0)
-      break;
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(in_buffer_.data()), static_cast<uInt>(n));
-    read += n;
-    written += deflater.Run(in_buffer_.data(), n, false, out_buffer_, sink_);
+bool DeflateToMemory(ZipSource& source, int level, size_t limit, DeflatedData& out) {
+  MemorySink sink(out.bytes, limit);
+  std::vector<char> in(ZipWriter::kReadChunk), buffer(256 * 1024);
+  const DeflateResult r =
+      DeflateAll(level, source, kClassicLimit, sink, in, buffer, &sink.overflow);
+  if (sink.overflow) {
+    out.bytes.clear();
+    out.bytes.shrink_to_fit();
+    return false;
   }
-  written += deflater.Run(nullptr, 0, true, out_buffer_, sink_);
-
-  e.crc32 = static_cast<uint32_t>(crc);
-  e.compressed_size = written;
-  e.uncompressed_size = read;
-  WriteLocalHeader(e, zip64_field, true);
-  central_.push_back(std::move(e));
-  return read;
+  out.crc32 = r.crc;
+  out.size = r.read;
+  return true;
 }
 
 void ZipWriter::AddRawEntry(const ZipEntry& old, std::string_view compressed) {

@@ -47,6 +47,17 @@ struct ZipFileFacts {
   uint64_t size = 0;        // the size when the file was opened; decides the local Zip64 field
 };
 
+// An entry's data compressed ahead of writing (for instance on another thread).
+struct DeflatedData {
+  std::string bytes;  // raw Deflate
+  uint32_t crc32 = 0;
+  uint64_t size = 0;  // uncompressed
+};
+
+// Compresses the whole source as AddFile would; false (and `out` emptied) when the compressed
+// bytes would exceed `limit`, so that the caller can stream the file instead.
+bool DeflateToMemory(ZipSource& source, int level, size_t limit, DeflatedData& out);
+
 // The flag bits of an entry: bit 1 for levels 8 and 9, bit 2 for 2 and less, bit 11 for UTF-8.
 uint16_t ZipFlagsForLevel(int level, bool utf8);
 
@@ -59,6 +70,8 @@ class ZipWriter {
 
   // Compresses the source's bytes into a new entry; returns the uncompressed size.
   uint64_t AddFile(const ZipFileFacts& facts, ZipSource& source);
+  // Writes an entry from data compressed beforehand at this writer's level.
+  void AddDeflated(const ZipFileFacts& facts, const DeflatedData& data);
   // Takes over an entry of another archive as it stands: its header facts and its compressed
   // bytes, not recompressed.
   void AddRawEntry(const ZipEntry& entry, std::string_view compressed);
@@ -66,10 +79,12 @@ class ZipWriter {
   void Finish();
 
   size_t entry_count() const { return central_.size(); }
+  int level() const { return level_; }
 
  private:
   // Writes the header at the end, or over its first form once the data is known.
   void WriteLocalHeader(const ZipEntry& e, bool zip64_field, bool rewrite);
+  ZipEntry NewEntry(const ZipFileFacts& facts) const;
   std::vector<uint8_t> CentralRecord(const ZipEntry& e) const;
 
   ZipSink& sink_;

@@ -245,6 +245,36 @@ TEST(ZipArchive, FailuresLoseNothing) {
   EXPECT_ANY_THROW(WriteZipArchive({root + "*.*"}, out + "no\\such\\folder\\x.zip", 8));
 }
 
+TEST(ZipArchive, ManyFilesKeepTheirOrderAroundAStreamedLargeOne) {
+  // Small files are compressed ahead on worker threads, a large one is streamed by the writer;
+  // the archive still holds every file once, in the order of the list.
+  const std::string root = Scratch("order");
+  StringList list;
+  for (int i = 0; i < 120; ++i) {
+    const std::string name = root + "f" + std::to_string(i) + ".txt";
+    Put(name, std::string(1000 + i * 37, static_cast<char>('a' + i % 26)));
+    list.push_back(name);
+    if (i == 50) {
+      std::string big(40u << 20, '\0');
+      uint32_t x = 1;
+      for (char& c : big)
+        c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+      Put(root + "big.bin", big);
+      list.push_back(root + "big.bin");
+    }
+  }
+  list.push_back(root + "f7.txt");  // named again: packed once
+  const std::string zip = Scratch("order-out") + "order.zip";
+  EXPECT_EQ(WriteZipArchive(list, zip, 8), 121u);
+  Archive a;
+  Load(ReadFileBytes(zip), a, "order");
+  ASSERT_EQ(a.names.size(), 121u);
+  for (size_t i = 0; i < 121; ++i)
+    EXPECT_EQ(a.names[i], Stored(list[i]));
+  EXPECT_EQ(a.Data(Stored(root + "f119.txt")), std::string(1000 + 119 * 37, 'a' + 119 % 26));
+  EXPECT_EQ(a.Data(Stored(root + "big.bin")).size(), 40u << 20);
+}
+
 TEST(ZipArchive, LinkLoopsEndTheWalk) {
   const std::string root = Scratch("loop");
   ASSERT_TRUE(ForceDirectories(root + "tree\\inner"));
