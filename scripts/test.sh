@@ -13,7 +13,7 @@ run() {
 
 run cmake --preset host
 run cmake --build --preset host
-run ctest --preset host
+run ctest --preset host -j 2
 run bash scripts/fuzz-smoke.sh
 
 run cmake --preset windows
