@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kovra::win {
 
@@ -27,6 +29,27 @@ std::wstring GrowWideBuffer(Fill fill, DWORD initial = MAX_PATH) {
       return std::wstring();
     buffer.assign(n > capacity ? n + 1 : capacity * 2, L'\0');
   }
+}
+
+// The same loop for calls that fill a byte buffer and report the size they need:
+// `fill(buffer, capacity, &needed)` returns true on success; on failure with
+// ERROR_INSUFFICIENT_BUFFER or ERROR_MORE_DATA the buffer grows to `needed` and the call is
+// repeated. The first call gets no buffer. Empty on failure.
+template <typename Fill>
+std::vector<uint8_t> GrowByteBuffer(Fill fill) {
+  constexpr DWORD kLimit = 64u << 20;
+  std::vector<uint8_t> buffer;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    DWORD needed = 0;
+    if (fill(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), &needed))
+      return buffer.empty() ? std::vector<uint8_t>(1) : buffer;
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA) || needed == 0 ||
+        needed > kLimit || needed <= buffer.size())
+      return {};
+    buffer.assign(needed, 0);
+  }
+  return {};
 }
 
 }  // namespace kovra::win

@@ -24,6 +24,8 @@ bool GetFolderId(const std::wstring& folder, FolderId& id) {
   return true;
 }
 
+const std::wstring kAll = L"*";
+
 class Walker {
  public:
   Walker(const WalkOptions& options,
@@ -36,7 +38,8 @@ class Walker {
     if (GetFolderId(folder, id) && !visited_.insert(id).second)
       return true;
     WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    const std::wstring& mask = depth == 0 ? options_.top_mask : kAll;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"\\" + mask).c_str(), &data));
     if (!find)
       return true;
     do {
@@ -49,7 +52,10 @@ class Walker {
         continue;
       const std::wstring path = folder + L"\\" + name;
       if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        if (options_.visit_folders && !visit_(path, data))
+          return false;
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+            (options_.enter && !options_.enter(data)))
           continue;
         if (!options_.skip_folder_name.empty() &&
             ::lstrcmpiW(name.c_str(), options_.skip_folder_name.c_str()) == 0)

@@ -19,11 +19,17 @@ struct WalkOptions {
   // A bound on nesting, against paths that grow without end through links the system does
   // not mark as reparse points.
   int max_depth = 64;
+  // The wildcard of the first level (sub-folders are always listed whole).
+  std::wstring top_mask = L"*";
+  // Also call `visit` for folder entries (before entering them).
+  bool visit_folders = false;
+  // When set, narrows which folders are entered (reparse points never are).
+  std::function<bool(const WIN32_FIND_DATAW&)> enter;
 };
 
-// Calls `visit` for every file below `folder` (no trailing backslash needed) with its full path
-// and its find data. `visit` returns false to end the walk. Folders that cannot be listed are
-// passed over.
+// Calls `visit` for every file (and folder, if asked) below `folder` (no trailing backslash needed)
+// with its full path and its find data. `visit` returns false to end the walk. Folders that cannot
+// be listed are passed over.
 void WalkFolder(
     const std::wstring& folder, const WalkOptions& options,
     const std::function<bool(const std::wstring& path, const WIN32_FIND_DATAW& data)>& visit);

@@ -5,6 +5,12 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/buffer_win.h"
+#include "platform/file_walk_win.h"
+#include "platform/files_win.h"
+#include "platform/folders.h"
+#include "platform/registry_class_ex_win.h"
+#include "platform/wow64_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -81,8 +87,136 @@ std::string GetShellFolder(HWND owner, int csidl) {
   return Narrow(buffer);
 }
 
+namespace {
+
+unsigned MajorVersion() {
+  OSVERSIONINFOEXW v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+  // The manifest declares the supported versions, so the query tells the real one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)))
+    return 0;
+#pragma GCC diagnostic pop
+  return v.dwMajorVersion;
+}
+
+std::string Trimmed(const std::string& s) {
+  const size_t first = s.find_first_not_of(" \t");
+  if (first == std::string::npos)
+    return std::string();
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::string EnvironmentVariable(const std::string& name) {
+  const std::wstring w = Widen(name);
+  return Narrow(GrowWideBuffer(
+      [&w](wchar_t* b, DWORD n) { return ::GetEnvironmentVariableW(w.c_str(), b, n); }));
+}
+
+// The drive of the loaded kernel32.dll, "C:" and the like.
+std::string Kernel32Drive() {
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const std::wstring path = GrowWideBuffer(
+      [kernel32](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(kernel32, b, n); });
+  return path.size() >= 2 ? Narrow(path.substr(0, 2)) : std::string();
+}
+
+}  // namespace
+
+std::string ThreadUserName() {
+  wchar_t buffer[257] = {};
+  DWORD size = std::size(buffer);
+  if (!::GetUserNameW(buffer, &size))
+    return std::string();
+  return Narrow(buffer);
+}
+
 std::string GetSpecialFolder(HWND owner, int csidl) {
-  return GetShellFolder(owner, csidl);
+  const std::string answer = GetShellFolder(owner, csidl);
+  if (answer.size() > 2)
+    return answer;
+  const std::string variable = SpecialFolderVariable(csidl, IsWow64());
+  if (variable.empty())
+    return answer;
+  const std::string from_environment = Trimmed(EnvironmentVariable(variable));
+  if (!from_environment.empty())
+    return from_environment;
+  return BuiltSpecialFolder(csidl, Kernel32Drive(), ThreadUserName(), MajorVersion(), IsWow64());
+}
+
+std::string GetAppDataFallback(bool all_users) {
+  const std::string shell =
+      GetShellFolder(nullptr, all_users ? kCsidlCommonAppData : kCsidlAppData);
+  if (!shell.empty() && DirectoryExists(shell))
+    return shell;
+  TRegistry registry(KEY_QUERY_VALUE);
+  registry.SetAutoView(false);
+  registry.SetRootKey(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
+  if (registry.OpenKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")) {
+    try {
+      const std::string value = registry.ReadString(all_users ? "Common AppData" : "AppData");
+      if (!value.empty() && DirectoryExists(value))
+        return value;
+    } catch (...) {
+    }
+  }
+  wchar_t windows[MAX_PATH] = {};
+  const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::string drive = n >= 2 ? Narrow(std::wstring_view(windows, 2)) : std::string();
+  const std::string built = BuiltAppDataFolder(all_users, drive, ThreadUserName(), MajorVersion());
+  return DirectoryExists(built) ? built : std::string();
+}
+
+std::string GetSystemDriveRoot() {
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+  return n >= 2 ? Narrow(std::wstring_view(system, 2)) + "\\" : std::string();
+}
+
+uint64_t GetFolderSize(const std::string& mask) {
+  const std::wstring w = Widen(mask);
+  const size_t slash = w.find_last_of(L"\\/");
+  WalkOptions options;
+  options.skip_hidden_system = false;
+  options.visit_folders = true;
+  options.top_mask = slash == std::wstring::npos ? w : w.substr(slash + 1);
+  // Only plain folders (the directory attribute and nothing else) are entered.
+  options.enter = [](const WIN32_FIND_DATAW& d) {
+    return d.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY && d.cFileName[0] != L'.';
+  };
+  uint64_t total = 0;
+  WalkFolder(slash == std::wstring::npos ? L"." : w.substr(0, slash), options,
+             [&total](const std::wstring&, const WIN32_FIND_DATAW& d) {
+               total += static_cast<uint64_t>(d.nFileSizeHigh) << 32 | d.nFileSizeLow;
+               return true;
+             });
+  return total;
+}
+
+int GetOSGeneration() {
+  OSVERSIONINFOEXW v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)))
+    return 1;
+#pragma GCC diagnostic pop
+  using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+  static const auto native = reinterpret_cast<NativeInfoFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo")));
+  SYSTEM_INFO si = {};
+  if (native)
+    native(&si);
+  else
+    ::GetSystemInfo(&si);
+  OsVersionFacts facts;
+  facts.nt_platform = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  facts.major = v.dwMajorVersion;
+  facts.minor = v.dwMinorVersion;
+  facts.product_type = v.wProductType;
+  facts.processor_architecture = si.wProcessorArchitecture;
+  return OsGeneration(facts);
 }
 
 }  // namespace kovra::win

@@ -1,8 +1,10 @@
-// Reading version resources and well-known folders through Win32.
+// Version resources, well-known folders, folder sizes and the OS generation through Win32
+// (module FilesInfo). None of these raises: failures give empty text, 0 or false.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "platform/files_info.h"
@@ -11,13 +13,25 @@ namespace kovra::win {
 
 // Fills `info` from the file's version resource; false when it has none that can be read.
 bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& extra_key);
-
 // The text of one field (see FileInfoFieldText), or `default_text` when the file has no
 // readable version resource.
 std::string GetFileVersionText(const std::string& path, int code, const std::string& default_text);
 
-// The shell's folder for a CSIDL, without a trailing backslash; empty on failure.
+// The shell's folder for a CSIDL (create off); empty on failure.
 std::string GetShellFolder(HWND owner, int csidl);
+// As GetShellFolder; for the application-data and program-files folders an answer of two
+// characters or less is replaced by the environment variable, else by a built path.
 std::string GetSpecialFolder(HWND owner, int csidl);
+// The roaming (or all-users) application-data folder: shell, then the Shell Folders registry
+// value, then a built path; each only when the folder exists. Empty when none does.
+std::string GetAppDataFallback(bool all_users);
+// "C:\" for a system directory on C:.
+std::string GetSystemDriveRoot();
+// The byte total of what the mask matches, plain sub-folders included (see the walk rules).
+uint64_t GetFolderSize(const std::string& mask);
+// The coarse generation code of the running system (see OsGeneration).
+int GetOSGeneration();
+// Name of the calling thread's user.
+std::string ThreadUserName();
 
 }  // namespace kovra::win

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <winsvc.h>
+#include <wtsapi32.h>
 
 #include <utility>
 
@@ -116,6 +117,15 @@ struct LocalMemTraits {
   static void Close(Handle h) { ::LocalFree(h); }
 };
 using UniqueLocalMem = ScopedHandle<LocalMemTraits>;
+
+// Buffers of the terminal-services queries.
+struct WtsMemoryTraits {
+  using Handle = void*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::WTSFreeMemory(h); }
+};
+using UniqueWtsMemory = ScopedHandle<WtsMemoryTraits>;
 
 struct GdiObjectTraits {
   using Handle = HGDIOBJ;

@@ -1,0 +1,75 @@
+#include "platform/app_frame_new_win.h"
+
+#include <windows.h>
+
+#include "platform/files_info_win.h"
+#include "platform/folders.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+std::string FromCall(UINT (*call)(wchar_t*, UINT)) {
+  wchar_t buffer[256] = {};
+  const UINT n = call(buffer, 255);
+  return n > 0 && n < 255 ? Narrow(buffer) : std::string();
+}
+
+UINT WindowsDirectory(wchar_t* b, UINT n) {
+  return ::GetWindowsDirectoryW(b, n);
+}
+UINT SystemDirectory(wchar_t* b, UINT n) {
+  return ::GetSystemDirectoryW(b, n);
+}
+UINT TempPath(wchar_t* b, UINT n) {
+  return ::GetTempPathW(n, b);
+}
+
+// The folder of the shell; the fallback only when the query itself fails outright.
+std::string ShellOrFallback(int csidl, bool all_users) {
+  try {
+    return GetShellFolder(nullptr, csidl);
+  } catch (...) {
+    return GetAppDataFallback(all_users);
+  }
+}
+
+}  // namespace
+
+TAppFrame::TAppFrame()
+    : AppDataPath(ShellOrFallback(kCsidlAppData, false)),
+      CommonAppDataPath(ShellOrFallback(kCsidlCommonAppData, true)) {}
+
+std::string TAppFrame::GetSystemPath(int kind) const {
+  const SystemPathKind k = SystemPathKindOf(kind);
+  switch (k.source) {
+    case SystemPathSource::kWindowsDirectory:
+      return FromCall(WindowsDirectory);
+    case SystemPathSource::kSystemDirectory:
+      return FromCall(SystemDirectory);
+    case SystemPathSource::kTempPath:
+      return FromCall(TempPath);
+    case SystemPathSource::kShell:
+      return GetShellFolder(nullptr, k.csidl);
+    case SystemPathSource::kNone:
+      break;
+  }
+  return std::string();
+}
+
+std::string TAppFrame::GetCommonPath(int kind) const {
+  const int csidl = CommonPathCsidl(kind);
+  return csidl < 0 ? std::string() : GetShellFolder(nullptr, csidl);
+}
+
+void CreateSharedPathFrame() {
+  (void)SharedPathFrame();
+}
+
+const TAppFrame& SharedPathFrame() {
+  static const TAppFrame frame;
+  return frame;
+}
+
+}  // namespace kovra::win

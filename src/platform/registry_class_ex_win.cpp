@@ -1,0 +1,217 @@
+#include "platform/registry_class_ex_win.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/text.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+constexpr size_t kStringBufferBytes = 2048;
+constexpr DWORD kEnumBufferUnits = 2049;
+
+[[noreturn]] void Raise(const char* format, const std::string& name) {
+  throw ERegistryException(StrPrintf(format, name.c_str()));
+}
+
+}  // namespace
+
+TRegistry::TRegistry() : Wow64Process_(IsWow64()) {}
+
+TRegistry::TRegistry(DWORD access) : TRegistry() {
+  Access_ = access;
+}
+
+void TRegistry::SetRootKey(HKEY root) {
+  if (root == RootKey_)
+    return;
+  RootKey_ = root;
+  CloseKey();
+}
+
+void TRegistry::CloseKey() {
+  CurrentKey_.reset();
+  CurrentPath_.clear();
+}
+
+bool TRegistry::Open(const std::string& path, DWORD access) {
+  const bool relative = path.empty() || path[0] != '\\';
+  const std::string sub = relative ? path : path.substr(1);
+  const bool from_current = relative && CurrentKey_.valid();
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(from_current ? CurrentKey_.get() : RootKey_, Widen(sub).c_str(), 0, access,
+                      &opened) != ERROR_SUCCESS) {
+    return false;
+  }
+  CurrentPath_ = from_current ? CurrentPath_ + "\\" + sub : sub;
+  CurrentKey_.reset(opened);
+  return true;
+}
+
+bool TRegistry::OpenKey(const std::string& path) {
+  Access_ = SelectRegistryView(Access_, path, CurrentPath_, Wow64Process_, AutoView_);
+  return Open(path, Access_);
+}
+
+bool TRegistry::OpenKeyReadOnly(const std::string& path) {
+  Access_ = SelectRegistryView(Access_, path, CurrentPath_, Wow64Process_, AutoView_);
+  const DWORD view = Access_ & kKeyWow64Bits;
+  static constexpr DWORD kMasks[] = {
+      KEY_READ, STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, KEY_QUERY_VALUE};
+  for (DWORD mask : kMasks) {
+    if (Open(path, mask | view)) {
+      Access_ = mask | view;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TRegistry::GetKeyInfo(RegKeyInfo& info) const {
+  info = RegKeyInfo{};
+  return CurrentKey_.valid() &&
+         ::RegQueryInfoKeyW(CurrentKey_.get(), nullptr, nullptr, nullptr, &info.NumSubKeys,
+                            &info.MaxSubKeyLen, nullptr, &info.NumValues, &info.MaxValueLen,
+                            &info.MaxDataLen, nullptr, &info.FileTime) == ERROR_SUCCESS;
+}
+
+bool TRegistry::HasSubKeys() const {
+  RegKeyInfo info;
+  return GetKeyInfo(info) && info.NumSubKeys > 0;
+}
+
+void TRegistry::GetKeyNames(StringList& list) const {
+  list.clear();
+  RegKeyInfo info;
+  if (!GetKeyInfo(info))
+    return;
+  std::vector<wchar_t> buffer(kEnumBufferUnits);
+  for (DWORD i = 0; i < info.NumSubKeys; ++i) {
+    DWORD length = std::min<DWORD>(info.MaxSubKeyLen + 1, kEnumBufferUnits);
+    if (::RegEnumKeyExW(CurrentKey_.get(), i, buffer.data(), &length, nullptr, nullptr, nullptr,
+                        nullptr) != ERROR_SUCCESS) {
+      continue;
+    }
+    const std::string name = Narrow(std::wstring_view(buffer.data(), length));
+    if (!IsWow6432NodeName(name))
+      list.push_back(name);
+  }
+}
+
+void TRegistry::GetValueNames(StringList& list) const {
+  list.clear();
+  RegKeyInfo info;
+  if (!GetKeyInfo(info))
+    return;
+  std::vector<wchar_t> buffer(info.MaxValueLen + 1);
+  for (DWORD i = 0; i < info.NumValues; ++i) {
+    DWORD length = info.MaxValueLen + 1;
+    if (::RegEnumValueW(CurrentKey_.get(), i, buffer.data(), &length, nullptr, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS) {
+      list.push_back(Narrow(std::wstring_view(buffer.data(), length)));
+    }
+  }
+}
+
+bool TRegistry::ValueExists(const std::string& name) const {
+  RegDataInfo info;
+  return GetDataInfo(name, info);
+}
+
+bool TRegistry::GetDataInfo(const std::string& name, RegDataInfo& info) const {
+  info = RegDataInfo{};
+  DWORD type = REG_NONE, size = 0;
+  if (!CurrentKey_.valid() || ::RegQueryValueExW(CurrentKey_.get(), Widen(name).c_str(), nullptr,
+                                                 &type, nullptr, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  info.RegData = RegKindFromType(type);
+  info.DataSize = static_cast<int>(size);
+  return true;
+}
+
+int TRegistry::GetDataSize(const std::string& name) const {
+  RegDataInfo info;
+  return GetDataInfo(name, info) ? info.DataSize : -1;
+}
+
+RegDataKind TRegistry::GetDataType(const std::string& name) const {
+  RegDataInfo info;
+  return GetDataInfo(name, info) ? info.RegData : RegDataKind::Unknown;
+}
+
+std::string TRegistry::ReadString(const std::string& name) const {
+  if (GetDataSize(name) <= 0)
+    return std::string();
+  wchar_t buffer[kStringBufferBytes / sizeof(wchar_t)] = {};
+  DWORD type = REG_NONE, size = kStringBufferBytes;
+  const LONG rc = ::RegQueryValueExW(CurrentKey_.get(), Widen(name).c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE*>(buffer), &size);
+  const RegDataKind kind = RegKindFromType(type);
+  if (kind != RegDataKind::String && kind != RegDataKind::ExpandString)
+    Raise("Invalid data type for '%s'", name);
+  if (rc != ERROR_SUCCESS)
+    return std::string();
+  // The text up to its first NUL, and never past the bytes the query filled.
+  const size_t units = std::min<size_t>(size / sizeof(wchar_t), std::size(buffer));
+  return Narrow(
+      std::wstring_view(buffer, std::wcslen(buffer) < units ? std::wcslen(buffer) : units));
+}
+
+DWORD TRegistry::ReadDword(const std::string& name) const {
+  DWORD type = REG_NONE, value = 0, size = sizeof value;
+  if (!CurrentKey_.valid() ||
+      ::RegQueryValueExW(CurrentKey_.get(), Widen(name).c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
+    Raise("Failed to get data for '%s'", name);
+  }
+  if (RegKindFromType(type) != RegDataKind::Integer)
+    Raise("Invalid data type for '%s'", name);
+  return value;
+}
+
+int TRegistry::ReadBinaryData(const std::string& name, void* buffer, int buffer_size) const {
+  RegDataInfo info;
+  if (!GetDataInfo(name, info))
+    return 0;
+  if ((info.RegData != RegDataKind::Binary && info.RegData != RegDataKind::Unknown) ||
+      buffer_size < info.DataSize) {
+    Raise("Invalid data type for '%s'", name);
+  }
+  DWORD type = REG_NONE, size = static_cast<DWORD>(buffer_size);
+  if (::RegQueryValueExW(CurrentKey_.get(), Widen(name).c_str(), nullptr, &type,
+                         static_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+    Raise("Failed to get data for '%s'", name);
+  }
+  return static_cast<int>(size);
+}
+
+std::string TRegistry::ReadValueText(const std::string& name) const {
+  RegDataInfo info;
+  if (!GetDataInfo(name, info) || info.DataSize == 0)
+    return std::string();
+  try {
+    switch (info.RegData) {
+      case RegDataKind::String:
+      case RegDataKind::ExpandString:
+        return ReadString(name);
+      case RegDataKind::Integer:
+        return RegDwordText(ReadDword(name));
+      case RegDataKind::Binary:
+      case RegDataKind::Unknown: {
+        std::vector<uint8_t> bytes(static_cast<size_t>(info.DataSize));
+        if (ReadBinaryData(name, bytes.data(), info.DataSize) != info.DataSize)
+          return kRegReadError;
+        return RegHexText(bytes.data(), bytes.size());
+      }
+    }
+  } catch (...) {
+  }
+  return kRegReadError;
+}
+
+}  // namespace kovra::win
