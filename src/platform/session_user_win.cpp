@@ -207,6 +207,8 @@ UniqueToken DuplicateProcessToken(const std::string& image, const std::string& u
 }
 
 DWORD GetTokenIntegrityRid(HANDLE token) {
+  if (token == nullptr || token == INVALID_HANDLE_VALUE)
+    return 0;
   const std::vector<uint8_t> info = GrowByteBuffer([&](void* b, DWORD n, DWORD* needed) {
     return ::GetTokenInformation(token, TokenIntegrityLevel, b, n, needed) != 0;
   });
