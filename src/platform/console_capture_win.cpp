@@ -1,10 +1,376 @@
 #include "platform/console_capture_win.h"
 
+#include <shellapi.h>
+
+#include <stdexcept>
+
+#include "base/text.h"
+#include "platform/console_text.h"
+#include "platform/file_walk_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+
 namespace kovra::win {
 
-StringList CaptureSystemInfo() {
-  return StringList();
+namespace {
+
+// Output still arriving after the program itself ended comes from its children; they get this
+// long before the job is ended.
+constexpr ULONGLONG kAfterExitMs = 2000;
+
+constexpr wchar_t kConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
+constexpr DWORD kOverrideCodePage = 437;
+
+// A job whose processes end when it is ended or closed.
+UniqueHandle CreateKillJob() {
+  UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+  if (job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
+  return job;
 }
-void SaveScheduledTasks(const std::string&) {}
+
+// A started program: its handles and the job it runs in, if the system let it join one.
+class JobProcess {
+ public:
+  // Takes over a process created suspended, puts it in a job and lets it run.
+  void Adopt(const PROCESS_INFORMATION& pi) {
+    process_.reset(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    job_ = CreateKillJob();
+    in_job_ = job_ && ::AssignProcessToJobObject(job_.get(), process_.get());
+    ::ResumeThread(thread.get());
+  }
+  HANDLE process() const { return process_.get(); }
+  bool Exited() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }
+  // Ends the program and everything it started inside the job.
+  void End() {
+    if (in_job_)
+      ::TerminateJobObject(job_.get(), 1);
+    else
+      ::TerminateProcess(process_.get(), 1);
+  }
+
+ private:
+  UniqueHandle process_, job_;
+  bool in_job_ = false;
+};
+
+// Dispatches the calling thread's pending messages; false when the application is quitting.
+bool DispatchPendingMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+unsigned MajorVersion() {
+  OSVERSIONINFOW v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  return ::GetVersionExW(&v) ? v.dwMajorVersion : 0;
+#pragma GCC diagnostic pop
+}
+
+// The console code page of cmd.exe windows set to 437 while the task queries run, and put back
+// as it was when the scope ends, also on failure.
+class ConsoleCodePageOverride {
+ public:
+  enum class Result { kApplied, kNoKey, kUnreadable };
+
+  Result Apply() {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kConsoleKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          key_.receive(), nullptr) != ERROR_SUCCESS) {
+      return Result::kNoKey;
+    }
+    DWORD type = REG_NONE, value = 0, size = sizeof value;
+    const LONG rc = ::RegQueryValueExW(key_.get(), L"CodePage", nullptr, &type,
+                                       reinterpret_cast<BYTE*>(&value), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) {
+      if (Write(kOverrideCodePage))
+        state_ = State::kAdded;
+      return Result::kApplied;
+    }
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
+      return Result::kUnreadable;
+    if (value != kOverrideCodePage && Write(kOverrideCodePage)) {
+      old_ = value;
+      state_ = State::kChanged;
+    }
+    return Result::kApplied;
+  }
+
+  ~ConsoleCodePageOverride() {
+    if (state_ == State::kChanged)
+      Write(old_);
+    else if (state_ == State::kAdded)
+      ::RegDeleteValueW(key_.get(), L"CodePage");
+  }
+
+ private:
+  enum class State { kUntouched, kChanged, kAdded };
+  bool Write(DWORD v) {
+    return ::RegSetValueExW(key_.get(), L"CodePage", 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&v), sizeof v) == ERROR_SUCCESS;
+  }
+  UniqueHkey key_;
+  State state_ = State::kUntouched;
+  DWORD old_ = 0;
+};
+
+void AddDecodedLines(const StringList& raw, StringList& output) {
+  for (const std::string& line : raw)
+    output.push_back(CodePageToUtf8(line, CP_ACP));
+}
+
+}  // namespace
+
+bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
+                          DWORD time_limit_ms) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE read_raw = nullptr, write_raw = nullptr;
+  if (!::CreatePipe(&read_raw, &write_raw, &inheritable, 0))
+    throw std::runtime_error("Failed to create pipe\xEF\xBC\x81" +
+                             SystemErrorText(::GetLastError()));
+  UniqueHandle read_end(read_raw), write_end(write_raw);
+  // Only the write end goes to the program.
+  ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  si.wShowWindow = SW_HIDE;
+  si.hStdOutput = write_end.get();
+  si.hStdError = write_end.get();
+  std::string command = Utf8ToCodePage(command_line, CP_ACP);
+  PROCESS_INFORMATION pi = {};
+  if (!::CreateProcessA(nullptr, command.data(), &inheritable, &inheritable, TRUE,
+                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi)) {
+    throw std::runtime_error(SystemErrorText(::GetLastError()));
+  }
+  JobProcess program;
+  program.Adopt(pi);
+  write_end.reset();
+
+  ConsoleLineSplitter splitter;
+  StringList raw;
+  const ULONGLONG start = ::GetTickCount64();
+  ULONGLONG exited_at = 0, ended_at = 0;
+  char buffer[1025];
+  for (;;) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr))
+      break;  // every writer is gone: the end of the output
+    if (available > 0) {
+      DWORD got = 0;
+      if (!::ReadFile(read_end.get(), buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                      nullptr) ||
+          got == 0) {
+        break;
+      }
+      raw.clear();
+      splitter.Feed(buffer, got, raw);
+      AddDecodedLines(raw, output);
+      continue;
+    }
+    const ULONGLONG now = ::GetTickCount64();
+    if (exited_at == 0 && program.Exited())
+      exited_at = now;
+    if (ended_at == 0 &&
+        (now - start >= time_limit_ms || (exited_at && now - exited_at >= kAfterExitMs))) {
+      program.End();
+      ended_at = now;
+    }
+    // A writer outside the job cannot be ended; stop reading soon after the end anyway.
+    if (ended_at != 0 && now - ended_at >= 1000)
+      break;
+    if (exited_at)
+      ::Sleep(10);
+    else
+      ::WaitForSingleObject(program.process(), 10);
+  }
+  raw.clear();
+  splitter.Finish(raw);
+  AddDecodedLines(raw, output);
+  read_end.reset();
+  if (!program.Exited()) {
+    program.End();
+    ::WaitForSingleObject(program.process(), 5000);
+  }
+  return true;
+}
+
+void EnumScheduledTasks(StringList& output) {
+  if (MajorVersion() <= 5) {
+    CaptureConsoleOutput("schtasks /query /V /FO list", output, kTaskListLimitMs);
+    return;
+  }
+  StringList names;
+  auto name_pass = [&names] {
+    StringList csv;
+    CaptureConsoleOutput("cmd.exe /c schtasks /query /FO csv", csv, kTaskListLimitMs);
+    AddRootTaskNames(csv, names);
+  };
+  name_pass();
+  ConsoleCodePageOverride code_page;
+  if (names.empty()) {
+    if (code_page.Apply() != ConsoleCodePageOverride::Result::kApplied)
+      return;
+    name_pass();
+  }
+  // Each task is queried by running schtasks itself, the name one quoted argument: nothing in a
+  // name reaches a command interpreter.
+  for (const std::string& name : names) {
+    if (IsPassableTaskName(name))
+      CaptureConsoleOutput(TaskQueryCommand(name), output, kTaskQueryLimitMs);
+  }
+}
+
+void SaveScheduledTasks(const std::string& path) {
+  StringList tasks;
+  EnumScheduledTasks(tasks);
+  std::string bytes;
+  for (const std::string& line : tasks)
+    bytes += Utf8ToCodePage(line, CP_ACP) + "\r\n";
+  WriteFileBytes(path, bytes);
+}
+
+bool RegExportByShell(const std::string& key, const std::string& file, HWND owner) {
+  const std::wstring parameters = Widen(RegExportParameters(key, file));
+  SHELLEXECUTEINFOW sei = {};
+  sei.cbSize = sizeof sei;
+  sei.fMask = SEE_MASK_NOCLOSEPROCESS;
+  sei.hwnd = owner;
+  sei.lpFile = L"cmd.exe";
+  sei.lpParameters = parameters.c_str();
+  sei.nShow = SW_HIDE;
+  if (!::ShellExecuteExW(&sei))
+    return false;
+  UniqueHandle process(sei.hProcess);
+  for (int step = 0; step < 31 && process; ++step) {
+    if (::WaitForSingleObject(process.get(), 100) != WAIT_TIMEOUT)
+      break;
+    if (!DispatchPendingMessages())
+      break;
+  }
+  return true;
+}
+
+bool IsFileInUse(const std::string& path) {
+  UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return !file.valid();
+}
+
+namespace {
+
+// The local date and time in the user's short date and long time formats; the time is left out
+// at exactly midnight.
+std::string DateTimeText(const SYSTEMTIME& st) {
+  wchar_t date[128] = {}, time[128] = {};
+  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128);
+  if (st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0 && st.wMilliseconds == 0)
+    return Narrow(date);
+  ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, 128);
+  return Narrow(date) + " " + Narrow(time);
+}
+
+// Text of a file: the byte-order mark chooses UTF-8 or UTF-16, otherwise the ANSI code page.
+std::string DecodeTextFile(const std::string& bytes) {
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    return bytes.substr(3);
+  if (bytes.size() >= 2 &&
+      (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)) {
+    const bool big_endian = bytes[0] == '\xFE';
+    std::u16string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const auto lo = static_cast<unsigned char>(bytes[i + (big_endian ? 1 : 0)]);
+      const auto hi = static_cast<unsigned char>(bytes[i + (big_endian ? 0 : 1)]);
+      text += static_cast<char16_t>(lo | hi << 8);
+    }
+    return Utf16ToUtf8(text);
+  }
+  return CodePageToUtf8(bytes, CP_ACP);
+}
+
+}  // namespace
+
+StringList CaptureSystemInfo(DWORD time_limit_ms) {
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  const std::string temp =
+      SystemInfoTempFileName(TempFolder(), st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                             st.wSecond, st.wMilliseconds);
+  // cmd.exe writes the file; it runs hidden in a job so that a systeminfo that never ends is
+  // ended at the limit.
+  std::wstring command = L"cmd.exe /c systeminfo>\"" + Widen(temp) + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION pi = {};
+  JobProcess program;
+  const bool started =
+      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                       CREATE_NEW_CONSOLE | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi) != 0;
+  if (started) {
+    program.Adopt(pi);
+    const ULONGLONG begin = ::GetTickCount64();
+    ULONGLONG exited_at = 0;
+    while (IsFileInUse(temp)) {
+      const ULONGLONG now = ::GetTickCount64();
+      if (exited_at == 0 && program.Exited())
+        exited_at = now;
+      // Out of time, or the command ended long ago without leaving the file.
+      if (now - begin >= time_limit_ms || (exited_at && now - exited_at >= kAfterExitMs)) {
+        program.End();
+        break;
+      }
+      ::Sleep(100);
+      DispatchPendingMessages();
+    }
+  }
+  StringList result;
+  if (FileExists(temp))
+    result = SplitTextLines(DecodeTextFile(ReadFileBytes(temp)));
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  result.insert(result.begin(), {DateTimeText(now), "", "===== System ====="});
+  DeleteFilePath(temp);
+  return result;
+}
+
+void SearchFiles(const std::string& folder, StringList& output) {
+  const std::string prefix = IncludeTrailingBackslash(folder);
+  WalkOptions options;
+  options.skip_hidden_system = false;
+  options.skip_folder_name = L".svn";
+  const std::wstring root = Widen(ExcludeTrailingBackslash(prefix));
+  WalkFolder(root, options, [&](const std::wstring& path, const WIN32_FIND_DATAW&) {
+    output.push_back(prefix + Narrow(path.substr(root.size() + 1)));
+    return true;
+  });
+}
+
+void ListFilesRecursive(const std::string& folder, StringList& output) {
+  WalkOptions options;
+  options.skip_hidden_system = false;
+  const std::wstring root = Widen(ExcludeTrailingBackslash(folder));
+  WalkFolder(root, options, [&](const std::wstring& path, const WIN32_FIND_DATAW&) {
+    output.push_back(folder + "\\" + Narrow(path.substr(root.size() + 1)));
+    return true;
+  });
+}
 
 }  // namespace kovra::win

@@ -1,5 +1,11 @@
-// Console programs run hidden with their output captured (module uScheduledTasksEnum).
+// Console programs run hidden with their output captured (module uScheduledTasksEnum): the
+// scheduled tasks, the system summary, registry exports, and the file listings beside them.
+// Every program runs in a job object under a time limit; at the limit the job is ended (with
+// any grandchildren still holding the output pipe), the output so far is kept and the caller
+// goes on.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 
@@ -7,9 +13,36 @@
 
 namespace kovra::win {
 
-// The system summary of the systeminfo program, with its header lines.
-StringList CaptureSystemInfo();
-// Writes the details of the scheduled tasks to `path`.
+// Time limits of the captured programs.
+inline constexpr DWORD kTaskListLimitMs = 120000;
+inline constexpr DWORD kTaskQueryLimitMs = 60000;
+inline constexpr DWORD kSystemInfoLimitMs = 120000;
+
+// Runs the command line (converted to the ANSI code page) hidden in a new console and appends
+// its output lines. True once the program ran; throws std::runtime_error when the pipe cannot
+// be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
+bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
+                          DWORD time_limit_ms = kTaskListLimitMs);
+
+// Appends the verbose details of the root folder's scheduled tasks, one query per task.
+void EnumScheduledTasks(StringList& output);
+// EnumScheduledTasks saved in the ANSI code page, no byte-order mark, CR LF after every line.
 void SaveScheduledTasks(const std::string& path);
+
+// Starts `reg export KEY FILE /y` through cmd.exe hidden and waits up to about 3.1 s. True when
+// the shell started the command.
+bool RegExportByShell(const std::string& key, const std::string& file, HWND owner = nullptr);
+
+// The systeminfo output with its three header lines (date and time, an empty line,
+// "===== System =====").
+StringList CaptureSystemInfo(DWORD time_limit_ms = kSystemInfoLimitMs);
+
+// True when the file cannot be opened exclusively (missing or locked).
+bool IsFileInUse(const std::string& path);
+
+// Every file below the folder, depth first in file-system order; SearchFiles passes over
+// folders named ".svn" with their content.
+void SearchFiles(const std::string& folder, StringList& output);
+void ListFilesRecursive(const std::string& folder, StringList& output);
 
 }  // namespace kovra::win

@@ -26,6 +26,15 @@ for name in Kovra_Debug_Info.txt GetInfoLog.txt; do
 done
 iconv -f UTF-16 -t UTF-8 "$extracted/$stored/Kovra_Debug_Info.txt" | grep -q "^Version:" ||
   { echo "Kovra_Debug_Info.txt has no Version: line"; return 1; }
+# The console programs' output (our stand-ins under Wine): the tasks in the ANSI code page, the
+# system summary as UTF-16 LE with its three header lines.
+tasks="$extracted/$stored/task.txt"
+[ -f "$tasks" ] || { echo "report lacks task.txt"; return 1; }
+grep -q 'TaskName: *\\BackupJob' "$tasks" || { echo "task.txt lacks the BackupJob query"; return 1; }
+system_info=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/SystemInfo.txt" | tr -d '\r')
+[ "$(sed -n 2p <<<"$system_info")" = "" ] && [ "$(sed -n 3p <<<"$system_info")" = "===== System =====" ] ||
+  { echo "SystemInfo.txt lacks its header"; return 1; }
+grep -q '^Host Name: *KOVRA-PC' <<<"$system_info" || { echo "SystemInfo.txt lacks the summary"; return 1; }
 # Only files, under their stored paths: no folder entries, no drive letters.
 if grep -E '(/$|^[A-Za-z]:)' <<<"$(awk '{print $3}' <<<"$listing")"; then
   echo "unexpected folder or drive in the stored names"

@@ -1,0 +1,338 @@
+// Console capture against real processes under Wine: our scriptable stand-in, the stand-ins
+// over schtasks.exe and systeminfo.exe (installed by the test fixture), and the real reg.exe.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "base/string_list.h"
+#include "base/text.h"
+#include "platform/console_capture_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/session_user_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+namespace {
+
+std::string Fake() {
+  std::string quoted = "\"";
+  quoted += ExeFolder();
+  quoted += "fake_console.exe\"";
+  return quoted;
+}
+
+// A fresh folder for the stand-in's scripts and log, named to it through KOVRA_FAKE_DIR.
+class FakeDir {
+ public:
+  explicit FakeDir(const std::string& name)
+      : dir_(TempFolder() + "kovra-fake-" + std::to_string(::GetCurrentProcessId()) + "-" + name) {
+    ShellRemoveFolder(dir_);
+    EXPECT_TRUE(ForceDirectories(dir_));
+    ::SetEnvironmentVariableA("KOVRA_FAKE_DIR", dir_.c_str());
+  }
+  ~FakeDir() {
+    ::SetEnvironmentVariableA("KOVRA_FAKE_DIR", nullptr);
+    ShellRemoveFolder(dir_);
+  }
+  std::string Path(const std::string& leaf) const { return dir_ + "\\" + leaf; }
+  void Put(const std::string& leaf, const std::string& bytes) const {
+    WriteFileBytes(Path(leaf), bytes);
+  }
+  StringList Log() const {
+    StringList lines;
+    std::ifstream in(Path("log.txt"));
+    std::string line;
+    while (std::getline(in, line))
+      lines.push_back(line);
+    return lines;
+  }
+
+ private:
+  std::string dir_;
+};
+
+size_t CountProcesses(const std::string& image) {
+  size_t n = 0;
+  ForEachProcess([&](const PROCESSENTRY32W& e) {
+    n += SameTextAscii(ProcessImageName(e), image);
+    return true;
+  });
+  return n;
+}
+
+bool Contains(const StringList& lines, const std::string& text) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+TEST(ConsoleCapture, LinesFromChunksWrittenWithPauses) {
+  FakeDir fake("script");
+  // a CR LF, an empty line, a lone LF inside a line, a line split over two writes, and a last
+  // line without a break.
+  fake.Put("script.txt",
+           "w 610d0a\ns 200\nw 0d0a\nw 62\ns 200\nw 0a63\ns 150\nw 0d\ns 100\nw 0a\n"
+           "w 6c6f6e67\ns 200\nw 6c696e650d0a\nw e9\n");
+  StringList out = {"kept"};
+  EXPECT_TRUE(CaptureConsoleOutput(Fake() + " script \"" + fake.Path("script.txt") + "\"", out));
+  EXPECT_EQ(out, (StringList{"kept", "a", "", "bc", "longline", "\xC3\xA9"}));
+}
+
+TEST(ConsoleCapture, HungProgramAndItsChildAreEndedAtTheLimit) {
+  const size_t before = CountProcesses("fake_console.exe");
+  StringList out;
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_TRUE(CaptureConsoleOutput(Fake() + " hang-child", out, 1500));
+  const ULONGLONG took = ::GetTickCount64() - start;
+  EXPECT_LT(took, 15000u);
+  EXPECT_TRUE(Contains(out, "started and hanging"));
+  for (int i = 0; i < 50 && CountProcesses("fake_console.exe") > before; ++i)
+    ::Sleep(100);
+  EXPECT_EQ(CountProcesses("fake_console.exe"), before) << "the hanging child survived";
+}
+
+TEST(ConsoleCapture, AProgramThatCannotStartIsAnError) {
+  StringList out;
+  try {
+    CaptureConsoleOutput("no-such-kovra-program.exe /x", out);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_FALSE(std::string(e.what()).empty());
+  }
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
+  FakeDir fake("tasks");
+  StringList out;
+  EnumScheduledTasks(out);
+  const StringList log = fake.Log();
+  ASSERT_EQ(log.size(), 3u) << "one list and two queries";
+  EXPECT_NE(log[0].find("/query /FO csv"), std::string::npos);
+  EXPECT_NE(log[1].find("/TN \"BackupJob\""), std::string::npos);
+  EXPECT_NE(log[2].find("/TN \"\xDC"
+                        "berpr\xFC"
+                        "fung\""),
+            std::string::npos);  // ANSI bytes
+  EXPECT_FALSE(Contains(log, "ScheduledDefrag"));
+  EXPECT_TRUE(Contains(out, "TaskName:                             \\BackupJob"));
+  EXPECT_TRUE(Contains(out,
+                       "\\\xC3\x9C"
+                       "berpr\xC3\xBC"
+                       "fung"));                       // decoded to UTF-8
+  EXPECT_TRUE(Contains(out, std::string(1100, 'x')));  // a long line whole
+  EXPECT_EQ(std::count(out.begin(), out.end(), "Last Result:                          0"), 2);
+
+  // Saved in the ANSI code page without a byte-order mark, CR LF after every line.
+  const std::string path = fake.Path("task.txt");
+  SaveScheduledTasks(path);
+  const std::string bytes = ReadFileBytes(path);
+  EXPECT_NE(bytes.substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(bytes.find("\\\xDC"
+                       "berpr\xFC"
+                       "fung\r\n"),
+            std::string::npos);
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST(ScheduledTasks, HostileNamesRunNothingAndQueryOnlyThemselves) {
+  FakeDir fake("hostile");
+  // A command interpreter would create this file in the current folder.
+  const std::string pwned = "kovra-pwned.txt";
+  DeleteFilePath(pwned);
+  fake.Put("csv.txt",
+           "\"TaskName\",\"Next Run Time\",\"Status\"\r\n"
+           "\"\\a & echo pwned>" +
+               pwned +
+               " & rem \",\"N/A\",\"Ready\"\r\n"
+               "\"\\100%TEMP%\",\"N/A\",\"Ready\"\r\n"
+               "\"\\x^|y<z>(w)!\",\"N/A\",\"Ready\"\r\n");
+  StringList out;
+  EnumScheduledTasks(out);
+  const StringList log = fake.Log();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_NE(log[1].find("/TN \"a & echo pwned>" + pwned + " & rem \" /FO list"), std::string::npos)
+      << log[1];
+  EXPECT_NE(log[2].find("/TN \"100%TEMP%\" /FO list"), std::string::npos) << log[2];
+  EXPECT_NE(log[3].find("/TN \"x^|y<z>(w)!\" /FO list"), std::string::npos) << log[3];
+  EXPECT_FALSE(FileExists(pwned));
+}
+
+// The console code-page value under HKCU, set up and read back by the tests.
+constexpr wchar_t kConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
+
+void SetCodePage(const DWORD* dword, const wchar_t* text) {
+  UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kConsoleKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.receive(), nullptr),
+            ERROR_SUCCESS);
+  ::RegDeleteValueW(key.get(), L"CodePage");
+  if (dword)
+    ::RegSetValueExW(key.get(), L"CodePage", 0, REG_DWORD, reinterpret_cast<const BYTE*>(dword), 4);
+  if (text)
+    ::RegSetValueExW(key.get(), L"CodePage", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                     static_cast<DWORD>((wcslen(text) + 1) * 2));
+}
+
+std::string CodePageNow() {
+  UniqueHkey key;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kConsoleKey, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
+    return "nokey";
+  DWORD type = 0, size = 64;
+  BYTE data[64] = {};
+  if (::RegQueryValueExW(key.get(), L"CodePage", nullptr, &type, data, &size) != ERROR_SUCCESS)
+    return "absent";
+  if (type == REG_DWORD)
+    return std::to_string(*reinterpret_cast<DWORD*>(data));
+  return "text:" + Narrow(reinterpret_cast<wchar_t*>(data));
+}
+
+TEST(ScheduledTasks, CodePageOverrideOnlyWhenNoTaskIsFound) {
+  const std::string only_sub_folders =
+      "\"TaskName\",\"Next Run Time\",\"Status\"\r\n"
+      "\"\\Microsoft\\Windows\\Defrag\\ScheduledDefrag\",\"N/A\",\"Ready\"\r\n";
+  const DWORD cp437 = 437, cp850 = 850;
+  struct Case {
+    const char* name;
+    const DWORD* dword;
+    const wchar_t* text;
+    size_t lists;
+    const char* seen_second;
+    const char* after;
+  } const cases[] = {
+      {"absent", nullptr, nullptr, 2, "437", "absent"},
+      {"already437", &cp437, nullptr, 2, "437", "437"},
+      {"other", &cp850, nullptr, 2, "437", "850"},
+      {"not-an-integer", nullptr, L"abc", 1, "", "text:abc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDir fake(std::string("cp-") + c.name);
+    fake.Put("csv.txt", only_sub_folders);
+    SetCodePage(c.dword, c.text);
+    StringList out;
+    EnumScheduledTasks(out);
+    const StringList log = fake.Log();
+    ASSERT_EQ(log.size(), c.lists);
+    if (c.lists == 2) {
+      EXPECT_NE(log[1].find("CodePage=" + std::string(c.seen_second)), std::string::npos) << log[1];
+    }
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(CodePageNow(), c.after);
+  }
+  SetCodePage(nullptr, nullptr);
+}
+
+TEST(ScheduledTasks, CodePageRestoredWhenAQueryFails) {
+  FakeDir fake("cp-fail");
+  fake.Put("csv1.txt", "\"TaskName\",\"Next Run Time\",\"Status\"\r\n");
+  fake.Put("csv2.txt",
+           "\"TaskName\",\"Next Run Time\",\"Status\"\r\n\"\\T1\",\"N/A\",\"Ready\"\r\n");
+  fake.Put("vanish-after-list2", "");
+  const std::string schtasks = "C:\\windows\\system32\\schtasks.exe";  // SysWOW64 for us
+  SetCodePage(nullptr, nullptr);
+  StringList out;
+  EXPECT_ANY_THROW(EnumScheduledTasks(out));
+  EXPECT_EQ(CodePageNow(), "absent");
+  ASSERT_TRUE(::MoveFileA((schtasks + ".moved").c_str(), schtasks.c_str()))
+      << "the stand-in did not move itself";
+}
+
+TEST(SystemInfo, HeaderThenTheProgramsOutput) {
+  FakeDir fake("sysinfo");
+  const StringList info = CaptureSystemInfo();
+  ASSERT_GE(info.size(), 5u);
+  EXPECT_FALSE(info[0].empty());
+  EXPECT_EQ(info[1], "");
+  EXPECT_EQ(info[2], "===== System =====");
+  EXPECT_EQ(info[3], "");
+  EXPECT_EQ(info[4], "Host Name:                 KOVRA-PC");
+  EXPECT_EQ(info.back(), "                           [02]: KB5032189");
+  WIN32_FIND_DATAW d;
+  UniqueFindHandle left(::FindFirstFileW((Widen(TempFolder()) + L"SystemInfo_*.txt").c_str(), &d));
+  EXPECT_FALSE(left.valid()) << "the temporary file stays";
+}
+
+TEST(SystemInfo, AHangingProgramIsEndedAndTheHeaderStays) {
+  FakeDir fake("sysinfo-hang");
+  fake.Put("hang-systeminfo", "");
+  const ULONGLONG start = ::GetTickCount64();
+  const StringList info = CaptureSystemInfo(2000);
+  EXPECT_LT(::GetTickCount64() - start, 15000u);
+  ASSERT_GE(info.size(), 3u);
+  EXPECT_EQ(info[2], "===== System =====");
+  for (int i = 0; i < 50 && CountProcesses("systeminfo.exe") > 0; ++i)
+    ::Sleep(100);
+  EXPECT_EQ(CountProcesses("systeminfo.exe"), 0u);
+}
+
+TEST(RegExport, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
+  UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KovraExportTest", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, key.receive(), nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExW(key.get(), L"marker", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"exported"), 18);
+  const std::string file =
+      TempFolder() + "kovra-export-" + std::to_string(::GetCurrentProcessId()) + ".reg";
+  WriteFileBytes(file, "an older export");
+  ASSERT_TRUE(RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file));
+  std::string bytes;
+  for (int i = 0; i < 100; ++i) {
+    bytes = IsFileInUse(file) ? std::string() : ReadFileBytes(file);
+    if (bytes.find(std::string("m\0a\0r\0k\0e\0r\0", 12)) != std::string::npos)
+      break;
+    ::Sleep(100);
+  }
+  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos);
+
+  {
+    UniqueHandle lock(
+        ::CreateFileW(Widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock.valid());
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_TRUE(RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file));
+    EXPECT_LT(::GetTickCount64() - start, 5000u);
+    for (int i = 0; i < 100 && CountProcesses("reg.exe") > 0; ++i)
+      ::Sleep(100);
+    EXPECT_EQ(CountProcesses("reg.exe"), 0u) << "reg export still waits";
+  }
+  DeleteFilePath(file);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraExportTest");
+}
+
+TEST(FileListings, InUseAndTheTwoWalks) {
+  const std::string root = TempFolder() + "kovra-walk-" + std::to_string(::GetCurrentProcessId());
+  ShellRemoveFolder(root);
+  ASSERT_TRUE(ForceDirectories(root + "\\.svn\\deep"));
+  ASSERT_TRUE(ForceDirectories(root + "\\sub"));
+  WriteFileBytes(root + "\\plain.txt", "p");
+  WriteFileBytes(root + "\\.svn\\entries", "e");
+  WriteFileBytes(root + "\\.svn\\deep\\x", "x");
+  WriteFileBytes(root + "\\sub\\hidden.txt", "h");
+  ::SetFileAttributesW(Widen(root + "\\sub\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+
+  EXPECT_TRUE(IsFileInUse(root + "\\missing.txt"));
+  EXPECT_FALSE(IsFileInUse(root + "\\plain.txt"));
+  {
+    UniqueHandle lock(::CreateFileW(Widen(root + "\\plain.txt").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(IsFileInUse(root + "\\plain.txt"));
+  }
+
+  StringList searched;
+  SearchFiles(root, searched);
+  std::sort(searched.begin(), searched.end());
+  EXPECT_EQ(searched, (StringList{root + "\\plain.txt", root + "\\sub\\hidden.txt"}));
+
+  StringList listed;
+  ListFilesRecursive(root, listed);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (StringList{root + "\\.svn\\deep\\x", root + "\\.svn\\entries",
+                                root + "\\plain.txt", root + "\\sub\\hidden.txt"}));
+  ShellRemoveFolder(root);
+}
+
+}  // namespace
+}  // namespace kovra::win

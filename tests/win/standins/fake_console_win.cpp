@@ -1,0 +1,189 @@
+// A stand-in for the console programs Wine lacks (schtasks /query, systeminfo), installed over
+// the prefix's copies, and a scriptable console program for the capture tests.
+//
+// As schtasks.exe / systeminfo.exe it prints recorded output of the real programs, unless the
+// folder named by KOVRA_FAKE_DIR holds replacements:
+//   csv.txt (or csv<N>.txt for the N-th list, from 1), query.txt   the outputs to print
+//   hang-systeminfo, hang-query                                   hang instead (with a child)
+//   vanish-after-list<N>                     move itself away after the N-th list
+// and it appends its command line and the console CodePage value it sees to log.txt there.
+//
+// Run by its own name: "script FILE" follows FILE's lines "w HEX" (write bytes) and "s MS"
+// (sleep); "hang" prints a line and sleeps for ever; "hang-child" first starts a child that
+// inherits the output and sleeps for ever too.
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char kCsv[] =
+    "\"TaskName\",\"Next Run Time\",\"Status\"\r\n"
+    "\"\\BackupJob\",\"12/10/2026 2:00:00 AM\",\"Ready\"\r\n"
+    "\"\\\xDC"
+    "berpr\xFC"
+    "fung\",\"N/A\",\"Ready\"\r\n"
+    "\"\\backupjob\",\"12/10/2026 2:00:00 AM\",\"Ready\"\r\n"
+    "\"TaskName\",\"Next Run Time\",\"Status\"\r\n"
+    "\"\\Microsoft\\Windows\\Defrag\\ScheduledDefrag\",\"N/A\",\"Ready\"\r\n";
+
+const char kSystemInfo[] =
+    "\r\n"
+    "Host Name:                 KOVRA-PC\r\n"
+    "OS Name:                   Microsoft Windows 10 Pro\r\n"
+    "OS Version:                10.0.19045 N/A Build 19045\r\n"
+    "System Type:               x64-based PC\r\n"
+    "Total Physical Memory:     16,303 MB\r\n"
+    "Hotfix(s):                 2 Hotfix(s) Installed.\r\n"
+    "                           [01]: KB5031988\r\n"
+    "                           [02]: KB5032189\r\n";
+
+std::string Env(const char* name) {
+  char buffer[1024] = {};
+  const DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
+  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Out(const std::string& bytes) {
+  DWORD done = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
+              &done, nullptr);
+}
+
+std::string CodePageSeen() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Console\\%SystemRoot%_system32_cmd.exe", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+    return "nokey";
+  DWORD type = 0, value = 0, size = sizeof value;
+  const LONG rc =
+      ::RegQueryValueExA(key, "CodePage", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  ::RegCloseKey(key);
+  if (rc != ERROR_SUCCESS)
+    return "absent";
+  return type == REG_DWORD ? std::to_string(value) : "not-a-dword";
+}
+
+[[noreturn]] void Hang(bool with_child) {
+  if (with_child) {
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self + "\" hang";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                         &pi)) {
+      ::CloseHandle(pi.hThread);
+      ::CloseHandle(pi.hProcess);
+    }
+  }
+  Out("started and hanging\r\n");
+  for (;;)
+    ::Sleep(1000);
+}
+
+int RunScript(const std::string& path) {
+  std::ifstream in(path);
+  std::string op, arg;
+  while (in >> op >> arg) {
+    if (op == "s") {
+      ::Sleep(static_cast<DWORD>(std::stoul(arg)));
+    } else if (op == "w") {
+      std::string bytes;
+      for (size_t i = 0; i + 1 < arg.size(); i += 2)
+        bytes += static_cast<char>(std::stoul(arg.substr(i, 2), nullptr, 16));
+      Out(bytes);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = ::GetCommandLineA();
+  if (argc >= 3 && std::string(argv[1]) == "script")
+    return RunScript(argv[2]);
+  if (argc >= 2 && std::string(argv[1]) == "hang")
+    Hang(false);
+  if (argc >= 2 && std::string(argv[1]) == "hang-child")
+    Hang(true);
+
+  char self[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string name = self;
+  name = name.substr(name.find_last_of("\\/") + 1);
+  for (char& c : name)
+    c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+
+  const std::string dir = Env("KOVRA_FAKE_DIR");
+  const std::string log = dir.empty() ? std::string() : dir + "\\log.txt";
+  int csv_calls = 1;
+  if (!log.empty()) {
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line))
+      csv_calls += line.find("/FO csv") != std::string::npos;
+    std::ofstream(log, std::ios::app) << command << " | CodePage=" << CodePageSeen() << "\n";
+  }
+  auto file = [&](const std::string& leaf) {
+    return dir.empty() ? std::string() : dir + "\\" + leaf;
+  };
+
+  if (name == "systeminfo.exe") {
+    if (Exists(file("hang-systeminfo")))
+      Hang(true);
+    Out(Exists(file("systeminfo.txt")) ? Slurp(file("systeminfo.txt")) : kSystemInfo);
+    return 0;
+  }
+  // schtasks
+  if (command.find("/FO csv") != std::string::npos) {
+    const std::string numbered = file("csv" + std::to_string(csv_calls) + ".txt");
+    if (!dir.empty() && Exists(numbered))
+      Out(Slurp(numbered));
+    else
+      Out(Exists(file("csv.txt")) ? Slurp(file("csv.txt")) : kCsv);
+    // "vanish-after-list<N>": after the N-th list this program moves itself away, so that the
+    // queries that follow cannot start it.
+    if (Exists(file("vanish-after-list" + std::to_string(csv_calls))))
+      ::MoveFileA(self, (std::string(self) + ".moved").c_str());
+    return 0;
+  }
+  const size_t tn = command.find("/TN \"");
+  if (tn != std::string::npos) {
+    if (Exists(file("hang-query")))
+      Hang(true);
+    if (Exists(file("query.txt"))) {
+      Out(Slurp(file("query.txt")));
+      return 0;
+    }
+    const std::string task = command.substr(tn + 5, command.find('"', tn + 5) - tn - 5);
+    Out("\r\nFolder: \\\r\nHostName:                             KOVRA-PC\r\n"
+        "TaskName:                             \\" +
+        task +
+        "\r\n"
+        "Status:                               Ready\r\n"
+        "Task To Run:                          C:\\Tools\\" +
+        std::string(1100, 'x') +
+        ".exe\r\n"
+        "Last Result:                          0");  // no final line break
+    return 0;
+  }
+  Out("ERROR: Invalid syntax.\r\n");
+  return 1;
+}
