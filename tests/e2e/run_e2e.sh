@@ -27,6 +27,17 @@ fail() { echo "FAIL: $*"; [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null; 
 field() { sed -n "s/^$1 //p" <<<"$2"; }
 shot() { xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$out/$1.png"; }
 
+# With KOVRA_E2E_HANG_SYSTEMINFO=1 the systeminfo stand-in hangs (with a child holding its
+# output): the run must end it at its time limit and still produce the report.
+if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
+  fake_dir="$out/fake"
+  rm -rf "$fake_dir"
+  mkdir -p "$fake_dir"
+  touch "$fake_dir/hang-systeminfo"
+  KOVRA_FAKE_DIR="Z:${fake_dir//\//\\}"
+  export KOVRA_FAKE_DIR
+fi
+
 # A staging folder left from an earlier run, and an older report, must both be replaced.
 mkdir -p "$staging/old/deeper"
 echo leftover >"$staging/old/deeper/stale.txt"
