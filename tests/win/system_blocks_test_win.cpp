@@ -1,0 +1,146 @@
+// The OS summary and the process table gathered for real under Wine, checked by shape where
+// Wine's values vary and against the system's own answers where they do not.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "base/string_list.h"
+#include "base/text.h"
+#include "collectors/system/os_summary_win.h"
+#include "collectors/system/process_table_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/session_user_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+namespace {
+
+bool Matches(const std::string& text, const char* pattern) {
+  return std::regex_match(text, std::regex(pattern));
+}
+
+TEST(OsSummaryUnderWine, CompleteAndConsistent) {
+  const StringList lines = CollectOSSummary();
+  for (const std::string& l : lines)
+    std::cout << l << "\n";
+  ASSERT_EQ(lines.size(), 20u);
+  EXPECT_EQ(lines[0], StarRule());
+  OSVERSIONINFOEXW v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)));
+#pragma GCC diagnostic pop
+  EXPECT_TRUE(StartsWithTextAscii(lines[1], "OS Name:\tWindows ")) << lines[1];
+  EXPECT_NE(lines[1].find(" x64"), std::string::npos);  // a 64-bit prefix
+  EXPECT_EQ(lines[1], "OS Name:\t" + GetOSDisplayName());
+  EXPECT_EQ(lines[2], StrPrintf("OS Version:\t%lu.%lu.%lu", v.dwMajorVersion, v.dwMinorVersion,
+                                v.dwBuildNumber));
+  EXPECT_EQ(lines[3], "SP Version:\t" + Narrow(v.szCSDVersion));
+  EXPECT_TRUE(Matches(lines[4], "system lan:\t.+"));
+  EXPECT_TRUE(Matches(lines[5], "ComputerName:\t[^\\x00]+")) << lines[5];
+  EXPECT_EQ(lines[6], "OS Type:\t64bit");
+  EXPECT_TRUE(Matches(lines[7], "Memory Size:\t[1-9][0-9]* MB"));
+  EXPECT_TRUE(Matches(lines[8], "Free Size:\t[0-9]+ MB"));
+  EXPECT_TRUE(Matches(lines[9], "VMemory Size:\t[1-9][0-9]* MB"));
+  EXPECT_TRUE(Matches(lines[10], "VFree Size:\t[0-9]+ MB"));
+  EXPECT_TRUE(Matches(lines[11], "VFreeExt Size:\t[0-9]+ MB"));
+  EXPECT_TRUE(Matches(lines[12], "PF Size:\t[0-9]+ MB"));
+  EXPECT_TRUE(Matches(lines[13], "PF Free:\t[0-9]+ MB"));
+  EXPECT_EQ(lines[14], "System Drive:\tC:");
+  EXPECT_TRUE(Matches(lines[15], "Total Space:\t[0-9]+\\.[0-9]{2} GB"));
+  EXPECT_TRUE(Matches(lines[16], "Free Space:\t[0-9]+\\.[0-9]{2} GB"));
+  const std::string me = GetProcessUserName(::GetCurrentProcessId());
+  EXPECT_EQ(lines[17], "Cur Users:\t" + GetSessionUserName() + "[" + me + "]");
+  EXPECT_TRUE(Matches(lines[18], "User Level:\t[0-9A-F]{4,}")) << lines[18];
+  EXPECT_EQ(lines[19], "");
+}
+
+TEST(ProcessTableUnderWine, RowsAndSummaryLines) {
+  // The subsystem value that Windows keeps and Wine lacks.
+  UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                              L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems", 0,
+                              nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key.receive(),
+                              nullptr),
+            ERROR_SUCCESS);
+  const std::wstring windows =
+      L"%SystemRoot%\\system32\\csrss.exe ObjectDirectory=\\Windows "
+      L"SharedSection=1024,20480,768 Windows=On";
+  ::RegSetValueExW(key.get(), L"Windows", 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(windows.c_str()),
+                   static_cast<DWORD>((windows.size() + 1) * 2));
+
+  const std::string text = CollectProcessTable();
+  std::cout << text;
+  const StringList lines = [&] {
+    StringList l;
+    size_t start = 0, at;
+    while ((at = text.find("\r\n", start)) != std::string::npos) {
+      l.push_back(text.substr(start, at - start));
+      start = at + 2;
+    }
+    return l;
+  }();
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  // This program's own row: its id, its name and its folder.
+  const std::string own_id = StrPrintf("%lx", ::GetCurrentProcessId());
+  const std::string folder = ExcludeTrailingBackslash(ExeFolder());
+  bool own = false, wine_process = false;
+  size_t rows = 0;
+  for (const std::string& line : lines) {
+    if (line.empty())
+      break;
+    ++rows;
+    EXPECT_TRUE(Matches(line,
+                        "[0-9a-f]+ .*[0-9]+ *,[ 0-9]{2,}\\| [ 0-9]{2,}M,[ 0-9]{2,}M\\| [^,]*,"
+                        "[0-9:. ]+(ms|s|min|h) .*"))
+        << line;
+    const std::string id = line.substr(0, line.find(' '));
+    if (std::stoul(id, nullptr, 16) == ::GetCurrentProcessId()) {
+      own = true;
+      EXPECT_NE(line.find(" win_tests.exe "), std::string::npos) << line;
+      EXPECT_TRUE(EndsWithTextAscii(line, " " + folder)) << line;
+      EXPECT_NE(line.find("| normal,"), std::string::npos) << line;
+    }
+    wine_process |= line.find("services.exe") != std::string::npos ||
+                    line.find("winedevice.exe") != std::string::npos;
+  }
+  EXPECT_TRUE(own) << own_id;
+  EXPECT_TRUE(wine_process);
+  EXPECT_GE(rows, 3u);
+  ASSERT_EQ(lines.size(), rows + 4);
+  EXPECT_EQ(lines[rows], "");
+  EXPECT_TRUE(Matches(lines[rows + 1],
+                      "Virtual memory:[0-9]+/[0-9]+ MB\\(free/total\\), "
+                      "PageSize:[0-9]+/[0-9]+ MB\\(free/total\\), "
+                      "SysDrv:[0-9.,]+ [KMG]?B(ytes)?/[0-9.,]+ [KMG]?B(ytes)?"))
+      << lines[rows + 1];
+  std::smatch atoms;
+  ASSERT_TRUE(std::regex_match(lines[rows + 2], atoms,
+                               std::regex("GlobalAtomInfo:Atom:([0-9]+), RWM:([0-9]+)(, Max.*)?")))
+      << lines[rows + 2];
+  EXPECT_GT(std::stoi(atoms[1]) + std::stoi(atoms[2]), 0);
+  EXPECT_EQ(lines[rows + 3], "DesktopHeap:" + Narrow(windows));
+  ::RegDeleteValueW(key.get(), L"Windows");
+  EXPECT_EQ(GetDesktopHeapInfo(), "");
+}
+
+TEST(ProcessTableUnderWine, ImagePathsAndDevices) {
+  UniqueHandle self(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ::GetCurrentProcessId()));
+  ASSERT_TRUE(self.valid());
+  EXPECT_TRUE(SameTextAscii(GetProcessImagePath(self.get()), ExePath()));
+  wchar_t device[MAX_PATH] = {};
+  ASSERT_TRUE(::QueryDosDeviceW(L"C:", device, MAX_PATH));
+  EXPECT_EQ(DevicePathToDrivePath(Narrow(device) + "\\windows\\system32\\x.exe"),
+            "C:\\windows\\system32\\x.exe");
+  EXPECT_EQ(DevicePathToDrivePath("\\Device\\NoSuchKovraDevice\\x"), "");
+  EXPECT_TRUE(EnablePrivilege(SE_DEBUG_NAME, true));
+  EXPECT_TRUE(DecimalSeparator() == '.' || DecimalSeparator() == ',');
+}
+
+}  // namespace
+}  // namespace kovra::win
