@@ -24,8 +24,11 @@ for name in Kovra_Debug_Info.txt GetInfoLog.txt; do
   [ "$(head -c 2 "$file" | od -An -tx1 | tr -d ' ')" = "fffe" ] ||
     { echo "$name does not start with the UTF-16 LE byte-order mark"; return 1; }
 done
-iconv -f UTF-16 -t UTF-8 "$extracted/$stored/Kovra_Debug_Info.txt" | grep -q "^Version:" ||
-  { echo "Kovra_Debug_Info.txt has no Version: line"; return 1; }
+main_info=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/Kovra_Debug_Info.txt" | tr -d '\r')
+for line in '^Version:' '^OS Name:	Windows ' '^OS Type:	64bit' '^Cur Users:	' \
+  ' GetKovraInfo\.exe ' '^GlobalAtomInfo:Atom:' '^Virtual memory:'; do
+  grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
+done
 # The console programs' output (our stand-ins under Wine): the tasks in the ANSI code page, the
 # system summary as UTF-16 LE with its three header lines.
 tasks="$extracted/$stored/task.txt"
