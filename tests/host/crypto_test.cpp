@@ -41,6 +41,20 @@ TEST(Des, KnownAnswers) {
   }
 }
 
+TEST(Des, ValidationTables) {
+  struct Vector {
+    const char *key, *plain, *cipher;
+  } const vectors[] = {
+#include "des_vectors.inc"
+  };
+  ASSERT_EQ(std::size(vectors), 64u + 56u + 32u + 19u);
+  for (const Vector& v : vectors) {
+    const DesKeySchedule schedule(Hex(v.key));
+    EXPECT_EQ(schedule.Encrypt(Hex(v.plain)), Hex(v.cipher)) << v.key << " " << v.plain;
+    EXPECT_EQ(schedule.Decrypt(Hex(v.cipher)), Hex(v.plain)) << v.key << " " << v.cipher;
+  }
+}
+
 TEST(Des, ParityBitsAreIgnored) {
   const DesBlock plain = Hex("0123456789ABCDEF");
   EXPECT_EQ(DesKeySchedule(Hex("0000000000000000")).Encrypt(plain),
