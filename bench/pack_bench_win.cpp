@@ -5,22 +5,13 @@
 
 #include <cstdio>
 
+#include "bench_clock_win.h"
+
 #include "app/zip_archive_win.h"
 #include "crypto/crypto_files_win.h"
 #include "crypto/descrypt.h"
 #include "platform/files_win.h"
 #include "platform/win_text_win.h"
-
-namespace {
-
-double Now() {
-  LARGE_INTEGER f, c;
-  ::QueryPerformanceFrequency(&f);
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
@@ -33,11 +24,11 @@ int wmain(int argc, wchar_t** argv) {
   DeleteFilePath(archive);
   DeleteFilePath(container);
   try {
-    const double t0 = Now();
+    const double t0 = BenchSeconds();
     const size_t files = WriteZipArchive({folder + "\\*.*"}, archive, 8);
-    const double t1 = Now();
+    const double t1 = BenchSeconds();
     EncryptFile(archive, container, kovra::kReportKey);
-    const double t2 = Now();
+    const double t2 = BenchSeconds();
     std::printf("files %zu\nzip %.3f\nencrypt %.3f\ntotal %.3f\n", files, t1 - t0, t2 - t1,
                 t2 - t0);
   } catch (const std::exception& e) {

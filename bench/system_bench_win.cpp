@@ -5,26 +5,21 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+
+#include "bench_clock_win.h"
 #include <string>
 
 #include "collectors/system/process_table_win.h"
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER f, c;
-  ::QueryPerformanceFrequency(&f);
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
 template <typename F>
 double Best(int runs, F f) {
   double best = 1e30;
   for (int i = 0; i < runs; ++i) {
-    const double t = Now();
+    const double t = BenchSeconds();
     f();
-    best = std::min(best, Now() - t);
+    best = std::min(best, BenchSeconds() - t);
   }
   return best;
 }

@@ -1,3 +1,4 @@
+#include "platform/os_version_win.h"
 #include "platform/console_capture_win.h"
 
 #include <shellapi.h>
@@ -53,6 +54,20 @@ class JobProcess {
     else
       ::TerminateProcess(process_.get(), 1);
   }
+  // Ends it and waits (a few seconds at most) until its processes are gone, so that the files
+  // they held are closed.
+  void EndAndWait() {
+    End();
+    ::WaitForSingleObject(process_.get(), 5000);
+    for (int i = 0; in_job_ && i < 50; ++i) {
+      JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+      if (!::QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &info,
+                                       sizeof info, nullptr) ||
+          info.ActiveProcesses == 0)
+        break;
+      ::Sleep(100);
+    }
+  }
 
  private:
   UniqueHandle process_, job_;
@@ -71,15 +86,6 @@ bool DispatchPendingMessages() {
     ::DispatchMessageW(&msg);
   }
   return true;
-}
-
-unsigned MajorVersion() {
-  OSVERSIONINFOW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  return ::GetVersionExW(&v) ? v.dwMajorVersion : 0;
-#pragma GCC diagnostic pop
 }
 
 // The console code page of cmd.exe windows set to 437 while the task queries run, and put back
@@ -204,15 +210,13 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
   splitter.Finish(raw);
   AddDecodedLines(raw, output);
   read_end.reset();
-  if (!program.Exited()) {
-    program.End();
-    ::WaitForSingleObject(program.process(), 5000);
-  }
+  if (!program.Exited())
+    program.EndAndWait();
   return true;
 }
 
 void EnumScheduledTasks(StringList& output) {
-  if (MajorVersion() <= 5) {
+  if (WindowsMajorVersion() <= 5) {
     CaptureConsoleOutput("schtasks /query /V /FO list", output, kTaskListLimitMs);
     return;
   }
@@ -334,7 +338,7 @@ StringList CaptureSystemInfo(DWORD time_limit_ms) {
         exited_at = now;
       // Out of time, or the command ended long ago without leaving the file.
       if (now - begin >= time_limit_ms || (exited_at && now - exited_at >= kAfterExitMs)) {
-        program.End();
+        program.EndAndWait();
         break;
       }
       ::Sleep(100);

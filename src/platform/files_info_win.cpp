@@ -1,3 +1,4 @@
+#include "platform/os_version_win.h"
 #include "platform/files_info_win.h"
 
 #include <shlobj.h>
@@ -89,18 +90,6 @@ std::string GetShellFolder(HWND owner, int csidl) {
 
 namespace {
 
-unsigned MajorVersion() {
-  OSVERSIONINFOEXW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-  // The manifest declares the supported versions, so the query tells the real one.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)))
-    return 0;
-#pragma GCC diagnostic pop
-  return v.dwMajorVersion;
-}
-
 std::string Trimmed(const std::string& s) {
   const size_t first = s.find_first_not_of(" \t");
   if (first == std::string::npos)
@@ -142,7 +131,8 @@ std::string GetSpecialFolder(HWND owner, int csidl) {
   const std::string from_environment = Trimmed(EnvironmentVariable(variable));
   if (!from_environment.empty())
     return from_environment;
-  return BuiltSpecialFolder(csidl, Kernel32Drive(), ThreadUserName(), MajorVersion(), IsWow64());
+  return BuiltSpecialFolder(csidl, Kernel32Drive(), ThreadUserName(), WindowsMajorVersion(),
+                            IsWow64());
 }
 
 std::string GetAppDataFallback(bool all_users) {
@@ -164,7 +154,8 @@ std::string GetAppDataFallback(bool all_users) {
   wchar_t windows[MAX_PATH] = {};
   const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
   const std::string drive = n >= 2 ? Narrow(std::wstring_view(windows, 2)) : std::string();
-  const std::string built = BuiltAppDataFolder(all_users, drive, ThreadUserName(), MajorVersion());
+  const std::string built =
+      BuiltAppDataFolder(all_users, drive, ThreadUserName(), WindowsMajorVersion());
   return DirectoryExists(built) ? built : std::string();
 }
 
@@ -195,13 +186,9 @@ uint64_t GetFolderSize(const std::string& mask) {
 }
 
 int GetOSGeneration() {
-  OSVERSIONINFOEXW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)))
+  OSVERSIONINFOEXW v;
+  if (!QueryVersionEx(v))
     return 1;
-#pragma GCC diagnostic pop
   using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
   static const auto native = reinterpret_cast<NativeInfoFn>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo")));

@@ -1,3 +1,4 @@
+#include "platform/os_version_win.h"
 #include "platform/session_user_win.h"
 
 #include <sddl.h>
@@ -28,12 +29,8 @@ SessionStartup& Startup() {
 }  // namespace
 
 void InitSessionLookups() {
-  OSVERSIONINFOW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  const bool known = ::GetVersionExW(&v) != 0;
-#pragma GCC diagnostic pop
+  OSVERSIONINFOEXW v;
+  const bool known = QueryVersionEx(v);
   SessionStartup& s = Startup();
   s.legacy = known && v.dwMajorVersion == 5 && v.dwMinorVersion == 0;
   if (!s.legacy) {

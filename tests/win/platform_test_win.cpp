@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "platform/os_version_win.h"
 #include "platform/app_frame_new_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
@@ -226,12 +227,8 @@ TEST(SystemFacts, Wow64AndGenerationAgreeWithTheSystem) {
     EXPECT_TRUE(off.active());
   }
 
-  OSVERSIONINFOEXW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)));
-#pragma GCC diagnostic pop
+  OSVERSIONINFOEXW v;
+  ASSERT_TRUE(QueryVersionEx(v));
   SYSTEM_INFO si;
   ::GetNativeSystemInfo(&si);
   const int expected = OsGeneration(

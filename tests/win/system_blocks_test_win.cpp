@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "collectors/system/os_summary_win.h"
 #include "collectors/system/process_table_win.h"
+#include "platform/os_version_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/session_user_win.h"
@@ -26,12 +27,8 @@ TEST(OsSummaryUnderWine, CompleteAndConsistent) {
     std::cout << l << "\n";
   ASSERT_EQ(lines.size(), 20u);
   EXPECT_EQ(lines[0], StarRule());
-  OSVERSIONINFOEXW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)));
-#pragma GCC diagnostic pop
+  OSVERSIONINFOEXW v;
+  ASSERT_TRUE(QueryVersionEx(v));
   EXPECT_TRUE(StartsWithTextAscii(lines[1], "OS Name:\tWindows ")) << lines[1];
   EXPECT_NE(lines[1].find(" x64"), std::string::npos);  // a 64-bit prefix
   EXPECT_EQ(lines[1], "OS Name:\t" + GetOSDisplayName());

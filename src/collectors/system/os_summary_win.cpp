@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collectors/system/os_summary.h"
+#include "platform/os_version_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
@@ -20,16 +21,6 @@ template <typename Fn>
 Fn Export(const wchar_t* module, const char* name) {
   HMODULE m = ::GetModuleHandleW(module);
   return m ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(m, name))) : nullptr;
-}
-
-OSVERSIONINFOEXW ExtendedVersion() {
-  OSVERSIONINFOEXW v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v));
-#pragma GCC diagnostic pop
-  return v;
 }
 
 std::string ComputeDisplayName() {
@@ -50,9 +41,7 @@ std::string ComputeDisplayName() {
     v.dwOSVersionInfoSize = sizeof v;
     static const auto rtl_get_version = Export<RtlGetVersionFn>(L"ntdll.dll", "RtlGetVersion");
     if (!rtl_get_version || rtl_get_version(&v) != 0) {
-      v = OSVERSIONINFOEXW{};
-      v.dwOSVersionInfoSize = sizeof v;
-      if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v))) {
+      if (!QueryVersionEx(v)) {
         v.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
         ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v));
       }
@@ -90,7 +79,8 @@ std::string GetOSDisplayName() {
 StringList CollectOSSummary() {
   OsSummaryFacts f;
   f.display_name = GetOSDisplayName();
-  const OSVERSIONINFOEXW v = ExtendedVersion();
+  OSVERSIONINFOEXW v;
+  QueryVersionEx(v);
   f.major = v.dwMajorVersion;
   f.minor = v.dwMinorVersion;
   f.build = v.dwBuildNumber;
