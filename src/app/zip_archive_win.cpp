@@ -29,8 +29,9 @@ std::wstring Upper(std::wstring s) {
   return s;
 }
 
-[[noreturn]] void Fail(const std::string& what) {
-  throw ZipWriteError(what + ": " + SystemErrorText(::GetLastError()));
+// The system's reason is taken before the message is built, which may change the last error.
+[[noreturn]] void Fail(DWORD code, const std::string& what) {
+  throw ZipWriteError(what + ": " + SystemErrorText(code));
 }
 
 // Appends to the archive file through a buffer; the header rewrite goes into the buffer while
@@ -54,12 +55,16 @@ class FileSink : public ZipSink {
     Flush();
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(file_, at, nullptr, FILE_BEGIN))
-      Fail("cannot seek in " + path_);
+    if (!::SetFilePointerEx(file_, at, nullptr, FILE_BEGIN)) {
+      const DWORD code = ::GetLastError();
+      Fail(code, "cannot seek in " + path_);
+    }
     WriteAllToHandle(file_, std::string(static_cast<const char*>(data), size), path_);
     at.QuadPart = 0;
-    if (!::SetFilePointerEx(file_, at, nullptr, FILE_END))
-      Fail("cannot seek in " + path_);
+    if (!::SetFilePointerEx(file_, at, nullptr, FILE_END)) {
+      const DWORD code = ::GetLastError();
+      Fail(code, "cannot seek in " + path_);
+    }
   }
   uint64_t Position() const override { return flushed_ + buffer_.size(); }
   void Flush() {
@@ -326,11 +331,15 @@ class MappedFile {
   explicit MappedFile(const std::wstring& path) {
     file_.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file_)
-      Fail("cannot open the archive " + Narrow(path));
+    if (!file_) {
+      const DWORD code = ::GetLastError();
+      Fail(code, "cannot open the archive " + Narrow(path));
+    }
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file_.get(), &size))
-      Fail("cannot read the size of " + Narrow(path));
+    if (!::GetFileSizeEx(file_.get(), &size)) {
+      const DWORD code = ::GetLastError();
+      Fail(code, "cannot read the size of " + Narrow(path));
+    }
     if (size.QuadPart == 0)
       return;
     if (static_cast<uint64_t>(size.QuadPart) > SIZE_MAX / 2)
@@ -338,8 +347,10 @@ class MappedFile {
     mapping_.reset(::CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (mapping_)
       view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view_)
-      Fail("cannot map the archive " + Narrow(path));
+    if (!view_) {
+      const DWORD code = ::GetLastError();
+      Fail(code, "cannot map the archive " + Narrow(path));
+    }
     bytes_ =
         std::string_view(static_cast<const char*>(view_.get()), static_cast<size_t>(size.QuadPart));
   }
@@ -358,8 +369,10 @@ std::wstring DecodeStoredName(const ZipEntry& e) {
 size_t WriteNew(const std::wstring& path, const std::vector<PackFile>& files, int level) {
   UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    Fail("cannot create the archive " + Narrow(path));
+  if (!file) {
+    const DWORD code = ::GetLastError();
+    Fail(code, "cannot create the archive " + Narrow(path));
+  }
   try {
     FileSink sink(file.get(), Narrow(path));
     ZipWriter writer(sink, level);
@@ -387,8 +400,10 @@ size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
     throw ZipWriteError(Narrow(path) + " is not a readable archive: " + error);
   UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    Fail("cannot open the temporary file " + Narrow(temp));
+  if (!file) {
+    const DWORD code = ::GetLastError();
+    Fail(code, "cannot open the temporary file " + Narrow(temp));
+  }
   FileSink sink(file.get(), Narrow(temp));
   ZipWriter writer(sink, level);
   std::map<std::wstring, size_t> by_name;  // the first file of each stored name
@@ -421,8 +436,10 @@ size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
 
 size_t Update(const std::wstring& path, const std::vector<PackFile>& files, int level) {
   wchar_t temp_name[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), L"kzp", 0, temp_name))
-    Fail("cannot create a temporary file");
+  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), L"kzp", 0, temp_name)) {
+    const DWORD code = ::GetLastError();
+    Fail(code, "cannot create a temporary file");
+  }
   const std::wstring temp = temp_name;
   size_t written = 0;
   try {

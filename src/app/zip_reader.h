@@ -34,6 +34,10 @@ class ZipReader {
   std::vector<ZipEntry> entries_;
 };
 
+// The entry's name as UTF-8: as stored when flag bit 11 says UTF-8, else decoded from code page
+// 437, the format's default for names without that flag.
+std::string EntryNameUtf8(const ZipEntry& entry);
+
 // True for a ZIP archive's first bytes (a local header, or the end record of an empty one).
 bool LooksLikeZip(std::string_view bytes);
 

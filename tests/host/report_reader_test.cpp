@@ -146,3 +146,22 @@ TEST(ReportReader, NamesThatWouldEscapeAreRefused) {
 
 }  // namespace
 }  // namespace kovra
+
+namespace kovra {
+namespace {
+
+TEST(ReportReader, EntryNamesAsUtf8) {
+  ZipEntry oem;
+  oem.name = "users/caf\x82/\x8E\xE1.txt";  // é, Ä, ß in code page 437
+  EXPECT_EQ(EntryNameUtf8(oem), "users/caf\xC3\xA9/\xC3\x84\xC3\x9F.txt");
+  ZipEntry utf8;
+  utf8.flags = 0x0800;
+  utf8.name = "\xD0\x96.txt";
+  EXPECT_EQ(EntryNameUtf8(utf8), "\xD0\x96.txt");
+  ZipEntry ascii;
+  ascii.name = "plain/name.txt";
+  EXPECT_EQ(EntryNameUtf8(ascii), "plain/name.txt");
+}
+
+}  // namespace
+}  // namespace kovra

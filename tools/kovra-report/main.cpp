@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   if (command == "list") {
     for (const kovra::ZipEntry& e : zip.entries()) {
       std::printf("%12llu  %08X  %s\n", static_cast<unsigned long long>(e.uncompressed_size),
-                  e.crc32, e.name.c_str());
+                  e.crc32, kovra::EntryNameUtf8(e).c_str());
     }
     return 0;
   }
@@ -91,13 +91,13 @@ int main(int argc, char** argv) {
     // Check every entry before writing anything.
     for (const kovra::ZipEntry& e : zip.entries()) {
       std::string relative;
-      if (!kovra::SafeRelativePath(e.name, relative))
-        return Fail("entry name '" + e.name + "' would escape " + argv[3]);
+      if (!kovra::SafeRelativePath(kovra::EntryNameUtf8(e), relative))
+        return Fail("entry name '" + kovra::EntryNameUtf8(e) + "' would escape " + argv[3]);
     }
     int failures = 0;
     for (const kovra::ZipEntry& e : zip.entries()) {
       std::string relative, data;
-      kovra::SafeRelativePath(e.name, relative);
+      kovra::SafeRelativePath(kovra::EntryNameUtf8(e), relative);
       if (!zip.Read(e, data, error)) {
         std::fprintf(stderr, "kovra-report: %s\n", error.c_str());
         ++failures;
