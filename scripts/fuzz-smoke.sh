@@ -3,7 +3,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target fuzz_report
+cmake --build --preset fuzz --target fuzz_report fuzz_rules
 corpus=build/fuzz/corpus/report
 mkdir -p "$corpus"
 python3 - "$corpus" <<'PY'
@@ -14,4 +14,9 @@ with zipfile.ZipFile(b, "w", zipfile.ZIP_DEFLATED) as z:
 open(sys.argv[1] + "/seed.zip", "wb").write(b.getvalue())
 PY
 build/fuzz/tools/kovra-report/fuzz_report -max_total_time=30 -rss_limit_mb=1024 "$corpus" 2>&1 | tail -n 3
+rules=build/fuzz/corpus/rules
+mkdir -p "$rules"
+printf 'a\tone\r\nb/c.txt\t\r\n"\\Task","N/A"\r\n' >"$rules/seed"
+printf 'name.txt\0*.t?t' >"$rules/wildcard"
+build/fuzz/tests/fuzz_rules -max_total_time=30 -rss_limit_mb=1024 "$rules" 2>&1 | tail -n 3
 echo "fuzz smoke: ok"
