@@ -234,6 +234,36 @@ TEST(ZipArchive, FailuresLoseNothing) {
   EXPECT_EQ(a.names.size(), 2u);
   EXPECT_EQ(std::count(a.names.begin(), a.names.end(), Stored(root + "locked.txt")), 0);
 
+  // The same with the file held by another process.
+  {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE read_raw = nullptr, write_raw = nullptr;
+    ASSERT_TRUE(::CreatePipe(&read_raw, &write_raw, &inheritable, 0));
+    UniqueHandle read_end(read_raw), write_end(write_raw);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = write_end.get();
+    std::string command = "\"";
+    command += ExeFolder() + "fake_console.exe\" lock \"" + root + "locked.txt\"";
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &si, &pi));
+    UniqueHandle holder(pi.hProcess), thread(pi.hThread);
+    write_end.reset();
+    char said[16] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(::ReadFile(read_end.get(), said, sizeof said - 1, &got, nullptr));
+    ASSERT_EQ(std::string(said, got), "locked\r\n");
+    EXPECT_EQ(WriteZipArchive({root + "*.*"}, out + "held.zip", 8), 2u);
+    ::TerminateProcess(holder.get(), 0);
+    ::WaitForSingleObject(holder.get(), 5000);
+  }
+  Archive held;
+  Load(ReadFileBytes(out + "held.zip"), held, "held");
+  EXPECT_EQ(std::count(held.names.begin(), held.names.end(), Stored(root + "locked.txt")), 0);
+  EXPECT_EQ(held.Data(Stored(root + "z.txt")), "z");
+
   // Something that is not an archive at the path: the call fails and the file stays as it was.
   const size_t leftovers = TempLeftovers();
   Put(out + "info.data", "not an archive at all, just text");

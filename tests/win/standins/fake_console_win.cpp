@@ -9,7 +9,8 @@
 // and it appends its command line and the console CodePage value it sees to log.txt there.
 //
 // Run by its own name: "script FILE" follows FILE's lines "w HEX" (write bytes) and "s MS"
-// (sleep); "hang" prints a line and sleeps for ever; "hang-child" first starts a child that
+// (sleep); "lock FILE" holds FILE open without any sharing, prints "locked" and sleeps for
+// ever; "hang" prints a line and sleeps for ever; "hang-child" first starts a child that
 // inherits the output and sleeps for ever too.
 #include <windows.h>
 
@@ -119,6 +120,12 @@ int main(int argc, char** argv) {
   const std::string command = ::GetCommandLineA();
   if (argc >= 3 && std::string(argv[1]) == "script")
     return RunScript(argv[2]);
+  if (argc >= 3 && std::string(argv[1]) == "lock") {
+    HANDLE f = ::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Out(f == INVALID_HANDLE_VALUE ? "not locked\r\n" : "locked\r\n");
+    for (;;)
+      ::Sleep(1000);
+  }
   if (argc >= 2 && std::string(argv[1]) == "hang")
     Hang(false);
   if (argc >= 2 && std::string(argv[1]) == "hang-child")
