@@ -12,37 +12,10 @@
 #include "app/zip_writer.h"
 #include "base/text.h"
 #include "platform/console_text.h"
+#include "zip_memory.h"
 
-namespace {
-
-class StringSink : public kovra::ZipSink {
- public:
-  void Write(const void* data, size_t size) override {
-    bytes.append(static_cast<const char*>(data), size);
-  }
-  void WriteAt(uint64_t offset, const void* data, size_t size) override {
-    memcpy(bytes.data() + offset, data, size);
-  }
-  uint64_t Position() const override { return bytes.size(); }
-  std::string bytes;
-};
-
-class StringSource : public kovra::ZipSource {
- public:
-  explicit StringSource(std::string_view data) : data_(data) {}
-  size_t Read(void* buffer, size_t size) override {
-    const size_t n = std::min(size, data_.size() - at_);
-    memcpy(buffer, data_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  std::string_view data_;
-  size_t at_ = 0;
-};
-
-}  // namespace
+using kovra::testing_support::StringSink;
+using kovra::testing_support::StringSource;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -78,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       continue;
     kovra::ZipFileFacts facts;
     facts.name = line.substr(0, tab);
-    StringSource source(std::string_view(line).substr(tab + 1));
+    StringSource source(line.substr(tab + 1));
     writer.AddFile(facts, source);
     files.emplace_back(facts.name, line.substr(tab + 1));
   }

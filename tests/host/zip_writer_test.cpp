@@ -11,37 +11,13 @@
 #include "app/archive_names.h"
 #include "app/zip_reader.h"
 #include "crypto/md5.h"
+#include "zip_memory.h"
 
 namespace kovra {
 namespace {
 
-class StringSink : public ZipSink {
- public:
-  void Write(const void* data, size_t size) override {
-    bytes.append(static_cast<const char*>(data), size);
-  }
-  void WriteAt(uint64_t offset, const void* data, size_t size) override {
-    ASSERT_LE(offset + size, bytes.size());
-    memcpy(bytes.data() + offset, data, size);
-  }
-  uint64_t Position() const override { return bytes.size(); }
-  std::string bytes;
-};
-
-class StringSource : public ZipSource {
- public:
-  explicit StringSource(std::string data) : data_(std::move(data)) {}
-  size_t Read(void* buffer, size_t size) override {
-    const size_t n = std::min(size, data_.size() - at_);
-    memcpy(buffer, data_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  std::string data_;
-  size_t at_ = 0;
-};
+using testing_support::StringSink;
+using testing_support::StringSource;
 
 // Zero bytes without end, to a given count.
 class ZeroSource : public ZipSource {
