@@ -306,8 +306,14 @@ class AheadCompressor {
 };
 
 // Writes the files of the list not yet in the archive (the first file of a stored name wins).
-size_t AppendFiles(ZipWriter& writer, const std::vector<PackFile>& files,
+size_t AppendFiles(ZipWriter& writer, const std::vector<PackFile>& all_files,
                    std::set<std::wstring>& names) {
+  // Only the files whose names the archive does not hold yet are worth compressing ahead.
+  std::vector<PackFile> files;
+  for (const PackFile& f : all_files) {
+    if (!names.count(f.key))
+      files.push_back(f);
+  }
   size_t written = 0;
   AheadCompressor ahead(files, writer.level());
   for (size_t i = 0; i < files.size(); ++i) {
