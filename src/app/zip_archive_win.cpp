@@ -59,7 +59,7 @@ class FileSink : public ZipSink {
       const DWORD code = ::GetLastError();
       Fail(code, "cannot seek in " + path_);
     }
-    WriteAllToHandle(file_, std::string(static_cast<const char*>(data), size), path_);
+    WriteAllToHandle(file_, std::string_view(static_cast<const char*>(data), size), path_);
     at.QuadPart = 0;
     if (!::SetFilePointerEx(file_, at, nullptr, FILE_END)) {
       const DWORD code = ::GetLastError();
@@ -70,7 +70,7 @@ class FileSink : public ZipSink {
   void Flush() {
     if (buffer_.empty())
       return;
-    WriteAllToHandle(file_, std::string(buffer_.data(), buffer_.size()), path_);
+    WriteAllToHandle(file_, std::string_view(buffer_.data(), buffer_.size()), path_);
     flushed_ += buffer_.size();
     buffer_.clear();
   }
@@ -171,7 +171,21 @@ void DosTimeOf(HANDLE file, uint16_t& dos_date, uint16_t& dos_time) {
   dos_time = t;
 }
 
-bool OpenForPacking(const PackFile& f, UniqueHandle& file, ZipFileFacts& facts);
+// Opens a file and gathers its header facts; false when it cannot be opened.
+bool OpenForPacking(const PackFile& f, UniqueHandle& file, ZipFileFacts& facts) {
+  file.reset(::CreateFileW(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file)
+    return false;
+  facts.name = EncodeEntryName(f.stored, facts.utf8);
+  DosTimeOf(file.get(), facts.dos_date, facts.dos_time);
+  const DWORD attributes = ::GetFileAttributesW(f.path.c_str());
+  facts.attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
+  LARGE_INTEGER size{};
+  ::GetFileSizeEx(file.get(), &size);
+  facts.size = static_cast<uint64_t>(size.QuadPart);
+  return true;
+}
 
 // Writes one file as a new entry, streaming it; false when it cannot be opened (passed over
 // silently).
@@ -195,22 +209,6 @@ uint32_t FileDosStamp(const std::wstring& path) {
   uint16_t d = 0, t = 0;
   DosTimeOf(file.get(), d, t);
   return DosStamp(d, t);
-}
-
-// Opens a file and gathers its header facts; false when it cannot be opened.
-bool OpenForPacking(const PackFile& f, UniqueHandle& file, ZipFileFacts& facts) {
-  file.reset(::CreateFileW(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file)
-    return false;
-  facts.name = EncodeEntryName(f.stored, facts.utf8);
-  DosTimeOf(file.get(), facts.dos_date, facts.dos_time);
-  const DWORD attributes = ::GetFileAttributesW(f.path.c_str());
-  facts.attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
-  LARGE_INTEGER size{};
-  ::GetFileSizeEx(file.get(), &size);
-  facts.size = static_cast<uint64_t>(size.QuadPart);
-  return true;
 }
 
 // Compresses the files of a list ahead of the writer on worker threads, a bounded window of

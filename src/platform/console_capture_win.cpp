@@ -1,4 +1,3 @@
-#include "platform/os_version_win.h"
 #include "platform/console_capture_win.h"
 
 #include <shellapi.h>
@@ -10,6 +9,7 @@
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "platform/os_version_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {

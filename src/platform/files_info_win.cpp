@@ -1,4 +1,3 @@
-#include "platform/os_version_win.h"
 #include "platform/files_info_win.h"
 
 #include <shlobj.h>
@@ -10,9 +9,10 @@
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/folders.h"
+#include "platform/os_version_win.h"
 #include "platform/registry_class_ex_win.h"
-#include "platform/wow64_win.h"
 #include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
 
 namespace kovra::win {
 
@@ -27,6 +27,27 @@ bool QueryText(const std::vector<uint8_t>& block, const std::string& sub_block, 
   }
   out = Narrow(static_cast<const wchar_t*>(value));
   return true;
+}
+
+std::string Trimmed(const std::string& s) {
+  const size_t first = s.find_first_not_of(" \t");
+  if (first == std::string::npos)
+    return std::string();
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::string EnvironmentVariable(const std::string& name) {
+  const std::wstring w = Widen(name);
+  return Narrow(GrowWideBuffer(
+      [&w](wchar_t* b, DWORD n) { return ::GetEnvironmentVariableW(w.c_str(), b, n); }));
+}
+
+// The drive of the loaded kernel32.dll, "C:" and the like.
+std::string Kernel32Drive() {
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const std::wstring path = GrowWideBuffer(
+      [kernel32](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(kernel32, b, n); });
+  return path.size() >= 2 ? Narrow(path.substr(0, 2)) : std::string();
 }
 
 }  // namespace
@@ -87,31 +108,6 @@ std::string GetShellFolder(HWND owner, int csidl) {
     return std::string();
   return Narrow(buffer);
 }
-
-namespace {
-
-std::string Trimmed(const std::string& s) {
-  const size_t first = s.find_first_not_of(" \t");
-  if (first == std::string::npos)
-    return std::string();
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-std::string EnvironmentVariable(const std::string& name) {
-  const std::wstring w = Widen(name);
-  return Narrow(GrowWideBuffer(
-      [&w](wchar_t* b, DWORD n) { return ::GetEnvironmentVariableW(w.c_str(), b, n); }));
-}
-
-// The drive of the loaded kernel32.dll, "C:" and the like.
-std::string Kernel32Drive() {
-  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  const std::wstring path = GrowWideBuffer(
-      [kernel32](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(kernel32, b, n); });
-  return path.size() >= 2 ? Narrow(path.substr(0, 2)) : std::string();
-}
-
-}  // namespace
 
 std::string ThreadUserName() {
   wchar_t buffer[257] = {};

@@ -119,7 +119,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   WriteAllToHandle(file.get(), bytes, path);
 }
 
-void WriteAllToHandle(void* file, const std::string& bytes, const std::string& path) {
+void WriteAllToHandle(void* file, std::string_view bytes, const std::string& path) {
   size_t total = 0;
   while (total < bytes.size()) {
     DWORD done = 0;

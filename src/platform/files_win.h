@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kovra::win {
 
@@ -27,6 +28,6 @@ bool ShellRemoveFolder(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Writes all of `bytes` to an open file; throws with `path` in the message on failure.
-void WriteAllToHandle(void* file, const std::string& bytes, const std::string& path);
+void WriteAllToHandle(void* file, std::string_view bytes, const std::string& path);
 
 }  // namespace kovra::win

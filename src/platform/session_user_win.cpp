@@ -1,4 +1,3 @@
-#include "platform/os_version_win.h"
 #include "platform/session_user_win.h"
 
 #include <sddl.h>
@@ -8,6 +7,7 @@
 
 #include "base/text.h"
 #include "platform/buffer_win.h"
+#include "platform/os_version_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
