@@ -10,6 +10,7 @@
 #include <string>
 
 #include "collectors/system/process_table_win.h"
+#include "platform/handles_win.h"
 
 namespace {
 
@@ -36,14 +37,13 @@ void BareAtomSweep() {
 
 // A process snapshot walk: the least a process list costs.
 void BareSnapshot() {
-  HANDLE s = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const kovra::win::UniqueSnapshot s(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W e = {};
   e.dwSize = sizeof e;
-  if (::Process32FirstW(s, &e)) {
-    while (::Process32NextW(s, &e)) {
+  if (::Process32FirstW(s.get(), &e)) {
+    while (::Process32NextW(s.get(), &e)) {
     }
   }
-  ::CloseHandle(s);
 }
 
 }  // namespace

@@ -11,8 +11,7 @@ namespace kovra {
 
 // Shell folder ids (CSIDL values) used by the rules below.
 inline constexpr int kCsidlAppData = 26, kCsidlLocalAppData = 28, kCsidlCommonAppData = 35,
-                     kCsidlProgramFiles = 38, kCsidlProgramFilesCommon = 43,
-                     kCsidlDesktopDirectory = 16, kCsidlCommonStartup = 24;
+                     kCsidlProgramFiles = 38, kCsidlProgramFilesCommon = 43;
 
 // What a system-path kind asks for: one of the three dedicated calls, a shell folder, or nothing.
 enum class SystemPathSource { kNone, kWindowsDirectory, kSystemDirectory, kTempPath, kShell };

@@ -38,7 +38,6 @@ class TRegistry {
   const std::string& CurrentPath() const { return CurrentPath_; }
   HKEY CurrentKey() const { return CurrentKey_.get(); }
   DWORD Access() const { return Access_; }
-  void SetAccess(DWORD access) { Access_ = access; }
   bool AutoView() const { return AutoView_; }
   void SetAutoView(bool on) { AutoView_ = on; }
   bool Wow64Process() const { return Wow64Process_; }

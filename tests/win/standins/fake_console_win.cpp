@@ -19,6 +19,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/handles_win.h"
+
 namespace {
 
 const char kCsv[] =
@@ -66,14 +68,13 @@ void Out(const std::string& bytes) {
 }
 
 std::string CodePageSeen() {
-  HKEY key = nullptr;
+  kovra::win::UniqueHkey key;
   if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Console\\%SystemRoot%_system32_cmd.exe", 0, KEY_READ,
-                      &key) != ERROR_SUCCESS)
+                      key.receive()) != ERROR_SUCCESS)
     return "nokey";
   DWORD type = 0, value = 0, size = sizeof value;
-  const LONG rc =
-      ::RegQueryValueExA(key, "CodePage", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-  ::RegCloseKey(key);
+  const LONG rc = ::RegQueryValueExA(key.get(), "CodePage", nullptr, &type,
+                                     reinterpret_cast<BYTE*>(&value), &size);
   if (rc != ERROR_SUCCESS)
     return "absent";
   return type == REG_DWORD ? std::to_string(value) : "not-a-dword";
@@ -89,8 +90,7 @@ std::string CodePageSeen() {
     PROCESS_INFORMATION pi = {};
     if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                          &pi)) {
-      ::CloseHandle(pi.hThread);
-      ::CloseHandle(pi.hProcess);
+      kovra::win::UniqueHandle thread(pi.hThread), process(pi.hProcess);
     }
   }
   Out("started and hanging\r\n");
@@ -121,8 +121,9 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "script")
     return RunScript(argv[2]);
   if (argc >= 3 && std::string(argv[1]) == "lock") {
-    HANDLE f = ::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    Out(f == INVALID_HANDLE_VALUE ? "not locked\r\n" : "locked\r\n");
+    const kovra::win::UniqueHandle f(
+        ::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    Out(f ? "locked\r\n" : "not locked\r\n");
     for (;;)
       ::Sleep(1000);
   }
