@@ -7,7 +7,7 @@
 
 #include "bench_clock_win.h"
 
-#include "app/zip_archive_win.h"
+#include "archive/zip_archive_win.h"
 #include "crypto/crypto_files_win.h"
 #include "crypto/descrypt.h"
 #include "platform/files_win.h"

@@ -17,7 +17,7 @@ void Guard(StringList& error_log, const char* marker, Body body) {
   }
 }
 
-std::string PrepareStagingFolder(CollectionStages& s) {
+std::string PrepareStagingFolder(StagingFiles& s) {
   try {
     std::string folder = s.TempFolder() + "GetInfoDir\\";
     if (s.DirectoryExists(folder))
@@ -34,77 +34,77 @@ std::string PrepareStagingFolder(CollectionStages& s) {
 
 }  // namespace
 
-void ExecuteCollection(CollectionStages& s, const std::string& report_path) {
+void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunCollectors& c,
+                       const std::string& report_path) {
   int step = 0;
-  auto next_step = [&] { s.PostStep(++step); };
+  auto next_step = [&] { progress.PostStep(++step); };
   try {
-    s.InitWow64Redirection();
+    c.init_wow64_redirection();
   } catch (...) {
   }
   try {
-    s.SendStart(kAnnouncedSteps);
+    progress.SendStart(kAnnouncedSteps);
   } catch (...) {
   }
 
   std::string staging;
   try {
-    staging = PrepareStagingFolder(s);
+    staging = PrepareStagingFolder(files);
     StringList info;
     StringList error_log;
-    ArchiveListOwner* updater = nullptr;
+    std::unique_ptr<UpdaterCollector> updater;
     StringList* archive_list = nullptr;
     try {
-      info.push_back("Version:" + s.FileVersionText());
+      info.push_back("Version:" + c.file_version_text());
 
-      Guard(error_log, "!!Error:1!!", [&] { info.push_back("Date:" + s.DateTimeText()); });
+      Guard(error_log, "!!Error:1!!", [&] { info.push_back("Date:" + c.date_time_text()); });
 
       Guard(error_log, "!!Error:2!!", [&] {
-        AppendList(info, s.CollectOSSummary());
+        AppendList(info, c.os_summary());
         next_step();
-        AppendList(info, s.CollectProductSummary());
+        AppendList(info, c.product_summary());
         next_step();
-        std::string table = s.CollectProcessTable();
         info.push_back(StarRule());
-        info.push_back(std::move(table));
+        info.push_back(c.process_table());
         next_step();
-        s.ListServicesAndDrivers(info);
+        c.services_and_drivers(info);
         next_step();
-        StringList bhos = s.ListBrowserHelperObjects();
+        StringList bhos = c.browser_helper_objects();
         info.push_back(StarRule());
         AppendList(info, bhos);
         next_step();
       });
 
-      Guard(error_log, "!!Error:3!!", [&] { AppendList(info, s.ListAutoruns()); });
+      Guard(error_log, "!!Error:3!!", [&] { AppendList(info, c.autoruns()); });
 
       Guard(error_log, "!!Error:4!!", [&] {
         info.push_back(StarRule());
-        s.ListSecurityState(info);
+        c.security_state(info);
         next_step();
-        s.DiscoverProductFolder();
-        s.ListProductFiles(info);
+        c.discover_product_folder();
+        c.product_files(info);
         next_step();
-        s.SaveList(info, staging + "Kovra_Debug_Info.txt");
+        files.SaveList(info, staging + "Kovra_Debug_Info.txt");
         info.clear();
         info.push_back("Windows Registry Editor Version 5.00");
-        s.ExportUninstallKeys(info);
-        s.SaveList(info, staging + "uninstall.txt");
+        c.uninstall_keys(info);
+        files.SaveList(info, staging + "uninstall.txt");
         next_step();
         info.clear();
-        s.ExportServicesTree(info);
-        s.SaveList(info, staging + "services.txt");
+        c.services_tree(info);
+        files.SaveList(info, staging + "services.txt");
         next_step();
-        s.CollectProductLogs(staging);
+        c.product_logs(staging);
         next_step();
-        StringList system_info = s.CaptureSystemInfo();
-        s.SaveList(system_info, staging + "SystemInfo.txt");
+        StringList system_info = c.system_info();
+        files.SaveList(system_info, staging + "SystemInfo.txt");
         next_step();
       });
 
-      Guard(error_log, "!!Error:5!!", [&] { s.SaveScheduledTasks(staging + "task.txt"); });
+      Guard(error_log, "!!Error:5!!", [&] { c.scheduled_tasks(staging + "task.txt"); });
 
       Guard(error_log, "!!Error:6!!", [&] {
-        updater = s.CreateUpdaterCollector();
+        updater = c.updater();
         if (updater == nullptr)
           return;
         archive_list = &updater->ArchiveList();
@@ -113,7 +113,7 @@ void ExecuteCollection(CollectionStages& s, const std::string& report_path) {
       });
 
       Guard(error_log, nullptr, [&] {
-        StoreAppLog* metro = s.CreateStoreAppCollector();
+        StoreAppCollector* metro = c.store_apps();
         if (metro == nullptr)
           return;
         if (!metro->StartGetMetroInfo())
@@ -123,23 +123,23 @@ void ExecuteCollection(CollectionStages& s, const std::string& report_path) {
       });
 
       Guard(error_log, nullptr, [&] {
-        s.SaveList(error_log, staging + "GetInfoLog.txt");
-        if (s.FileExists(report_path))
-          s.DeleteFile(report_path);
+        files.SaveList(error_log, staging + "GetInfoLog.txt");
+        if (files.FileExists(report_path))
+          files.RemoveFile(report_path);
       });
 
-      s.PackReport(archive_list, staging, report_path);
+      c.pack_report(archive_list, staging, report_path);
       next_step();
-      if (updater != nullptr)
-        s.ReleaseUpdaterCollector();
+      archive_list = nullptr;
+      updater.reset();
     } catch (...) {
       // An error outside the guards ends the collection early; the clean-up below still runs.
     }
-    s.RemoveFolder(staging);
+    files.RemoveFolder(staging);
   } catch (...) {
   }
   try {
-    s.SendDone();
+    progress.SendDone();
   } catch (...) {
   }
 }

@@ -10,8 +10,10 @@
 #include "collectors/product/product_files_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
+#include "platform/local_time_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
+#include "ui/privacy_label_win.h"
 
 namespace kovra::win {
 
@@ -21,11 +23,6 @@ constexpr wchar_t kClassName[] = L"TForm_KovraInfo";
 constexpr int kButtonId = 1001;
 constexpr int kLabelId = 1002;
 constexpr int kProgressId = 1003;
-
-constexpr wchar_t kLabelText[] =
-    L"This tool will collect information to help us diagnose and fix the problem you are "
-    L"experiencing with our product. By sending us the report, you accept our <a>Privacy "
-    L"Policy.</a>";
 
 }  // namespace
 
@@ -74,8 +71,7 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
   font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
-  label_ = ::CreateWindowExW(0, WC_LINK, kLabelText, WS_CHILD | WS_VISIBLE, 25, 17, 248, 59,
-                             window_, reinterpret_cast<HMENU>(kLabelId), instance, nullptr);
+  label_ = CreatePrivacyLabel(window_, kLabelId, RECT{25, 17, 25 + 248, 17 + 59}, instance);
   button_ = ::CreateWindowExW(0, L"BUTTON", L"Click here to save report",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 61, 86, 169, 25,
                               window_, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
@@ -125,9 +121,8 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_NOTIFY: {
       const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
-      if (hdr->idFrom == kLabelId && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
+      if (IsPrivacyLinkActivation(*hdr, kLabelId))
         RdHtmLabel1LinkItems0Click();
-      }
       return 0;
     }
     case WM_CTLCOLORSTATIC:
@@ -170,7 +165,7 @@ void TForm_KovraInfo::Button_GenClick() {
     folder = ExcludeTrailingBackslash(ExeFolder());
   } else {
     folder = AdjustReportFolder(folder, GetSessionUserName(),
-                                GetProcessUserName(::GetCurrentProcessId()));
+                                GetProcessUserName(::GetCurrentProcessId()), &UpperCaseText);
   }
   report_path_ = FullPathName(ReportFileName(folder, TodayYmd()));
 
@@ -179,7 +174,7 @@ void TForm_KovraInfo::Button_GenClick() {
 }
 
 void TForm_KovraInfo::RdHtmLabel1LinkItems0Click() {
-  ::ShellExecuteW(nullptr, nullptr, kPrivacyPolicyUrl, nullptr, nullptr, SW_SHOWNORMAL);
+  OpenPrivacyPolicy();
 }
 
 void TForm_KovraInfo::OnProgress(WPARAM code, LPARAM value) {

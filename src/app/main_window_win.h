@@ -11,7 +11,6 @@
 namespace kovra::win {
 
 constexpr wchar_t kMainCaption[] = L"Get Kovra Configuration File";
-constexpr wchar_t kPrivacyPolicyUrl[] = L"https://www.kovra.com/privacy-policy";
 constexpr int kClientWidth = 305;
 constexpr int kClientHeight = 148;
 

@@ -1,10 +1,10 @@
 #include "app/pack_report_win.h"
 
-#include "app/gen_info_thread_win.h"
-#include "app/zip_archive_win.h"
+#include "archive/zip_archive_win.h"
 #include "crypto/crypto_files_win.h"
 #include "crypto/descrypt.h"
 #include "platform/files_win.h"
+#include "platform/local_time_win.h"
 
 namespace kovra::win {
 

@@ -3,6 +3,8 @@
 // staging folder at the report path.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 

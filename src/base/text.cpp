@@ -90,6 +90,66 @@ std::string Utf16ToUtf8(std::u16string_view in) {
   return out;
 }
 
+namespace {
+
+// Length of the UTF-8 sequence that starts with `b`, and the UTF-16 units it stands for;
+// malformed bytes count as one unit each, as the converter turns them into U+FFFD.
+void SequenceAt(std::string_view s, size_t i, size_t& bytes, size_t& units) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  size_t len = b < 0x80             ? 1
+               : (b & 0xE0) == 0xC0 ? 2
+               : (b & 0xF0) == 0xE0 ? 3
+               : (b & 0xF8) == 0xF0 ? 4
+                                    : 1;
+  for (size_t k = 1; k < len; ++k) {
+    if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
+      len = 1;
+      break;
+    }
+  }
+  bytes = len;
+  units = len == 4 ? 2 : 1;
+}
+
+}  // namespace
+
+size_t TextLength(std::string_view utf8) {
+  size_t units = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t b, u;
+    SequenceAt(utf8, i, b, u);
+    i += b;
+    units += u;
+  }
+  return units;
+}
+
+std::string FirstChars(std::string_view utf8, size_t count) {
+  size_t units = 0, i = 0;
+  while (i < utf8.size()) {
+    size_t b, u;
+    SequenceAt(utf8, i, b, u);
+    if (units + u > count)
+      break;
+    i += b;
+    units += u;
+  }
+  return std::string(utf8.substr(0, i));
+}
+
+std::string PadRightText(std::string_view utf8, size_t width) {
+  std::string r(utf8);
+  const size_t n = TextLength(utf8);
+  if (n < width)
+    r.append(width - n, ' ');
+  return r;
+}
+
+std::string PadLeftText(std::string_view utf8, size_t width) {
+  const size_t n = TextLength(utf8);
+  return n < width ? std::string(width - n, ' ') + std::string(utf8) : std::string(utf8);
+}
+
 char AsciiToLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }

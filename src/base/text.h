@@ -16,6 +16,15 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // UTF-16 to UTF-8; a lone surrogate is kept as its three-byte form instead of being lost.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Text measured as the platform counts characters: in UTF-16 units. Padding and "the first n
+// characters" of report text go through these, never through byte counts.
+size_t TextLength(std::string_view utf8);
+// The first `count` characters (UTF-16 units; a pair is never split, so it may be one less).
+std::string FirstChars(std::string_view utf8, size_t count);
+// Blanks added on the right (left) up to `width` characters; longer text is left as it is.
+std::string PadRightText(std::string_view utf8, size_t width);
+std::string PadLeftText(std::string_view utf8, size_t width);
+
 // Letter case of A to Z only; every other character compares exactly.
 char AsciiToLower(char c);
 char AsciiToUpper(char c);

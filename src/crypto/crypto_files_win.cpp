@@ -8,6 +8,7 @@
 
 #include "crypto/descrypt.h"
 #include "crypto/md5.h"
+#include "platform/errors_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
@@ -17,11 +18,6 @@ namespace kovra::win {
 namespace {
 
 constexpr DWORD kChunk = 1u << 20;
-
-[[noreturn]] void Fail(const char* what, const std::string& path) {
-  throw std::runtime_error(std::string(what) + " " + path + ": " +
-                           SystemErrorText(::GetLastError()));
-}
 
 }  // namespace
 
@@ -34,10 +30,10 @@ void EncryptFile(const std::string& source, const std::string& destination,
   UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!in)
-    Fail("Cannot open", source);
+    ThrowLastError("Cannot open", source);
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(in.get(), &size))
-    Fail("Cannot size", source);
+    ThrowLastError("Cannot size", source);
   if (size.QuadPart > 0xFFFFFFFFLL)
     throw std::runtime_error("Too large for the container: " + source);
 
@@ -47,7 +43,7 @@ void EncryptFile(const std::string& source, const std::string& destination,
     UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out)
-      Fail("Cannot create", temp);
+      ThrowLastError("Cannot create", temp);
     try {
       DesContainerEncoder encoder(key_text);
       std::vector<uint8_t> buffer(kChunk);
@@ -56,7 +52,7 @@ void EncryptFile(const std::string& source, const std::string& destination,
       for (;;) {
         DWORD got = 0;
         if (!::ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr))
-          Fail("Cannot read", source);
+          ThrowLastError("Cannot read", source);
         if (got == 0)
           break;
         cipher.clear();
@@ -67,7 +63,7 @@ void EncryptFile(const std::string& source, const std::string& destination,
       encoder.Finish(cipher);
       WriteAllToHandle(out.get(), cipher, temp);
       if (!::FlushFileBuffers(out.get()))
-        Fail("Cannot flush", temp);
+        ThrowLastError("Cannot flush", temp);
     } catch (...) {
       out.reset();
       ::DeleteFileW(wtemp.c_str());
@@ -78,8 +74,7 @@ void EncryptFile(const std::string& source, const std::string& destination,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
     ::DeleteFileW(wtemp.c_str());
-    ::SetLastError(error);
-    Fail("Cannot move the container to", destination);
+    ThrowSystemError(error, "Cannot move the container to", destination);
   }
 }
 

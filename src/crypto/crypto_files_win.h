@@ -1,6 +1,8 @@
 // The cipher container and MD5 applied to files.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace kovra::win {

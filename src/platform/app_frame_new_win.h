@@ -2,6 +2,8 @@
 // tables of system and common folders. One shared frame is created at start-up.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace kovra::win {

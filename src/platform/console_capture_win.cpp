@@ -2,10 +2,13 @@
 
 #include <shellapi.h>
 
+#include <optional>
 #include <stdexcept>
 
 #include "base/text.h"
 #include "platform/console_text.h"
+#include "platform/elapsed_clock_win.h"
+#include "platform/errors_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -18,7 +21,7 @@ namespace {
 
 // Output still arriving after the program itself ended comes from its children; they get this
 // long before the job is ended.
-constexpr ULONGLONG kAfterExitMs = 2000;
+constexpr DWORD kAfterExitMs = 2000;
 
 constexpr wchar_t kConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
 constexpr DWORD kOverrideCodePage = 437;
@@ -146,8 +149,7 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   HANDLE read_raw = nullptr, write_raw = nullptr;
   if (!::CreatePipe(&read_raw, &write_raw, &inheritable, 0))
-    throw std::runtime_error("Failed to create pipe\xEF\xBC\x81" +
-                             SystemErrorText(::GetLastError()));
+    ThrowLastError("Failed to create pipe\xEF\xBC\x81");
   UniqueHandle read_end(read_raw), write_end(write_raw);
   // Only the write end goes to the program.
   ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
@@ -162,17 +164,16 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
   PROCESS_INFORMATION pi = {};
   if (!::CreateProcessA(nullptr, command.data(), &inheritable, &inheritable, TRUE,
                         CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi)) {
-    throw std::runtime_error(SystemErrorText(::GetLastError()));
-  }
+                        nullptr, &si, &pi))
+    ThrowLastError("Cannot start", command_line);
   JobProcess program;
   program.Adopt(pi);
   write_end.reset();
 
   ConsoleLineSplitter splitter;
   StringList raw;
-  const ULONGLONG start = ::GetTickCount64();
-  ULONGLONG exited_at = 0, ended_at = 0;
+  const ElapsedClock clock;
+  std::optional<DWORD> exited_at, ended_at;
   char buffer[1025];
   for (;;) {
     DWORD available = 0;
@@ -190,16 +191,15 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
       AddDecodedLines(raw, output);
       continue;
     }
-    const ULONGLONG now = ::GetTickCount64();
-    if (exited_at == 0 && program.Exited())
+    const DWORD now = clock.ms();
+    if (!exited_at && program.Exited())
       exited_at = now;
-    if (ended_at == 0 &&
-        (now - start >= time_limit_ms || (exited_at && now - exited_at >= kAfterExitMs))) {
+    if (!ended_at && (now >= time_limit_ms || (exited_at && now - *exited_at >= kAfterExitMs))) {
       program.End();
       ended_at = now;
     }
     // A writer outside the job cannot be ended; stop reading soon after the end anyway.
-    if (ended_at != 0 && now - ended_at >= 1000)
+    if (ended_at && now - *ended_at >= 1000)
       break;
     if (exited_at)
       ::Sleep(10);
@@ -330,14 +330,14 @@ StringList CaptureSystemInfo(DWORD time_limit_ms) {
                        CREATE_NEW_CONSOLE | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi) != 0;
   if (started) {
     program.Adopt(pi);
-    const ULONGLONG begin = ::GetTickCount64();
-    ULONGLONG exited_at = 0;
+    const ElapsedClock clock;
+    std::optional<DWORD> exited_at;
     while (IsFileInUse(temp)) {
-      const ULONGLONG now = ::GetTickCount64();
-      if (exited_at == 0 && program.Exited())
+      const DWORD now = clock.ms();
+      if (!exited_at && program.Exited())
         exited_at = now;
       // Out of time, or the command ended long ago without leaving the file.
-      if (now - begin >= time_limit_ms || (exited_at && now - exited_at >= kAfterExitMs)) {
+      if (now >= time_limit_ms || (exited_at && now - *exited_at >= kAfterExitMs)) {
         program.EndAndWait();
         break;
       }

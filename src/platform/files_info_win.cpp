@@ -9,6 +9,7 @@
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/folders.h"
+#include "platform/optional_function_win.h"
 #include "platform/os_version_win.h"
 #include "platform/registry_class_ex_win.h"
 #include "platform/win_text_win.h"
@@ -185,14 +186,7 @@ int GetOSGeneration() {
   OSVERSIONINFOEXW v;
   if (!QueryVersionEx(v))
     return 1;
-  using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-  static const auto native = reinterpret_cast<NativeInfoFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo")));
-  SYSTEM_INFO si = {};
-  if (native)
-    native(&si);
-  else
-    ::GetSystemInfo(&si);
+  const SYSTEM_INFO si = NativeSystemInfo();
   OsVersionFacts facts;
   facts.nt_platform = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
   facts.major = v.dwMajorVersion;

@@ -7,19 +7,11 @@
 
 #include "base/text.h"
 #include "platform/buffer_win.h"
+#include "platform/errors_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
-
-namespace {
-
-[[noreturn]] void ThrowLastError(const char* what, const std::string& path) {
-  throw std::runtime_error(std::string(what) + " " + path + ": " +
-                           SystemErrorText(::GetLastError()));
-}
-
-}  // namespace
 
 std::string ExePath() {
   return Narrow(

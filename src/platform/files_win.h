@@ -1,6 +1,8 @@
 // File-system helpers on top of the wide Win32 API. Paths are UTF-8 at this interface.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "platform/buffer_win.h"
+#include "platform/optional_function_win.h"
 #include "platform/os_version_win.h"
 #include "platform/win_text_win.h"
 
@@ -34,11 +35,8 @@ void InitSessionLookups() {
   SessionStartup& s = Startup();
   s.legacy = known && v.dwMajorVersion == 5 && v.dwMinorVersion == 0;
   if (!s.legacy) {
-    // Kernel32 stays loaded for the life of the process; the reference is kept with it.
-    if (HMODULE kernel32 = ::LoadLibraryW(L"kernel32.dll")) {
-      s.console_session = reinterpret_cast<ConsoleSessionFn>(
-          reinterpret_cast<void*>(::GetProcAddress(kernel32, "WTSGetActiveConsoleSessionId")));
-    }
+    s.console_session =
+        SystemFunction<ConsoleSessionFn>(L"kernel32.dll", "WTSGetActiveConsoleSessionId");
   }
 }
 

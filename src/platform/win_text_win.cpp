@@ -61,4 +61,11 @@ std::string SystemErrorText(DWORD code) {
   return StrPrintf("%s (error %lu)", text.c_str(), static_cast<unsigned long>(code));
 }
 
+std::u16string UpperCaseText(std::u16string_view text) {
+  std::u16string r(text);
+  if (!r.empty())
+    ::CharUpperBuffW(reinterpret_cast<wchar_t*>(r.data()), static_cast<DWORD>(r.size()));
+  return r;
+}
+
 }  // namespace kovra::win

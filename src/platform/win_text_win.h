@@ -16,6 +16,9 @@ std::string Narrow(const wchar_t* wide);
 std::string CodePageToUtf8(std::string_view bytes, UINT code_page);
 std::string Utf8ToCodePage(std::string_view utf8, UINT code_page);
 
+// Upper case by the system's mapping (CharUpperBuffW), one UTF-16 unit for one.
+std::u16string UpperCaseText(std::u16string_view text);
+
 // Text of GetLastError-style codes, for messages.
 std::string SystemErrorText(DWORD code);
 

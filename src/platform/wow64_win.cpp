@@ -1,5 +1,7 @@
 #include "platform/wow64_win.h"
 
+#include "platform/optional_function_win.h"
+
 namespace kovra::win {
 
 namespace {
@@ -16,9 +18,7 @@ struct Wow64Functions {
 
 template <typename Fn>
 Fn Kernel32Function(const char* name) {
-  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  return kernel32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)))
-                  : nullptr;
+  return SystemFunction<Fn>(L"kernel32.dll", name);
 }
 
 const Wow64Functions& Functions() {

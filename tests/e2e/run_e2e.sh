@@ -11,6 +11,10 @@ check_script=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 env_sh="$here/../win/wine-env.sh"
 eval "$("$env_sh" "$build" env)"
+if ! "$env_sh" "$build" can-run-32bit; then
+  echo "SKIPPED: this machine cannot run 32-bit programs, so not the tool under Wine either"
+  exit 77
+fi
 caption="Get Kovra Configuration File"
 out="$build/e2e"
 mkdir -p "$out"

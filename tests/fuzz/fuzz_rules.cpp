@@ -7,15 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/archive_names.h"
-#include "app/zip_reader.h"
-#include "app/zip_writer.h"
+#include "archive/archive_names.h"
+#include "archive/zip_reader.h"
+#include "archive/zip_writer.h"
 #include "base/text.h"
 #include "platform/console_text.h"
-#include "zip_memory.h"
-
-using kovra::testing_support::StringSink;
-using kovra::testing_support::StringSource;
+#include "archive/memory_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -42,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kovra::SplitTextLines(input);
 
   // Entries: lines of "name\tdata" written, then read back.
-  StringSink sink;
+  kovra::StringSink sink;
   kovra::ZipWriter writer(sink, input.size() % 2 ? 8 : 4);
   std::vector<std::pair<std::string, std::string>> files;
   for (const std::string& line : kovra::SplitTextLines(input)) {
@@ -51,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       continue;
     kovra::ZipFileFacts facts;
     facts.name = line.substr(0, tab);
-    StringSource source(line.substr(tab + 1));
+    kovra::StringSource source(line.substr(tab + 1));
     writer.AddFile(facts, source);
     files.emplace_back(facts.name, line.substr(tab + 1));
   }

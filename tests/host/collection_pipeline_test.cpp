@@ -2,32 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
 
 namespace kovra {
 namespace {
 
-class FakeUpdater : public ArchiveListOwner {
- public:
-  StringList& ArchiveList() override { return list; }
-  StringList list{"C:\\ProgramData\\Updater\\log.txt", ""};
-};
-
-class FakeStoreApps : public StoreAppLog {
- public:
-  bool StartGetMetroInfo() override {
-    if (fail)
-      throw std::runtime_error("store apps");
-    return true;
-  }
-  std::string LogPath() const override { return "C:\\Temp\\metrologinfo.txt"; }
-  bool fail = false;
-};
-
 // Records what the run does; `fail` names the calls that throw.
-class FakeStages : public CollectionStages {
+class FakeRun : public RunProgress, public StagingFiles {
  public:
   std::vector<std::string> events;
   std::set<std::string> fail;
@@ -35,10 +21,35 @@ class FakeStages : public CollectionStages {
   std::set<std::string> dirs{"C:\\Temp\\"};
   std::set<std::string> files;
   bool no_updater = false;
-  FakeUpdater updater;
-  FakeStoreApps store;
+  bool store_fails = false;
   StringList packed_list;
   bool packed_with_list = false;
+
+  class Updater : public UpdaterCollector {
+   public:
+    explicit Updater(std::vector<std::string>& events) : events_(events) {}
+    ~Updater() override { events_.push_back("release updater"); }
+    StringList& ArchiveList() override { return list_; }
+
+   private:
+    std::vector<std::string>& events_;
+    StringList list_{"C:\\ProgramData\\Updater\\log.txt", ""};
+  };
+
+  class StoreApps : public StoreAppCollector {
+   public:
+    explicit StoreApps(const bool& fail) : fail_(fail) {}
+    bool StartGetMetroInfo() override {
+      if (fail_)
+        throw std::runtime_error("store apps");
+      return true;
+    }
+    std::string LogPath() const override { return "C:\\Temp\\metrologinfo.txt"; }
+
+   private:
+    const bool& fail_;
+  };
+  StoreApps store{store_fails};
 
   void Maybe(const std::string& what) {
     if (fail.count(what))
@@ -47,7 +58,6 @@ class FakeStages : public CollectionStages {
   void SendStart(int steps) override { events.push_back("start " + std::to_string(steps)); }
   void PostStep(int step) override { events.push_back("step " + std::to_string(step)); }
   void SendDone() override { events.push_back("done"); }
-  void InitWow64Redirection() override { events.push_back("wow64"); }
   std::string TempFolder() override {
     Maybe("temp");
     return "C:\\Temp\\";
@@ -64,7 +74,7 @@ class FakeStages : public CollectionStages {
     dirs.erase(p);
     return true;
   }
-  void DeleteFile(const std::string& p) override {
+  void RemoveFile(const std::string& p) override {
     events.push_back("delete " + p);
     files.erase(p);
   }
@@ -73,81 +83,66 @@ class FakeStages : public CollectionStages {
     events.push_back("save " + path);
     saved[path] = list;
   }
-  std::string FileVersionText() override {
-    Maybe("version");
-    return "1.0.0.0";
+
+  // A collector that returns `value` unless its name is in `fail`.
+  template <typename T>
+  std::function<T()> Gives(const std::string& name, T value) {
+    return [this, name, value] {
+      Maybe(name);
+      return value;
+    };
   }
-  std::string DateTimeText() override {
-    Maybe("date");
-    return "09.12.2026 07:31:47";
+  std::function<void(StringList&)> Appends(const std::string& name) {
+    return [this, name](StringList& out) {
+      Maybe(name);
+      out.push_back(name);
+    };
   }
-  StringList CollectOSSummary() override {
-    Maybe("os");
-    return {"os"};
+
+  RunCollectors Collectors() {
+    RunCollectors c;
+    c.init_wow64_redirection = [this] { events.push_back("wow64"); };
+    c.file_version_text = Gives<std::string>("version", "1.0.0.0");
+    c.date_time_text = Gives<std::string>("date", "09.12.2026 07:31:47");
+    c.os_summary = Gives<StringList>("os", {"os"});
+    c.product_summary = Gives<StringList>("product", {"product"});
+    c.process_table = Gives<std::string>("processes", "processes");
+    c.services_and_drivers = Appends("services");
+    c.browser_helper_objects = Gives<StringList>("bho", {"bho"});
+    c.autoruns = Gives<StringList>("autoruns", {"autoruns"});
+    c.security_state = Appends("security");
+    c.discover_product_folder = [this] { Maybe("discover"); };
+    c.product_files = Appends("files");
+    c.uninstall_keys = Appends("uninstall");
+    c.services_tree = Appends("servicetree");
+    c.product_logs = [this](const std::string& staging) {
+      Maybe("logs");
+      events.push_back("logs " + staging);
+    };
+    c.system_info = Gives<StringList>("systeminfo", {"systeminfo"});
+    c.scheduled_tasks = [this](const std::string& path) {
+      Maybe("tasks");
+      events.push_back("tasks " + path);
+    };
+    c.updater = [this]() -> std::unique_ptr<UpdaterCollector> {
+      Maybe("updater");
+      if (no_updater)
+        return nullptr;
+      return std::make_unique<Updater>(events);
+    };
+    c.store_apps = [this] { return &store; };
+    c.pack_report = [this](const StringList* list, const std::string& staging,
+                           const std::string& report) {
+      Maybe("pack");
+      packed_with_list = list != nullptr;
+      if (list)
+        packed_list = *list;
+      events.push_back("pack " + staging + " " + report);
+    };
+    return c;
   }
-  StringList CollectProductSummary() override {
-    Maybe("product");
-    return {"product"};
-  }
-  std::string CollectProcessTable() override {
-    Maybe("processes");
-    return "processes";
-  }
-  void ListServicesAndDrivers(StringList& out) override {
-    Maybe("services");
-    out.push_back("services");
-  }
-  StringList ListBrowserHelperObjects() override {
-    Maybe("bho");
-    return {"bho"};
-  }
-  StringList ListAutoruns() override {
-    Maybe("autoruns");
-    return {"autoruns"};
-  }
-  void ListSecurityState(StringList& out) override {
-    Maybe("security");
-    out.push_back("security");
-  }
-  void DiscoverProductFolder() override { Maybe("discover"); }
-  void ListProductFiles(StringList& out) override {
-    Maybe("files");
-    out.push_back("files");
-  }
-  void ExportUninstallKeys(StringList& out) override {
-    Maybe("uninstall");
-    out.push_back("uninstall");
-  }
-  void ExportServicesTree(StringList& out) override {
-    Maybe("servicetree");
-    out.push_back("servicetree");
-  }
-  void CollectProductLogs(const std::string& staging) override {
-    Maybe("logs");
-    events.push_back("logs " + staging);
-  }
-  StringList CaptureSystemInfo() override {
-    Maybe("systeminfo");
-    return {"systeminfo"};
-  }
-  void SaveScheduledTasks(const std::string& path) override {
-    Maybe("tasks");
-    events.push_back("tasks " + path);
-  }
-  ArchiveListOwner* CreateUpdaterCollector() override {
-    Maybe("updater");
-    return no_updater ? nullptr : &updater;
-  }
-  void ReleaseUpdaterCollector() override { events.push_back("release updater"); }
-  StoreAppLog* CreateStoreAppCollector() override { return &store; }
-  void PackReport(const StringList* list, const std::string& staging,
-                  const std::string& report) override {
-    Maybe("pack");
-    packed_with_list = list != nullptr;
-    if (list)
-      packed_list = *list;
-    events.push_back("pack " + staging + " " + report);
-  }
+
+  void Run(const std::string& report) { ExecuteCollection(*this, *this, Collectors(), report); }
 
   std::vector<int> Steps() const {
     std::vector<int> r;
@@ -163,9 +158,9 @@ const std::string kStaging = "C:\\Temp\\GetInfoDir\\";
 const std::string kReport = "C:\\Users\\anna\\Desktop\\nf_logs_20261209.log";
 
 TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
-  FakeStages s;
+  FakeRun s;
   s.files.insert(kReport);
-  ExecuteCollection(s, kReport);
+  s.Run(kReport);
 
   const std::vector<std::string> expected = {
       "wow64",
@@ -213,18 +208,18 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
 }
 
 TEST(CollectionRun, LeftoverStagingFolderIsRemovedAndRecreated) {
-  FakeStages s;
+  FakeRun s;
   s.dirs.insert(kStaging);
-  ExecuteCollection(s, kReport);
+  s.Run(kReport);
   ASSERT_GE(s.events.size(), 3u);
   EXPECT_EQ(s.events[2], "remove " + kStaging);
   EXPECT_EQ(s.saved.count(kStaging + "Kovra_Debug_Info.txt"), 1u);
 }
 
 TEST(CollectionRun, FailingGuardsLeaveTheirMarkersInOrder) {
-  FakeStages s;
+  FakeRun s;
   s.fail = {"os", "autoruns", "security"};
-  ExecuteCollection(s, kReport);
+  s.Run(kReport);
   EXPECT_EQ(s.saved[kStaging + "GetInfoLog.txt"],
             (StringList{"!!Error:2!!", "!!Error:3!!", "!!Error:4!!"}));
   // Guard 4 failed before the main info file was saved; nothing of it was written.
@@ -241,75 +236,90 @@ TEST(CollectionRun, EveryMarkerHasItsGuard) {
       {"systeminfo", "!!Error:4!!"}, {"tasks", "!!Error:5!!"},     {"updater", "!!Error:6!!"},
   };
   for (const auto& [call, marker] : cases) {
-    FakeStages s;
+    FakeRun s;
     s.fail = {call};
-    ExecuteCollection(s, kReport);
+    s.Run(kReport);
     EXPECT_EQ(s.saved[kStaging + "GetInfoLog.txt"], StringList{marker}) << call;
   }
 }
 
+TEST(CollectionRun, StarRuleStaysWhenTheProcessTableFails) {
+  FakeRun s;
+  s.fail = {"processes"};
+  s.Run(kReport);
+  const std::string star(81, '*');
+  EXPECT_EQ(s.saved[kStaging + "Kovra_Debug_Info.txt"],
+            (StringList{"Version:1.0.0.0", "Date:09.12.2026 07:31:47", "os", "product", star,
+                        "autoruns", star, "security", "files"}));
+}
+
 TEST(CollectionRun, LaterStageFailureKeepsEarlierFiles) {
-  FakeStages s;
+  FakeRun s;
   s.fail = {"logs"};
-  ExecuteCollection(s, kReport);
+  s.Run(kReport);
   EXPECT_EQ(s.saved.count(kStaging + "services.txt"), 1u);
   EXPECT_EQ(s.saved.count(kStaging + "SystemInfo.txt"), 0u);
   EXPECT_EQ(s.Steps(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }
 
 TEST(CollectionRun, NoUpdaterMeansNoArchiveList) {
-  FakeStages s;
+  FakeRun s;
   s.fail = {"updater"};
-  ExecuteCollection(s, kReport);
+  s.Run(kReport);
   EXPECT_FALSE(s.packed_with_list);
   EXPECT_EQ(s.events.back(), "done");
   EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "release updater"), 0);
 
-  FakeStages absent;
+  FakeRun absent;
   absent.no_updater = true;
-  ExecuteCollection(absent, kReport);
+  absent.Run(kReport);
   EXPECT_FALSE(absent.packed_with_list);
   EXPECT_TRUE(absent.saved[kStaging + "GetInfoLog.txt"].empty());
 }
 
 TEST(CollectionRun, FailingStoreAppCollectorAddsNoEntry) {
-  FakeStages s;
-  s.store.fail = true;
-  ExecuteCollection(s, kReport);
+  FakeRun s;
+  s.store_fails = true;
+  s.Run(kReport);
   EXPECT_EQ(s.packed_list, (StringList{"C:\\ProgramData\\Updater\\log.txt", "", kStaging + "*.*"}));
   EXPECT_TRUE(s.saved[kStaging + "GetInfoLog.txt"].empty());
 }
 
 TEST(CollectionRun, ErrorOutsideTheGuardsStillCleansUpAndSendsDone) {
   for (const char* call : {"version", "pack"}) {
-    FakeStages s;
+    FakeRun s;
     s.fail = {call};
-    ExecuteCollection(s, kReport);
-    ASSERT_GE(s.events.size(), 2u) << call;
-    EXPECT_EQ(s.events[s.events.size() - 2], "remove " + kStaging) << call;
+    s.Run(kReport);
+    const auto removed = std::find(s.events.begin(), s.events.end(), "remove " + kStaging);
+    EXPECT_NE(removed, s.events.end()) << call;
     EXPECT_EQ(s.events.back(), "done") << call;
   }
+  // The updater collector's clean-up runs even when packing fails.
+  FakeRun s;
+  s.fail = {"pack"};
+  s.Run(kReport);
+  EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "release updater"), 1);
 }
 
 TEST(CollectionRun, FailedErrorLogSaveSkipsTheOldReportDeletion) {
-  FakeStages s;
+  FakeRun s;
   s.files.insert(kReport);
   s.fail = {"save " + kStaging + "GetInfoLog.txt"};
-  ExecuteCollection(s, kReport);
+  s.Run(kReport);
   EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "delete " + kReport), 0);
   EXPECT_EQ(s.events.back(), "done");
 }
 
 TEST(CollectionRun, StagingFolderFallsBackToTheExecutablesFolder) {
-  FakeStages cannot_create;
+  FakeRun cannot_create;
   cannot_create.fail = {"mkdir"};
-  ExecuteCollection(cannot_create, kReport);
+  cannot_create.Run(kReport);
   EXPECT_EQ(cannot_create.events.back(), "done");
   EXPECT_EQ(cannot_create.saved.count("C:\\Tool\\GetInfoDir\\Kovra_Debug_Info.txt"), 1u);
 
-  FakeStages no_temp;
+  FakeRun no_temp;
   no_temp.fail = {"temp"};
-  ExecuteCollection(no_temp, kReport);
+  no_temp.Run(kReport);
   EXPECT_EQ(no_temp.saved.count("C:\\Tool\\GetInfoDir\\GetInfoLog.txt"), 1u);
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/zip_reader.h"
+#include "archive/zip_reader.h"
 #include "crypto/descrypt.h"
 #include "report_file.h"
 
@@ -130,6 +130,20 @@ TEST(ReportReader, CrcAndStructureDamageIsFound) {
   std::string cut = good;
   cut[cut.size() - 6] = 0x7F;  // directory offset far past the end
   EXPECT_FALSE(reader.Open(cut, error));
+
+  // Short files that end in a Zip64 locator and an end record, the locator pointing at or past
+  // the locator itself: refused without reading outside the input.
+  for (size_t size : {46, 50, 55, 56, 98}) {
+    std::string tiny = std::string("PK\x03\x04", 4) + std::string(size - 46, '\0');
+    const uint64_t z64 = size - 42 > 4 ? size - 46 : 0;
+    std::string locator = std::string("PK\x06\x07", 4) + std::string(4, '\0');
+    for (int i = 0; i < 8; ++i)
+      locator += static_cast<char>(z64 >> (8 * i));
+    locator += std::string("\x01\0\0\0", 4);
+    tiny += locator + std::string("PK\x05\x06", 4) + std::string(18, '\0');
+    ASSERT_EQ(tiny.size(), size);
+    EXPECT_FALSE(reader.Open(tiny, error)) << size;
+  }
 }
 
 TEST(ReportReader, NamesThatWouldEscapeAreRefused) {

@@ -3,8 +3,40 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kovra {
 namespace {
+
+TEST(Text, MeasuredInUtf16Units) {
+  struct Case {
+    const char* text;
+    size_t length;
+    const char* first3;
+  };
+  const Case cases[] = {
+      {"abcd", 4, "abc"},
+      {"\xD0\x90\xD0\x91\xD0\x92\xD0\x93", 4, "\xD0\x90\xD0\x91\xD0\x92"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC", 2, "\xE6\x97\xA5\xE6\x9C\xAC"},
+      // An emoji is a surrogate pair: two units, never split.
+      {"a\xF0\x9F\x98\x80"
+       "b",
+       4, "a\xF0\x9F\x98\x80"},
+      {"ab\xF0\x9F\x98\x80", 4, "ab"},
+      // A stray byte counts as the one replacement character it becomes.
+      {"\xFF"
+       "ab",
+       3,
+       "\xFF"
+       "ab"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextLength(c.text), c.length) << c.text;
+    EXPECT_EQ(FirstChars(c.text, 3), c.first3) << c.text;
+    EXPECT_EQ(TextLength(PadRightText(c.text, 6)), std::max<size_t>(6, c.length)) << c.text;
+  }
+  EXPECT_EQ(PadLeftText("\xD0\x90", 3), "  \xD0\x90");
+}
 
 TEST(ListFile, EmptyListIsJustTheByteOrderMark) {
   EXPECT_EQ(EncodeListUtf16Le({}), std::string("\xFF\xFE", 2));

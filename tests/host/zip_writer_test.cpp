@@ -1,4 +1,4 @@
-#include "app/zip_writer.h"
+#include "archive/zip_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +8,13 @@
 #include <map>
 #include <random>
 
-#include "app/archive_names.h"
-#include "app/zip_reader.h"
+#include "archive/archive_names.h"
+#include "archive/zip_reader.h"
 #include "crypto/md5.h"
-#include "zip_memory.h"
+#include "archive/memory_io.h"
 
 namespace kovra {
 namespace {
-
-using testing_support::StringSink;
-using testing_support::StringSource;
 
 // Zero bytes without end, to a given count.
 class ZeroSource : public ZipSource {
@@ -189,9 +186,9 @@ TEST(ZipWriter, EmptyArchiveAndTakenOverEntries) {
   StringSink second;
   ZipWriter w2(second, 4);
   for (const ZipEntry& e : reader.entries()) {
-    std::string_view raw;
-    ASSERT_TRUE(reader.RawData(e, raw, error)) << error;
-    w2.AddRawEntry(e, raw);
+    uint64_t at = 0;
+    ASSERT_TRUE(reader.DataOffset(e, at, error)) << error;
+    w2.AddRawEntry(e, reader.input(), at);
   }
   StringSource c("new");
   w2.AddFile(Facts("C.txt"), c);

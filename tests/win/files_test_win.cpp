@@ -1,7 +1,7 @@
 // File and folder helpers against Wine's real file system.
 #include <gtest/gtest.h>
 
-#include "app/gen_info_thread_win.h"
+#include "platform/local_time_win.h"
 #include "base/string_list.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <set>
 
-#include "app/archive_names.h"
-#include "app/gen_info_thread_win.h"
+#include "archive/archive_names.h"
+#include "platform/local_time_win.h"
 #include "app/pack_report_win.h"
-#include "app/zip_archive_win.h"
-#include "app/zip_reader.h"
+#include "archive/zip_archive_win.h"
+#include "archive/zip_reader.h"
 #include "crypto/descrypt.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"

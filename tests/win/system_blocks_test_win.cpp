@@ -2,7 +2,14 @@
 // Wine's values vary and against the system's own answers where they do not.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <map>
 #include <regex>
+#include <set>
+#include <vector>
 
 #include "base/string_list.h"
 #include "base/text.h"
@@ -21,20 +28,30 @@ bool Matches(const std::string& text, const char* pattern) {
   return std::regex_match(text, std::regex(pattern));
 }
 
+// A value of the system's own version key, read here without the code under test.
+std::string CurrentVersionValue(const wchar_t* name) {
+  wchar_t buffer[256] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  ::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", name,
+                 RRF_RT_REG_SZ, nullptr, buffer, &size);
+  return Narrow(buffer);
+}
+
 TEST(OsSummaryUnderWine, CompleteAndConsistent) {
   const StringList lines = CollectOSSummary();
   for (const std::string& l : lines)
     std::cout << l << "\n";
   ASSERT_EQ(lines.size(), 20u);
   EXPECT_EQ(lines[0], StarRule());
-  OSVERSIONINFOEXW v;
-  ASSERT_TRUE(QueryVersionEx(v));
-  EXPECT_TRUE(StartsWithTextAscii(lines[1], "OS Name:\tWindows ")) << lines[1];
+  // The product name and version as the system's version key states them.
+  std::string product = CurrentVersionValue(L"ProductName");
+  if (StartsWithTextAscii(product, "Microsoft "))
+    product = product.substr(10);
+  EXPECT_TRUE(StartsWithTextAscii(lines[1], "OS Name:\t" + product + " ")) << lines[1];
   EXPECT_NE(lines[1].find(" x64"), std::string::npos);  // a 64-bit prefix
-  EXPECT_EQ(lines[1], "OS Name:\t" + GetOSDisplayName());
-  EXPECT_EQ(lines[2], StrPrintf("OS Version:\t%lu.%lu.%lu", v.dwMajorVersion, v.dwMinorVersion,
-                                v.dwBuildNumber));
-  EXPECT_EQ(lines[3], "SP Version:\t" + Narrow(v.szCSDVersion));
+  EXPECT_EQ(lines[2], "OS Version:\t" + CurrentVersionValue(L"CurrentVersion") + "." +
+                          CurrentVersionValue(L"CurrentBuildNumber"));
+  EXPECT_EQ(lines[3], "SP Version:\t" + CurrentVersionValue(L"CSDVersion"));
   EXPECT_TRUE(Matches(lines[4], "system lan:\t.+"));
   EXPECT_TRUE(Matches(lines[5], "ComputerName:\t[^\\x00]+")) << lines[5];
   EXPECT_EQ(lines[6], "OS Type:\t64bit");
@@ -48,8 +65,11 @@ TEST(OsSummaryUnderWine, CompleteAndConsistent) {
   EXPECT_EQ(lines[14], "System Drive:\tC:");
   EXPECT_TRUE(Matches(lines[15], "Total Space:\t[0-9]+\\.[0-9]{2} GB"));
   EXPECT_TRUE(Matches(lines[16], "Free Space:\t[0-9]+\\.[0-9]{2} GB"));
-  const std::string me = GetProcessUserName(::GetCurrentProcessId());
-  EXPECT_EQ(lines[17], "Cur Users:\t" + GetSessionUserName() + "[" + me + "]");
+  // One user runs everything in the test prefix: the session's and the process's are the same.
+  wchar_t user[256] = {};
+  DWORD user_size = 256;
+  ASSERT_TRUE(::GetUserNameW(user, &user_size));
+  EXPECT_EQ(lines[17], "Cur Users:\t" + Narrow(user) + "[" + Narrow(user) + "]");
   EXPECT_TRUE(Matches(lines[18], "User Level:\t[0-9A-F]{4,}")) << lines[18];
   EXPECT_EQ(lines[19], "");
 }
@@ -82,11 +102,20 @@ TEST(ProcessTableUnderWine, RowsAndSummaryLines) {
   }();
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-  // This program's own row: its id, its name and its folder.
-  const std::string own_id = StrPrintf("%lx", ::GetCurrentProcessId());
+  // The processes by a snapshot of their own, for the names the rows must show.
+  std::map<DWORD, std::string> names;
+  UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry))
+    names[entry.th32ProcessID] = Narrow(entry.szExeFile);
+
   const std::string folder = ExcludeTrailingBackslash(ExeFolder());
   bool own = false, wine_process = false;
-  size_t rows = 0;
+  size_t rows = 0, pid_width = 0, name_width = 0;
+  std::set<size_t> after_name, folder_at;  // column starts, in characters, over all rows
+  std::vector<std::pair<std::string, std::string>> shown;  // row, name
   for (const std::string& line : lines) {
     if (line.empty())
       break;
@@ -95,17 +124,35 @@ TEST(ProcessTableUnderWine, RowsAndSummaryLines) {
                         "[0-9a-f]+ .*[0-9]+ *,[ 0-9]{2,}\\| [ 0-9]{2,}M,[ 0-9]{2,}M\\| [^,]*,"
                         "[0-9:. ]+(ms|s|min|h) .*"))
         << line;
-    const std::string id = line.substr(0, line.find(' '));
-    if (std::stoul(id, nullptr, 16) == ::GetCurrentProcessId()) {
+    pid_width = line.find(' ');
+    const DWORD id = std::stoul(line.substr(0, pid_width), nullptr, 16);
+    if (!names.count(id))
+      continue;  // ended between the two snapshots
+    shown.emplace_back(line, names[id]);
+    name_width = std::max(name_width, TextLength(names[id]));
+    const size_t drive = line.find(":\\");
+    if (drive != std::string::npos && drive > 0 && line[drive - 2] == ' ')
+      folder_at.insert(TextLength(line.substr(0, drive - 1)));
+    if (id == ::GetCurrentProcessId()) {
       own = true;
-      EXPECT_NE(line.find(" win_tests.exe "), std::string::npos) << line;
       EXPECT_TRUE(EndsWithTextAscii(line, " " + folder)) << line;
       EXPECT_NE(line.find("| normal,"), std::string::npos) << line;
     }
-    wine_process |= line.find("services.exe") != std::string::npos ||
-                    line.find("winedevice.exe") != std::string::npos;
+    wine_process |= names[id] == "services.exe" || names[id] == "winedevice.exe";
   }
-  EXPECT_TRUE(own) << own_id;
+  // Every row is aligned column for column: the name in its column, padded to the longest
+  // name, and the folders in one column.
+  for (const auto& [line, name] : shown) {
+    EXPECT_EQ(line.substr(pid_width + 1, name.size()), name) << line;
+    const std::u16string wide = Utf8ToUtf16(line);
+    const size_t next = pid_width + 1 + name_width + 1;
+    ASSERT_GT(wide.size(), next) << line;
+    for (size_t i = pid_width + 1 + TextLength(name); i < next; ++i)
+      EXPECT_EQ(wide[i], u' ') << line;
+    EXPECT_NE(wide[next], u' ') << line;
+  }
+  EXPECT_LE(folder_at.size(), 1u);
+  EXPECT_TRUE(own);
   EXPECT_TRUE(wine_process);
   EXPECT_GE(rows, 3u);
   ASSERT_EQ(lines.size(), rows + 4);
@@ -136,7 +183,7 @@ TEST(ProcessTableUnderWine, ImagePathsAndDevices) {
             "C:\\windows\\system32\\x.exe");
   EXPECT_EQ(DevicePathToDrivePath("\\Device\\NoSuchKovraDevice\\x"), "");
   EXPECT_TRUE(EnablePrivilege(SE_DEBUG_NAME, true));
-  EXPECT_TRUE(DecimalSeparator() == '.' || DecimalSeparator() == ',');
+  EXPECT_TRUE(DecimalSeparator() == "." || DecimalSeparator() == ",");
 }
 
 }  // namespace

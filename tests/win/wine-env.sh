@@ -7,6 +7,7 @@
 #   wine-env.sh BUILD_DIR stop       end the wineserver and Xvfb
 #   wine-env.sh BUILD_DIR run CMD..  run a Windows program in the environment
 #   wine-env.sh BUILD_DIR env        print the environment as shell assignments
+#   wine-env.sh BUILD_DIR can-run-32bit   whether this machine can run the 32-bit programs
 set -u
 build=$(cd "$1" && pwd)
 action=$2
@@ -41,6 +42,16 @@ start_xvfb() {
   return 1
 }
 
+# The tool is a 32-bit program: Wine runs it through its 32-bit loader, a 32-bit Linux program.
+# A machine whose kernel has 32-bit emulation switched off cannot run it; the tests that need
+# it then end with the skip code 77 and say why.
+can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+skip_32bit() {
+  echo "SKIPPED: this machine cannot run 32-bit programs (the kernel's 32-bit emulation is off)," \
+       "so Wine cannot run the 32-bit test programs" >&2
+  exit 77
+}
+
 make_prefix() {
   [ -f "$WINEPREFIX/.kovra-ready" ] && return 0
   rm -rf "$WINEPREFIX"
@@ -68,6 +79,7 @@ case "$action" in
     # programs would otherwise start them with the test's output pipe, which then never closes.
     wine cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "Wine prefix $WINEPREFIX on display $DISPLAY"
+    can_run_32bit || echo "WARNING: 32-bit programs cannot run on this machine; the Windows tests will be skipped"
     ;;
   stop)
     wineserver -k 2>/dev/null
@@ -76,7 +88,11 @@ case "$action" in
     rm -f "$state/xvfb.pid" "$state/display"
     ;;
   run)
+    can_run_32bit || skip_32bit
     exec wine "$@"
+    ;;
+  can-run-32bit)
+    can_run_32bit
     ;;
   env)
     echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all HOME='$HOME' DISPLAY='${DISPLAY:-}'"

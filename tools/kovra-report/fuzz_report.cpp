@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/zip_reader.h"
+#include "archive/zip_reader.h"
 #include "report_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

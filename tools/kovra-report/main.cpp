@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/zip_reader.h"
+#include "archive/zip_reader.h"
 #include "report_file.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 #include "report_file.h"
 
-#include "app/zip_reader.h"
+#include "archive/zip_reader.h"
 #include "crypto/descrypt.h"
 
 namespace kovra {

@@ -1,6 +1,8 @@
 // Product folder discovery, file inventory and log collection.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "base/string_list.h"

@@ -1,6 +1,8 @@
 // Installed product summary.
 #pragma once
 
+#include <windows.h>
+
 #include "base/string_list.h"
 
 namespace kovra::win {

@@ -2,13 +2,15 @@
 // archive list.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 
-#include "app/collection_pipeline.h"
+#include "collectors/product/updater.h"
 
 namespace kovra::win {
 
-class TLPSWGetInfo : public ArchiveListOwner {
+class TLPSWGetInfo : public UpdaterCollector {
  public:
   StringList& ArchiveList() override { return archive_list_; }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collectors/system/os_summary.h"
+#include "platform/optional_function_win.h"
 #include "platform/os_version_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
@@ -15,13 +16,6 @@ namespace kovra::win {
 namespace {
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-using NativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);
-
-template <typename Fn>
-Fn Export(const wchar_t* module, const char* name) {
-  HMODULE m = ::GetModuleHandleW(module);
-  return m ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(m, name))) : nullptr;
-}
 
 std::string ComputeDisplayName() {
   OsNameFacts facts;
@@ -39,7 +33,7 @@ std::string ComputeDisplayName() {
   } else {
     OSVERSIONINFOEXW v = {};
     v.dwOSVersionInfoSize = sizeof v;
-    static const auto rtl_get_version = Export<RtlGetVersionFn>(L"ntdll.dll", "RtlGetVersion");
+    const auto rtl_get_version = SystemFunction<RtlGetVersionFn>(L"ntdll.dll", "RtlGetVersion");
     if (!rtl_get_version || rtl_get_version(&v) != 0) {
       if (!QueryVersionEx(v)) {
         v.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
@@ -58,12 +52,7 @@ std::string ComputeDisplayName() {
   facts.tablet_pc = ::GetSystemMetrics(86) != 0;
   facts.starter = ::GetSystemMetrics(88) != 0;
   facts.media_center = ::GetSystemMetrics(87) != 0;
-  static const auto native = Export<NativeSystemInfoFn>(L"kernel32.dll", "GetNativeSystemInfo");
-  if (native) {
-    SYSTEM_INFO si = {};
-    native(&si);
-    facts.x64 = si.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
-  }
+  facts.x64 = NativeSystemInfo().wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
   return OsDisplayName(facts);
 }
 

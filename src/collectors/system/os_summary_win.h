@@ -1,6 +1,8 @@
 // Operating-system summary block of the main info file: the facts gathered through Win32.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "base/string_list.h"

@@ -22,17 +22,18 @@ std::string PriorityName(int32_t priority_class) {
   return StrPrintf("$%x", static_cast<uint32_t>(priority_class));
 }
 
-std::string FormatDuration(uint32_t ms, char separator) {
+std::string FormatDuration(uint32_t ms, std::string_view separator) {
   if (ms < 1000)
     return StrPrintf("%u ms", ms);
   if (ms < 60000)
-    return StrPrintf("%u%c%02u s", ms / 1000, separator, (ms % 1000) / 10);
+    return StrPrintf("%u", ms / 1000) + std::string(separator) +
+           StrPrintf("%02u s", (ms % 1000) / 10);
   if (ms < 3600000)
     return StrPrintf("%u:%02u min", ms / 60000, (ms / 1000) % 60);
   return StrPrintf("%u:%02u h", ms / 3600000, (ms / 60000) % 60);
 }
 
-std::string FormatByteSize(uint64_t n, char separator) {
+std::string FormatByteSize(uint64_t n, std::string_view separator) {
   if (n < 1024)
     return StrPrintf("%llu Bytes", static_cast<unsigned long long>(n));
   uint64_t hundredths;
@@ -48,43 +49,35 @@ std::string FormatByteSize(uint64_t n, char separator) {
     unit = " GB";
   }
   std::string digits = StrPrintf("%llu", static_cast<unsigned long long>(hundredths));
-  digits.insert(digits.size() - 2, 1, separator);
+  digits.insert(digits.size() - 2, separator);
   return digits + unit;
 }
 
 namespace {
 
-std::string PadRight(std::string s, size_t width) {
-  if (s.size() < width)
-    s.append(width - s.size(), ' ');
-  return s;
-}
-std::string PadLeft(const std::string& s, size_t width) {
-  return s.size() < width ? std::string(width - s.size(), ' ') + s : s;
-}
-
-std::string MiddleText(const ProcessRow& r, char separator) {
-  return PadRight(std::to_string(r.handles), 3) + "," + PadLeft(std::to_string(r.threads), 2) +
-         "| " + PadLeft(std::to_string(r.working_set_mb), 2) + "M," +
-         PadLeft(std::to_string(r.private_mb), 2) + "M| " + PriorityName(r.priority_class) + "," +
-         FormatDuration(r.age_ms, separator);
+std::string MiddleText(const ProcessRow& r, std::string_view separator) {
+  return PadRightText(std::to_string(r.handles), 3) + "," +
+         PadLeftText(std::to_string(r.threads), 2) + "| " +
+         PadLeftText(std::to_string(r.working_set_mb), 2) + "M," +
+         PadLeftText(std::to_string(r.private_mb), 2) + "M| " + PriorityName(r.priority_class) +
+         "," + FormatDuration(r.age_ms, separator);
 }
 
 }  // namespace
 
-std::string LayoutProcessRows(const std::vector<ProcessRow>& rows, char separator) {
+std::string LayoutProcessRows(const std::vector<ProcessRow>& rows, std::string_view separator) {
   size_t pid_width = 0, name_width = 0, session_width = 0, gdi_width = 0, user_width = 0,
          middle_width = 0;
   std::vector<std::string> middles;
   for (const ProcessRow& r : rows) {
     pid_width = std::max(pid_width, StrPrintf("%x", r.process_id).size());
-    name_width = std::max(name_width, r.name.size());
+    name_width = std::max(name_width, TextLength(r.name));
     if (r.session_id != 0)
       session_width = std::max(session_width, std::to_string(r.session_id).size());
     gdi_width = std::max(gdi_width, std::to_string(r.gdi_objects).size());
     user_width = std::max(user_width, std::to_string(r.user_objects).size());
     middles.push_back(MiddleText(r, separator));
-    middle_width = std::max(middle_width, middles.back().size());
+    middle_width = std::max(middle_width, TextLength(middles.back()));
   }
   std::string text;
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -92,20 +85,20 @@ std::string LayoutProcessRows(const std::vector<ProcessRow>& rows, char separato
     if (i)
       text += "\r\n";
     text += StrPrintf("%0*x", static_cast<int>(pid_width), r.process_id) + " ";
-    text += PadRight(r.name, name_width + 1);
+    text += PadRightText(r.name, name_width + 1);
     if (session_width > 0)
-      text += PadRight(std::to_string(r.session_id), session_width + 1);
+      text += PadRightText(std::to_string(r.session_id), session_width + 1);
     if (gdi_width > 0 || user_width > 0) {
-      text += PadRight(std::to_string(r.gdi_objects), gdi_width + 1);
-      text += PadRight(std::to_string(r.user_objects), user_width + 1);
+      text += PadRightText(std::to_string(r.gdi_objects), gdi_width + 1);
+      text += PadRightText(std::to_string(r.user_objects), user_width + 1);
     }
-    text += PadRight(middles[i], middle_width + 1);
+    text += PadRightText(middles[i], middle_width + 1);
     text += r.folder;
   }
   return text;
 }
 
-std::string ProcessTableText(const std::vector<ProcessRow>& rows, char separator,
+std::string ProcessTableText(const std::vector<ProcessRow>& rows, std::string_view separator,
                              const std::string& virtual_memory, const std::string& atoms,
                              const std::string& desktop_heap) {
   return LayoutProcessRows(rows, separator) + "\r\n\r\nVirtual memory:" + virtual_memory +
@@ -158,7 +151,7 @@ uint32_t AgeFromFileTimeDifference(uint64_t ticks) {
 }
 
 void AtomGroups::Add(const std::string& name) {
-  const std::string key = name.substr(0, 6);
+  const std::string key = FirstChars(name, 6);
   for (Group& g : groups_) {
     if (g.key == key) {
       ++g.count;
@@ -190,7 +183,7 @@ std::string AtomGroups::LargestText() const {
 
 std::string VirtualMemoryText(uint64_t avail_virtual, uint64_t total_virtual, uint64_t avail_page,
                               uint64_t total_page, uint64_t drive_free, uint64_t drive_total,
-                              char separator) {
+                              std::string_view separator) {
   auto mb = [](uint64_t b) { return static_cast<unsigned long long>((b + 524288) / 1048576); };
   return StrPrintf("%llu/%llu MB(free/total), PageSize:%llu/%llu MB(free/total), SysDrv:",
                    mb(avail_virtual), mb(total_virtual), mb(avail_page), mb(total_page)) +

@@ -23,15 +23,15 @@ struct ProcessRow {
 // "normal", "idle", ... through a table; 0 and -1 give empty text, unknown values "$" + hex.
 std::string PriorityName(int32_t priority_class);
 // 999 ms, 1.50 s, 2:05 min, 2:05 h; `separator` is the locale's decimal separator.
-std::string FormatDuration(uint32_t ms, char separator);
+std::string FormatDuration(uint32_t ms, std::string_view separator);
 // 512 Bytes, 1.50 KB, 465.76 GB.
-std::string FormatByteSize(uint64_t bytes, char separator);
+std::string FormatByteSize(uint64_t bytes, std::string_view separator);
 
 // The rows in the column layout, joined with CR LF (no final CR LF).
-std::string LayoutProcessRows(const std::vector<ProcessRow>& rows, char separator);
+std::string LayoutProcessRows(const std::vector<ProcessRow>& rows, std::string_view separator);
 
 // The whole section text: rows, an empty line and the three summary lines.
-std::string ProcessTableText(const std::vector<ProcessRow>& rows, char separator,
+std::string ProcessTableText(const std::vector<ProcessRow>& rows, std::string_view separator,
                              const std::string& virtual_memory, const std::string& atoms,
                              const std::string& desktop_heap);
 
@@ -66,6 +66,6 @@ class AtomGroups {
 // The virtual-memory line: figures in MiB rounded to the nearest, the drive sizes as byte sizes.
 std::string VirtualMemoryText(uint64_t avail_virtual, uint64_t total_virtual, uint64_t avail_page,
                               uint64_t total_page, uint64_t drive_free, uint64_t drive_total,
-                              char separator);
+                              std::string_view separator);
 
 }  // namespace kovra

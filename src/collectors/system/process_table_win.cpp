@@ -7,6 +7,7 @@
 
 #include "collectors/system/process_table.h"
 #include "platform/handles_win.h"
+#include "platform/optional_function_win.h"
 #include "platform/registry_class_ex_win.h"
 #include "platform/win_text_win.h"
 
@@ -22,12 +23,6 @@ using GetProcessMemoryInfoFn = BOOL(WINAPI*)(HANDLE, PPROCESS_MEMORY_COUNTERS, D
 using GetGuiResourcesFn = DWORD(WINAPI*)(HANDLE, DWORD);
 using GlobalMemoryStatusExFn = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
 
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
-                : nullptr;
-}
-
 // The optional functions, looked up once by name; an absent one skips its step.
 struct Functions {
   NtQuerySystemInformationFn nt_query_system_information;
@@ -42,21 +37,22 @@ struct Functions {
 const Functions& F() {
   static const Functions f = [] {
     Functions r{};
-    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    // psapi stays loaded for the life of the process.
-    HMODULE psapi = ::LoadLibraryW(L"psapi.dll");
-    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    const wchar_t* ntdll = L"ntdll.dll";
+    const wchar_t* kernel32 = L"kernel32.dll";
+    const wchar_t* psapi = L"psapi.dll";
     r.nt_query_system_information =
-        Lookup<NtQuerySystemInformationFn>(ntdll, "NtQuerySystemInformation");
-    r.get_module_file_name_ex = Lookup<GetModuleFileNameExWFn>(psapi, "GetModuleFileNameExW");
+        SystemFunction<NtQuerySystemInformationFn>(ntdll, "NtQuerySystemInformation");
+    r.get_module_file_name_ex =
+        SystemFunction<GetModuleFileNameExWFn>(psapi, "GetModuleFileNameExW");
     r.query_full_process_image_name =
-        Lookup<QueryFullProcessImageNameWFn>(kernel32, "QueryFullProcessImageNameW");
+        SystemFunction<QueryFullProcessImageNameWFn>(kernel32, "QueryFullProcessImageNameW");
     r.get_process_image_file_name =
-        Lookup<GetProcessImageFileNameWFn>(psapi, "GetProcessImageFileNameW");
-    r.get_process_memory_info = Lookup<GetProcessMemoryInfoFn>(psapi, "GetProcessMemoryInfo");
-    r.get_gui_resources = Lookup<GetGuiResourcesFn>(user32, "GetGuiResources");
-    r.global_memory_status_ex = Lookup<GlobalMemoryStatusExFn>(kernel32, "GlobalMemoryStatusEx");
+        SystemFunction<GetProcessImageFileNameWFn>(psapi, "GetProcessImageFileNameW");
+    r.get_process_memory_info =
+        SystemFunction<GetProcessMemoryInfoFn>(psapi, "GetProcessMemoryInfo");
+    r.get_gui_resources = SystemFunction<GetGuiResourcesFn>(L"user32.dll", "GetGuiResources");
+    r.global_memory_status_ex =
+        SystemFunction<GlobalMemoryStatusExFn>(kernel32, "GlobalMemoryStatusEx");
     return r;
   }();
   return f;
@@ -164,13 +160,11 @@ ProcessRow RowOf(const SYSTEM_PROCESS_INFORMATION& record, const std::vector<uin
 
 }  // namespace
 
-char DecimalSeparator() {
-  static const char separator = [] {
-    char buffer[8] = {};
-    return ::GetLocaleInfoA(::GetThreadLocale(), LOCALE_SDECIMAL, buffer, sizeof buffer) > 0 &&
-                   buffer[0] != '\0'
-               ? buffer[0]
-               : ',';
+std::string DecimalSeparator() {
+  static const std::string separator = [] {
+    wchar_t buffer[8] = {};
+    const int n = ::GetLocaleInfoW(::GetThreadLocale(), LOCALE_SDECIMAL, buffer, 8);
+    return n > 1 ? Narrow(std::wstring_view(buffer, 1)) : std::string(",");
   }();
   return separator;
 }

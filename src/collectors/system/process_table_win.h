@@ -18,6 +18,6 @@ std::string GetVirtualMemoryInfo();
 std::string GetGlobalAtomInfo();
 std::string GetDesktopHeapInfo();
 // The first character of the thread locale's decimal separator, read once; "," on failure.
-char DecimalSeparator();
+std::string DecimalSeparator();
 
 }  // namespace kovra::win

@@ -1,13 +1,15 @@
 // Store-app inventory (module getMetroRegInfo).
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
-#include "app/collection_pipeline.h"
+#include "collectors/system/store_apps.h"
 
 namespace kovra::win {
 
-class TGetMetroInfo : public StoreAppLog {
+class TGetMetroInfo : public StoreAppCollector {
  public:
   bool StartGetMetroInfo() override;
   std::string LogPath() const override { return log_path_; }

@@ -1,4 +1,5 @@
-// An archive sink and an entry source in memory, for the host tests and the fuzz target.
+// An archive sink and an entry source in memory: archives built without files, for the
+// portable packing rules, the tests and the fuzz targets.
 #pragma once
 
 #include <algorithm>
@@ -7,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/zip_writer.h"
+#include "archive/zip_writer.h"
 
-namespace kovra::testing_support {
+namespace kovra {
 
 class StringSink : public ZipSink {
  public:
@@ -40,4 +41,4 @@ class StringSource : public ZipSource {
   size_t at_ = 0;
 };
 
-}  // namespace kovra::testing_support
+}  // namespace kovra

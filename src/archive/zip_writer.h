@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/zip_reader.h"
+#include "archive/zip_format.h"
 
 namespace kovra {
 
@@ -73,8 +73,8 @@ class ZipWriter {
   // Writes an entry from data compressed beforehand at this writer's level.
   void AddDeflated(const ZipFileFacts& facts, const DeflatedData& data);
   // Takes over an entry of another archive as it stands: its header facts and its compressed
-  // bytes, not recompressed.
-  void AddRawEntry(const ZipEntry& entry, std::string_view compressed);
+  // bytes (`entry.compressed_size` of them at `data_offset` of `input`), not recompressed.
+  void AddRawEntry(const ZipEntry& entry, ZipInput& input, uint64_t data_offset);
   // The central directory and the end records. The sink is complete afterwards.
   void Finish();
 

@@ -1,4 +1,4 @@
-#include "app/archive_names.h"
+#include "archive/archive_names.h"
 
 namespace kovra {
 

@@ -2,6 +2,8 @@
 // under their drive-less names and updates an archive that already exists at the path.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/zip_writer.h"
+#include "archive/zip_writer.h"
 
 #include <zlib.h>
 
@@ -9,13 +9,18 @@ namespace kovra {
 
 namespace {
 
-constexpr uint32_t kLocalSig = 0x04034B50, kCentralSig = 0x02014B50, kEndSig = 0x06054B50;
-constexpr uint32_t kZip64EndSig = 0x06064B50, kZip64LocatorSig = 0x07064B50;
+using zip::kCentralSig;
+using zip::kEndSig;
+using zip::kFlagDataDescriptor;
+using zip::kFlagUtf8;
+using zip::kLocalSig;
+using zip::kZip64EndSig;
+using zip::kZip64LocatorSig;
+
 constexpr uint32_t kMax32 = 0xFFFFFFFF;
 constexpr uint16_t kMax16 = 0xFFFF;
 constexpr uint16_t kVersion = 20, kVersionZip64 = 45;
 constexpr uint16_t kMadeByMsDos = 0x002D, kMadeByNtfs = 0x0B2D;
-constexpr uint16_t kFlagUtf8 = 0x0800, kFlagDataDescriptor = 0x0008;
 
 // A file opened below this size gets classic sizes in its local header; reading stops there, so
 // that even Deflate's worst-case growth still fits 32 bits.
@@ -241,16 +246,18 @@ bool DeflateToMemory(ZipSource& source, int level, size_t limit, DeflatedData& o
   return true;
 }
 
-void ZipWriter::AddRawEntry(const ZipEntry& old, std::string_view compressed) {
+void ZipWriter::AddRawEntry(const ZipEntry& old, ZipInput& input, uint64_t data_offset) {
   ZipEntry e = old;
   e.flags &= static_cast<uint16_t>(~kFlagDataDescriptor);  // sizes go into the header
-  e.compressed_size = compressed.size();
   e.local_header_offset = sink_.Position();
   const bool zip64_field = e.uncompressed_size >= kMax32 || e.compressed_size >= kMax32;
   WriteLocalHeader(e, zip64_field, false);
-  for (size_t at = 0; at < compressed.size(); at += out_buffer_.size()) {
-    const size_t n = std::min(out_buffer_.size(), compressed.size() - at);
-    sink_.Write(compressed.data() + at, n);
+  for (uint64_t at = 0; at < e.compressed_size; at += out_buffer_.size()) {
+    const size_t n =
+        static_cast<size_t>(std::min<uint64_t>(out_buffer_.size(), e.compressed_size - at));
+    if (!input.ReadAt(data_offset + at, out_buffer_.data(), n))
+      throw ZipWriteError("cannot read the data of " + e.name + " from the old archive");
+    sink_.Write(out_buffer_.data(), n);
   }
   central_.push_back(std::move(e));
 }

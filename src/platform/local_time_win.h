@@ -1,0 +1,15 @@
+// Today's date and the current time in the user's regional formats.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kovra::win {
+
+// The "Date:" value in the user's regional short date and long time formats.
+std::string LocalDateTimeText();
+// Today's date as "yyyymmdd", or "0".
+std::string TodayYmd();
+
+}  // namespace kovra::win
