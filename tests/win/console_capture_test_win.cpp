@@ -188,7 +188,13 @@ std::string CodePageNow() {
   return "text:" + Narrow(reinterpret_cast<wchar_t*>(data));
 }
 
-TEST(ScheduledTasks, CodePageOverrideOnlyWhenNoTaskIsFound) {
+// The code-page value the tests set is gone after each of them, whatever they left.
+class CodePageTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetCodePage(nullptr, nullptr); }
+};
+
+TEST_F(CodePageTest, OverrideOnlyWhenNoTaskIsFound) {
   const std::string only_sub_folders =
       "\"TaskName\",\"Next Run Time\",\"Status\"\r\n"
       "\"\\Microsoft\\Windows\\Defrag\\ScheduledDefrag\",\"N/A\",\"Ready\"\r\n";
@@ -221,10 +227,9 @@ TEST(ScheduledTasks, CodePageOverrideOnlyWhenNoTaskIsFound) {
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(CodePageNow(), c.after);
   }
-  SetCodePage(nullptr, nullptr);
 }
 
-TEST(ScheduledTasks, CodePageRestoredWhenAQueryFails) {
+TEST_F(CodePageTest, RestoredWhenAQueryFails) {
   FakeDir fake("cp-fail");
   fake.Put("csv1.txt", "\"TaskName\",\"Next Run Time\",\"Status\"\r\n");
   fake.Put("csv2.txt",
@@ -282,7 +287,12 @@ TEST(SystemInfo, AHangingProgramIsEndedAndTheHeaderStays) {
   EXPECT_EQ(SystemInfoLeftovers(false), 0u) << "the temporary file stays";
 }
 
-TEST(RegExport, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
+class RegExportTest : public ::testing::Test {
+ protected:
+  void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraExportTest"); }
+};
+
+TEST_F(RegExportTest, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
   UniqueHkey key;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KovraExportTest", 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, key.receive(), nullptr),
@@ -314,7 +324,6 @@ TEST(RegExport, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
     EXPECT_EQ(CountProcesses("reg.exe"), 0u) << "reg export still waits";
   }
   DeleteFilePath(file);
-  ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraExportTest");
 }
 
 TEST(FileListings, InUseAndTheTwoWalks) {

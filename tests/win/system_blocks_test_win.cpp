@@ -74,13 +74,24 @@ TEST(OsSummaryUnderWine, CompleteAndConsistent) {
   EXPECT_EQ(lines[19], "");
 }
 
-TEST(ProcessTableUnderWine, RowsAndSummaryLines) {
-  // The subsystem value that Windows keeps and Wine lacks.
+constexpr wchar_t kSubSystems[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems";
+
+// The subsystem value that Windows keeps and Wine lacks, set by the test and removed after it.
+class ProcessTableTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    UniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSubSystems, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                        key.receive()) == ERROR_SUCCESS)
+      ::RegDeleteValueW(key.get(), L"Windows");
+  }
+};
+
+TEST_F(ProcessTableTest, RowsAndSummaryLines) {
   UniqueHkey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                              L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems", 0,
-                              nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key.receive(),
-                              nullptr),
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSubSystems, 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key.receive(), nullptr),
             ERROR_SUCCESS);
   const std::wstring windows =
       L"%SystemRoot%\\system32\\csrss.exe ObjectDirectory=\\Windows "
