@@ -53,6 +53,26 @@ std::string Kernel32Drive() {
 
 }  // namespace
 
+bool GetFixedFileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
+  const std::wstring wpath = Widen(path);
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(wpath.c_str(), &ignored);
+  if (size == 0)
+    return false;
+  std::vector<uint8_t> block(size);
+  void* value = nullptr;
+  UINT length = 0;
+  if (!::GetFileVersionInfoW(wpath.c_str(), 0, size, block.data()) ||
+      !::VerQueryValueW(block.data(), L"\\", &value, &length) || value == nullptr ||
+      length < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+  ms = fixed->dwFileVersionMS;
+  ls = fixed->dwFileVersionLS;
+  return true;
+}
+
 bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& extra_key) {
   try {
     const std::wstring wpath = Widen(path);

@@ -16,6 +16,10 @@ bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& e
 // The text of one field (see FileInfoFieldText), or `default_text` when the file has no
 // readable version resource.
 std::string GetFileVersionText(const std::string& path, int code, const std::string& default_text);
+// The file version of the fixed version information (two 32-bit halves); false when the file
+// has no version information.
+bool GetFixedFileVersion(const std::string& path, uint32_t& most_significant,
+                         uint32_t& least_significant);
 
 // The shell's folder for a CSIDL (create off); empty on failure.
 std::string GetShellFolder(HWND owner, int csidl);

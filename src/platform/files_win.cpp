@@ -13,6 +13,15 @@
 
 namespace kovra::win {
 
+std::string ExpandEnvironmentText(const std::string& text) {
+  const std::wstring source = Widen(text);
+  // The call counts the terminating NUL in both of its answers.
+  return Narrow(GrowWideBuffer([&source](wchar_t* b, DWORD n) -> DWORD {
+    const DWORD r = ::ExpandEnvironmentStringsW(source.c_str(), b, n);
+    return r == 0 ? 0 : r <= n ? r - 1 : r;
+  }));
+}
+
 std::string ExePath() {
   return Narrow(
       GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(nullptr, b, n); }));

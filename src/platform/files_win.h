@@ -19,6 +19,8 @@ bool DirectoryExists(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 bool DeleteFilePath(const std::string& path);
+// Environment references (%NAME%) expanded; empty text when the expansion fails.
+std::string ExpandEnvironmentText(const std::string& text);
 // The path as GetFullPathNameW expands it; the input when that fails.
 std::string FullPathName(const std::string& path);
 

@@ -29,6 +29,25 @@ for line in '^Version:' '^OS Name:	Windows ' '^OS Type:	64bit' '^Cur Users:	' \
   ' GetKovraInfo\.exe ' '^GlobalAtomInfo:Atom:' '^Virtual memory:'; do
   grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
 done
+# The fixture product's block, and the services table (Wine runs a few services).
+for line in '^====ZTN====$' '^Display Version:	8\.1\.0$' '^Exefile Version:	1\.0\.0\.0$' \
+  "^Exefile Size:	$PRODUCT_EXE_SIZE Bytes\$" '^.{30} [0-9A-F]+  [0-9]+  -?[0-9]+ [0-4] \S'; do
+  grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
+done
+# uninstall.txt and services.txt, UTF-16 LE like every list the worker saves.
+uninstall=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/uninstall.txt" | tr -d '\r') ||
+  { echo "report lacks uninstall.txt"; return 1; }
+[ "$(head -1 <<<"$uninstall")" = "Windows Registry Editor Version 5.00" ] ||
+  { echo "uninstall.txt lacks its header"; return 1; }
+grep -qF '[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1]' <<<"$uninstall" &&
+  grep -qF '"Inno Setup: App Path"="C:\\Program Files (x86)\\Zentrix Tune 8"' <<<"$uninstall" ||
+  { echo "uninstall.txt lacks the product's entry"; return 1; }
+services=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/services.txt" | tr -d '\r') ||
+  { echo "report lacks services.txt"; return 1; }
+[ "$(head -1 <<<"$services")" = "$(printf '%.0s*' $(seq 81))" ] &&
+  grep -q '^\[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\' <<<"$services" &&
+  grep -q '^"Start"=dword:0000000[0-4]$' <<<"$services" ||
+  { echo "services.txt lacks its star rule, key lines or start values"; return 1; }
 # The console programs' output (our stand-ins under Wine): the tasks in the ANSI code page, the
 # system summary as UTF-16 LE with its three header lines.
 tasks="$extracted/$stored/task.txt"

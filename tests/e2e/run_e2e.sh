@@ -42,6 +42,23 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
   export KOVRA_FAKE_DIR
 fi
 
+# A fixture product: the current generation's Uninstall entry in the 32-bit view and its main
+# executable (a copy of the tool itself, so its version and size are known). Removed at the end.
+product_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1'
+product_dir="$WINEPREFIX/drive_c/Program Files (x86)/Zentrix Tune 8"
+remove_fixture() {
+  "$env_sh" "$build" run reg delete "$product_key" /f /reg:32 </dev/null >/dev/null 2>&1
+  rm -rf "$product_dir"
+}
+remove_fixture
+mkdir -p "$product_dir"
+cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
+"$env_sh" "$build" run reg add "$product_key" /v DisplayVersion /d 8.1.0 /f /reg:32 </dev/null >/dev/null 2>&1
+"$env_sh" "$build" run reg add "$product_key" /v "Inno Setup: App Path" \
+  /d 'C:\Program Files (x86)\Zentrix Tune 8' /f /reg:32 </dev/null >/dev/null 2>&1
+trap remove_fixture EXIT
+export PRODUCT_EXE_SIZE=$(stat -c %s "$product_dir/ztn.exe")
+
 # A staging folder left from an earlier run, and an older report, must both be replaced.
 mkdir -p "$staging/old/deeper"
 echo leftover >"$staging/old/deeper/stale.txt"

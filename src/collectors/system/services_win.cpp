@@ -1,8 +1,99 @@
 #include "collectors/system/services_win.h"
 
+#include "base/text.h"
+#include "collectors/product/registry_export_win.h"
+#include "collectors/system/services.h"
+#include "crypto/crypto_files_win.h"
+#include "platform/buffer_win.h"
+#include "platform/files_info_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/registry_class_ex_win.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
 namespace kovra::win {
 
-void ListServicesAndDrivers(StringList&) {}
-void ExportServicesTree(StringList&) {}
+std::string FileVersionText(const std::string& path) {
+  uint32_t ms = 0, ls = 0;
+  return GetFixedFileVersion(path, ms, ls) ? FixedVersionText(ms, ls) : std::string();
+}
+
+bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, int32_t& start,
+                              std::string& binary_path) {
+  start = -1;
+  binary_path.clear();
+  UniqueServiceHandle handle(::OpenServiceW(manager, service.c_str(), SERVICE_QUERY_CONFIG));
+  if (!handle)
+    return false;
+  const std::vector<uint8_t> config =
+      GrowByteBuffer([&handle](uint8_t* buffer, DWORD size, DWORD* needed) {
+        return ::QueryServiceConfigW(handle.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer),
+                                     size, needed) != FALSE;
+      });
+  if (config.size() < sizeof(QUERY_SERVICE_CONFIGW))
+    return false;
+  const auto* c = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(config.data());
+  start = static_cast<int32_t>(c->dwStartType);
+  binary_path = Narrow(c->lpBinaryPathName);
+  return true;
+}
+
+std::string ServiceFileFacts(const std::string& binary_path) {
+  // System32 in a service's path means the native folder, not the 32-bit one.
+  ScopedWow64RedirectionOff native;
+  const std::string file = ResolveServiceFilePath(
+      binary_path, [](const std::string& p) { return FileExists(p); }, &ExpandEnvironmentText);
+  if (!FileExists(file))
+    return std::string();
+  return ServiceFileFactsText(FileVersionText(file), GetFileMD5(file));
+}
+
+void ListServicesAndDrivers(StringList& out) {
+  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager)
+    return;
+  DWORD count = 0;
+  const std::vector<uint8_t> records =
+      GrowByteBuffer([&manager, &count](uint8_t* buffer, DWORD size, DWORD* needed) {
+        DWORD resume = 0;  // every call enumerates from the start
+        return ::EnumServicesStatusW(manager.get(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
+                                     reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer), size, needed,
+                                     &count, &resume) != FALSE;
+      });
+  if (records.empty())
+    return;
+  count = std::min<DWORD>(count, records.size() / sizeof(ENUM_SERVICE_STATUSW));
+  out.push_back(StarRule());
+  try {
+    const auto* status = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(records.data());
+    for (DWORD i = 0; i < count; ++i) {
+      const ENUM_SERVICE_STATUSW& s = status[i];
+      ServiceRow row;
+      row.display_name = Narrow(s.lpDisplayName);
+      row.type = s.ServiceStatus.dwServiceType;
+      row.state = static_cast<int32_t>(s.ServiceStatus.dwCurrentState);
+      row.exit_code = static_cast<int32_t>(s.ServiceStatus.dwWin32ExitCode);
+      if (QueryServiceStartAndPath(manager.get(), s.lpServiceName ? s.lpServiceName : L"",
+                                   row.start_type, row.binary_path))
+        row.file_facts = ServiceFileFacts(row.binary_path);
+      out.push_back(ServiceRowText(row));
+    }
+  } catch (...) {
+    // The rows so far stay.
+  }
+}
+
+void ExportServicesTree(StringList& out) {
+  try {
+    TRegistry registry;
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    out.push_back(StarRule());
+    RegistryTreeSource source(registry);
+    ExportRegTree(source, "SYSTEM\\CurrentControlSet\\services", "HKEY_LOCAL_MACHINE",
+                  RegExportStyle::kServices, out);
+  } catch (...) {
+  }
+}
 
 }  // namespace kovra::win

@@ -3,11 +3,26 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "base/string_list.h"
 
 namespace kovra::win {
 
+// The star rule and one row per service and driver, in the order the service manager returns
+// them; nothing when the service manager cannot be opened or enumerated.
 void ListServicesAndDrivers(StringList& out);
+
+// The start type and stored binary path of a service; false (start -1, path empty) when its
+// configuration cannot be read.
+bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, int32_t& start,
+                              std::string& binary_path);
+// "Ver:... MD5:..." for the file a binary path names (seen without WOW64 redirection), or empty.
+std::string ServiceFileFacts(const std::string& binary_path);
+// The fixed file version as "a.b.c.d", empty without version information.
+std::string FileVersionText(const std::string& path);
+
+// services.txt: the star rule and the reduced export of the services key.
 void ExportServicesTree(StringList& out);
 
 }  // namespace kovra::win

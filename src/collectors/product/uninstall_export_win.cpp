@@ -1,7 +1,0 @@
-#include "collectors/product/uninstall_export_win.h"
-
-namespace kovra::win {
-
-void ExportUninstallKeys(StringList&) {}
-
-}  // namespace kovra::win

@@ -1,0 +1,182 @@
+// The registry export writer, the services table and the services dump on Wine's real registry
+// and service manager (a 64-bit prefix: the tests run under WOW64).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "collectors/product/registry_export_win.h"
+#include "collectors/system/services_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
+namespace kovra::win {
+namespace {
+
+UniqueHkey CreateKey(HKEY root, const std::wstring& path, REGSAM view) {
+  UniqueHkey key;
+  EXPECT_EQ(::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              key.receive(), nullptr),
+            ERROR_SUCCESS);
+  return key;
+}
+
+void SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
+  ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteTree(HKEY root, const wchar_t* parent, const wchar_t* name, REGSAM view) {
+  UniqueHkey key;
+  if (::RegOpenKeyExW(root, parent, 0, KEY_ALL_ACCESS | view, key.receive()) == ERROR_SUCCESS)
+    ::RegDeleteTreeW(key.get(), name);
+}
+
+size_t IndexOf(const StringList& lines, const std::string& line) {
+  return static_cast<size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+}
+
+class RegistryExportTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(IsWow64()) << "the tests expect a 64-bit prefix";
+    // The maker's key in both views, told apart by a value.
+    UniqueHkey maker32 = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra", KEY_WOW64_32KEY);
+    SetText(maker32.get(), L"view", L"32");
+    UniqueHkey maker64 = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra", KEY_WOW64_64KEY);
+    SetText(maker64.get(), L"view", L"64");
+    // A 64-bit tree with a sub-key named like the mirror.
+    UniqueHkey tree =
+        CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\A\\Deep", KEY_WOW64_64KEY);
+    SetText(tree.get(), L"DisplayIcon", L"C:\\A\\b.exe,0");
+    UniqueHkey mirror =
+        CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\Wow6432Node\\Hidden", KEY_WOW64_64KEY);
+    UniqueHkey b = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\B", KEY_WOW64_64KEY);
+    const DWORD two = 2;
+    ::RegSetValueExW(b.get(), L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&two), 4);
+  }
+  void TearDown() override {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+      DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", L"Kovra", view);
+    DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", L"KovraTree", KEY_WOW64_64KEY);
+  }
+};
+
+TEST_F(RegistryExportTest, TreesInWalkOrderAndTheMakersKeyFromThe32BitView) {
+  TRegistry registry;
+  registry.SetRootKey(HKEY_LOCAL_MACHINE);
+  StringList lines;
+  ExportRegKey(registry, "SOFTWARE\\KovraTree", "HKEY_LOCAL_MACHINE", lines);
+  // Wine lists sub-keys sorted by name; Windows in the order they were made (here the same).
+  EXPECT_EQ(lines, (StringList{"", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraTree]", "",
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraTree\\A]", "",
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraTree\\A\\Deep]",
+                               "\"DisplayIcon\"=\"C:\\\\A\\\\b.exe,0\"", "",
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraTree\\B]",
+                               "\"Count\"=dword:00000002"}));
+
+  StringList uninstall{"Windows Registry Editor Version 5.00"};
+  ExportUninstallKeys(uninstall);
+  ASSERT_GE(uninstall.size(), 4u);
+  EXPECT_EQ(uninstall[2], "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra]");
+  EXPECT_EQ(uninstall[3], "\"view\"=\"32\"");
+  EXPECT_EQ(IndexOf(uninstall, "\"view\"=\"64\""), uninstall.size());
+  // The five roots in order; the 64-bit Uninstall tree holds no mirror subtree.
+  const size_t machine = IndexOf(
+      uninstall, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]");
+  const size_t machine32 = IndexOf(
+      uninstall,
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall]");
+  const size_t user = IndexOf(
+      uninstall, "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]");
+  EXPECT_LT(machine, machine32);
+  EXPECT_LT(machine32, uninstall.size());
+  EXPECT_LT(user, uninstall.size());
+  for (size_t i = machine; i < machine32; ++i)
+    EXPECT_EQ(uninstall[i].find("Wow6432Node"), std::string::npos) << uninstall[i];
+  EXPECT_FALSE(uninstall.back().empty());
+}
+
+// A test driver whose binary path names System32, with a different file of the same name in
+// the 32-bit system folder.
+class DriverServiceTest : public testing::Test {
+ protected:
+  static constexpr wchar_t kName[] = L"KovraTestDrv";
+  void SetUp() override {
+    ASSERT_TRUE(IsWow64());
+    {
+      ScopedWow64RedirectionOff native;
+      WriteFileBytes(Windows() + "system32\\drivers\\kovratest.sys", "abc");
+    }
+    WriteFileBytes(Windows() + "syswow64\\drivers\\kovratest.sys", "abcd");
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ASSERT_TRUE(manager.valid());
+    UniqueServiceHandle service(::CreateServiceW(
+        manager.get(), kName, L"Kovra Test Driver", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+        SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, L"system32\\DRIVERS\\kovratest.sys", nullptr,
+        nullptr, L"Null\0Beep\0", nullptr, nullptr));
+    ASSERT_TRUE(service.valid()) << ::GetLastError();
+  }
+  void TearDown() override {
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueServiceHandle service(::OpenServiceW(manager.get(), kName, DELETE));
+    if (service)
+      ::DeleteService(service.get());
+    {
+      ScopedWow64RedirectionOff native;
+      DeleteFilePath(Windows() + "system32\\drivers\\kovratest.sys");
+    }
+    DeleteFilePath(Windows() + "syswow64\\drivers\\kovratest.sys");
+  }
+  static std::string Windows() {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(folder, MAX_PATH);
+    return IncludeTrailingBackslash(Narrow(folder));
+  }
+};
+
+TEST_F(DriverServiceTest, RowTakesTheNativeFileAndTheDumpLeavesMultiStringsOut) {
+  StringList table;
+  ListServicesAndDrivers(table);
+  ASSERT_GE(table.size(), 2u);
+  EXPECT_EQ(table[0], StarRule());
+  std::string row;
+  for (const std::string& line : table) {
+    if (StartsWithTextAscii(line, "Kovra Test Driver "))
+      row = line;
+  }
+  ASSERT_FALSE(row.empty());
+  // MD5 of "abc", the native System32 copy; the 32-bit copy holds "abcd".
+  EXPECT_TRUE(StartsWithTextAscii(row, "Kovra Test Driver" + std::string(13, ' ') + " 1  1  "))
+      << row;
+  EXPECT_TRUE(EndsWithTextAscii(row,
+                                " 3 system32\\DRIVERS\\kovratest.sys Ver:   "
+                                "MD5:900150983cd24fb0d6963f7d28e17f72"))
+      << row;
+  // Services that Wine runs are there too, with their start types.
+  EXPECT_GT(table.size(), 3u);
+
+  StringList dump;
+  ExportServicesTree(dump);
+  ASSERT_FALSE(dump.empty());
+  EXPECT_EQ(dump[0], StarRule());
+  const size_t key =
+      IndexOf(dump, "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\KovraTestDrv]");
+  ASSERT_LT(key, dump.size());
+  StringList values;
+  for (size_t i = key + 1; i < dump.size() && !dump[i].empty(); ++i)
+    values.push_back(dump[i]);
+  EXPECT_NE(std::find(values.begin(), values.end(), "\"Start\"=dword:00000003"), values.end());
+  EXPECT_NE(
+      std::find(values.begin(), values.end(), "\"ImagePath\"=\"system32\\DRIVERS\\kovratest.sys\""),
+      values.end());
+  for (const std::string& v : values)
+    EXPECT_FALSE(StartsWithTextAscii(v, "\"DependOnService\"")) << v;
+}
+
+}  // namespace
+}  // namespace kovra::win
