@@ -34,15 +34,21 @@ std::wstring GrowWideBuffer(Fill fill, DWORD initial = MAX_PATH) {
 // The same loop for calls that fill a byte buffer and report the size they need:
 // `fill(buffer, capacity, &needed)` returns true on success; on failure with
 // ERROR_INSUFFICIENT_BUFFER or ERROR_MORE_DATA the buffer grows to `needed` and the call is
-// repeated. The first call gets no buffer. Empty on failure.
+// repeated. The first call gets no buffer. Empty on failure. The block that the successful call
+// filled is the one returned (moved, not copied), so pointers inside it stay valid.
 template <typename Fill>
 std::vector<uint8_t> GrowByteBuffer(Fill fill) {
   constexpr DWORD kLimit = 64u << 20;
   std::vector<uint8_t> buffer;
   for (int attempt = 0; attempt < 16; ++attempt) {
     DWORD needed = 0;
-    if (fill(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), &needed))
-      return buffer.empty() ? std::vector<uint8_t>(1) : buffer;
+    if (fill(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()),
+             &needed)) {
+      // Returned as it is, never copied: the structures the call wrote point into this block.
+      if (buffer.empty())
+        buffer.resize(1);
+      return buffer;
+    }
     const DWORD error = ::GetLastError();
     if ((error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA) || needed == 0 ||
         needed > kLimit || needed <= buffer.size())

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <winsvc.h>
 #include <wtsapi32.h>
 
@@ -182,6 +183,32 @@ class ComPtr {
 
  private:
   T* p_ = nullptr;
+};
+
+// A BSTR the caller owns: freed at scope end.
+struct BstrTraits {
+  using Handle = BSTR;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::SysFreeString(h); }
+};
+using UniqueBstr = ScopedHandle<BstrTraits>;
+
+// A VARIANT the caller owns: cleared at scope end.
+class ScopedVariant {
+ public:
+  ScopedVariant() { ::VariantInit(&v_); }
+  ~ScopedVariant() { ::VariantClear(&v_); }
+  ScopedVariant(const ScopedVariant&) = delete;
+  ScopedVariant& operator=(const ScopedVariant&) = delete;
+  VARIANT* receive() {
+    ::VariantClear(&v_);
+    return &v_;
+  }
+  const VARIANT& get() const { return v_; }
+
+ private:
+  VARIANT v_;
 };
 
 // COM initialised for the current thread for the lifetime of the guard.

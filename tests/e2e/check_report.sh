@@ -34,6 +34,12 @@ for line in '^====ZTN====$' '^Display Version:	8\.1\.0$' '^Exefile Version:	1\.0
   "^Exefile Size:	$PRODUCT_EXE_SIZE Bytes\$" '^.{30} [0-9A-F]+  [0-9]+  -?[0-9]+ [0-4] \S'; do
   grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
 done
+# The browser helpers, the autoruns and the security section.
+for line in '^===== BHOs =====$' '^===== Autoruns =====$' '^\[AntiVirusProduct\]$' \
+  '^\[AntiSpywareProduct\]$' '^\[FirewallProduct\]$' '^\[Windows FireWall\]$' \
+  '^FireWallEnabled=(True|False)$' '^FwObj=(valid|nil)$'; do
+  grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
+done
 # uninstall.txt and services.txt, UTF-16 LE like every list the worker saves.
 uninstall=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/uninstall.txt" | tr -d '\r') ||
   { echo "report lacks uninstall.txt"; return 1; }

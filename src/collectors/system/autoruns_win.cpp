@@ -1,12 +1,245 @@
 #include "collectors/system/autoruns_win.h"
 
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <stdexcept>
+
+#include "base/text.h"
+#include "collectors/system/autoruns.h"
+#include "platform/app_frame_new_win.h"
+#include "platform/file_walk_win.h"
+#include "platform/files_info_win.h"
+#include "platform/handles_win.h"
+#include "platform/registry_class_ex_win.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
 namespace kovra::win {
 
-StringList ListBrowserHelperObjects() {
-  return StringList();
+namespace {
+
+// A value as text: the string for the text kinds, the value text (dword:, hex:) for any other,
+// so that a value of an odd kind is listed instead of hiding the whole block.
+std::string ValueAsText(const TRegistry& registry, const std::string& name) {
+  const RegDataKind kind = registry.GetDataType(name);
+  if (kind == RegDataKind::String || kind == RegDataKind::ExpandString) {
+    try {
+      return registry.ReadString(name);
+    } catch (const ERegistryException&) {
+      // changed since it was listed: its value text below
+    }
+  }
+  return registry.ReadValueText(name);
 }
+
+// The default value of a key in the native view; empty when the key does not open.
+std::string DefaultValueOf(TRegistry& registry, const std::string& path) {
+  registry.CloseKey();
+  if (!registry.OpenKey(path))
+    return std::string();
+  return ValueAsText(registry, "");
+}
+
+bool OpenForReading(TRegistry& registry, HKEY root, const std::string& path) {
+  registry.SetRootKey(root);
+  registry.CloseKey();
+  return registry.OpenKeyReadOnly(path);
+}
+
+const CLSID kShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+}  // namespace
+
+StringList ListBrowserHelperObjects() {
+  StringList lines{"", "===== BHOs =====", ""};
+  TRegistry registry;
+  registry.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!registry.OpenKey(
+          "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\") ||
+      !registry.HasSubKeys())
+    return lines;
+  StringList ids;
+  registry.GetKeyNames(ids);
+  registry.CloseKey();
+  for (const std::string& id : ids) {
+    const std::string key = "\\SOFTWARE\\Classes\\CLSID\\" + id;
+    const std::string name = DefaultValueOf(registry, key);
+    const std::string server = DefaultValueOf(registry, key + "\\InprocServer32");
+    lines.push_back(BrowserHelperLine(name, server));
+  }
+  return lines;
+}
+
+std::string ResolveShortcut(const std::string& link) {
+  ComPtr<IShellLinkW> shell_link;
+  HRESULT hr = ::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  shell_link.receive_void());
+  if (FAILED(hr))
+    throw std::runtime_error("the shell link object cannot be created");
+  ComPtr<IPersistFile> file;
+  wchar_t target[MAX_PATH + 1] = {}, arguments[MAX_PATH + 1] = {};
+  if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, file.receive_void())) &&
+      SUCCEEDED(file->Load(Widen(link).c_str(), STGM_READ))) {
+    shell_link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY);
+    shell_link->GetArguments(arguments, MAX_PATH);
+  }
+  std::string text(1, '"');
+  text.append(Narrow(std::wstring_view(target, wcsnlen(target, MAX_PATH))));
+  text.append("\" ");
+  text.append(Narrow(std::wstring_view(arguments, wcsnlen(arguments, MAX_PATH))));
+  return text;
+}
+
+void ListStartupFolder(const std::string& folder, StringList& lines) {
+  WalkOptions options;
+  options.skip_hidden_system = false;
+  options.enter = [](const WIN32_FIND_DATAW& d) {
+    return std::wstring_view(d.cFileName) != L".svn";
+  };
+  WalkFolder(Widen(ExcludeTrailingBackslash(folder)), options,
+             [&lines](const std::wstring& path, const WIN32_FIND_DATAW& d) {
+               const std::string name = Narrow(d.cFileName);
+               if (SameTextAscii(name, "desktop.ini") || SameTextAscii(name, "Thumbs.db"))
+                 return true;
+               const std::string full = Narrow(path);
+               lines.push_back(EndsWithTextAscii(name, ".lnk") ? ResolveShortcut(full) : full);
+               return true;
+             });
+}
+
+void ListRunValues(TRegistry& registry, HKEY root, const std::string& path, StringList& lines) {
+  if (!OpenForReading(registry, root, path))
+    return;
+  StringList names;
+  registry.GetValueNames(names);
+  for (const std::string& name : names)
+    lines.push_back(RunValueLine(name, ValueAsText(registry, name)));
+  registry.CloseKey();
+}
+
+void ListRunOnceEx(TRegistry& registry, HKEY root, const std::string& path, StringList& lines) {
+  if (!OpenForReading(registry, root, path))
+    return;
+  // The entries are the values of the numbered sub-keys (0001, 0002, ...); a sub-key's default
+  // value is its title, not an entry.
+  StringList entry_keys;
+  registry.GetKeyNames(entry_keys);
+  for (const std::string& entry_key : entry_keys) {
+    if (!OpenForReading(registry, root, path + "\\" + entry_key))
+      continue;
+    StringList names;
+    registry.GetValueNames(names);
+    for (const std::string& name : names) {
+      if (!name.empty())
+        for (std::string& line : RunOnceExLines(ValueAsText(registry, name)))
+          lines.push_back(std::move(line));
+    }
+  }
+  registry.CloseKey();
+}
+
+void ListDelimitedValue(TRegistry& registry, HKEY root, const std::string& path,
+                        const std::string& value, StringList& lines) {
+  if (!OpenForReading(registry, root, path))
+    return;
+  AppendList(lines, DelimitedValueLines(ValueAsText(registry, value)));
+  registry.CloseKey();
+}
+
+void ListShellValue(TRegistry& registry, HKEY root, const std::string& path,
+                    const std::string& value, const std::string& program, StringList& lines) {
+  if (!OpenForReading(registry, root, path))
+    return;
+  const TAppFrame& frame = SharedPathFrame();
+  AppendList(lines, ShellValueLines(ValueAsText(registry, value), program, frame.GetSystemPath(1),
+                                    frame.GetSystemPath(0)));
+  registry.CloseKey();
+}
+
 StringList ListAutoruns() {
-  return StringList();
+  ScopedComInit com;  // for the shell links
+  AutorunsBlock block;
+  TRegistry registry(KEY_READ);
+  const bool wow64 = IsWow64();
+  StringList lines;
+  auto section = [&](const char* header, auto&& fill) {
+    block.Section(header);
+    lines.clear();
+    fill();
+    block.Add(lines);
+  };
+  const HKEY hkcu = HKEY_CURRENT_USER, hklm = HKEY_LOCAL_MACHINE;
+  const std::string cv = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+  const std::string cv32 = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
+  const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+  const std::string CV32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
+
+  section("---------- Startup ----------", [&] {
+    const std::string user = SharedPathFrame().GetSystemPath(10);
+    if (!user.empty())
+      ListStartupFolder(user, lines);
+    const std::string common = GetSpecialFolder(nullptr, CSIDL_COMMON_STARTUP);
+    if (!common.empty())
+      ListStartupFolder(common, lines);
+  });
+  section("---------- Run ----------", [&] {
+    ListRunValues(registry, hkcu, cv + "Run", lines);
+    ListRunValues(registry, hklm, CV + "Run", lines);
+    if (wow64) {
+      ListRunValues(registry, hkcu, cv32 + "Run", lines);
+      ListRunValues(registry, hklm, CV32 + "Run", lines);
+    }
+  });
+  section("---------- RunOnce ----------", [&] {
+    ListRunValues(registry, hkcu, cv + "RunOnce", lines);
+    ListRunValues(registry, hklm, cv + "RunOnce", lines);
+    if (wow64) {
+      ListRunValues(registry, hkcu, cv32 + "RunOnce", lines);
+      ListRunValues(registry, hklm, cv32 + "RunOnce", lines);
+    }
+  });
+  section("---------- RunOnceEx ----------", [&] {
+    ListRunOnceEx(registry, hkcu, cv + "RunOnceEx", lines);
+    ListRunOnceEx(registry, hklm, cv + "RunOnceEx", lines);
+    if (wow64) {
+      ListRunOnceEx(registry, hkcu, cv32 + "RunOnceEx", lines);
+      ListRunOnceEx(registry, hklm, cv32 + "RunOnceEx", lines);
+    }
+  });
+  section("---------- policies Run ----------", [&] {
+    ListRunValues(registry, hkcu, cv + "Policies\\Explorer\\Run", lines);
+    ListRunValues(registry, hklm, CV + "policies\\Explorer\\Run", lines);
+    if (wow64) {
+      ListRunValues(registry, hkcu, cv32 + "Policies\\Explorer\\Run", lines);
+      ListRunValues(registry, hklm, CV32 + "policies\\Explorer\\Run", lines);
+    }
+  });
+  section("---------- NT Run ----------", [&] {
+    StringList keys{"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"};
+    if (wow64)
+      keys.push_back("Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
+    for (const std::string& nt : keys) {
+      for (HKEY root : {hkcu, hklm}) {
+        ListDelimitedValue(registry, root, nt, "Run", lines);
+        ListDelimitedValue(registry, root, nt, "Load", lines);
+      }
+    }
+  });
+  section("---------- Windows Shell ----------", [&] {
+    const std::string winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    const std::string winlogon32 =
+        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    ListShellValue(registry, hkcu, cv + "Policies\\System", "Shell", "explorer.exe", lines);
+    ListShellValue(registry, hklm, winlogon, "Shell", "explorer.exe", lines);
+    ListShellValue(registry, hklm, winlogon, "Userinit", "userinit.exe", lines);
+    if (wow64) {
+      ListShellValue(registry, hkcu, cv32 + "Policies\\System", "Shell", "explorer.exe", lines);
+      ListShellValue(registry, hklm, winlogon32, "Shell", "explorer.exe", lines);
+      ListShellValue(registry, hklm, winlogon32, "Userinit", "userinit.exe", lines);
+    }
+  });
+  return block.Take();
 }
 
 }  // namespace kovra::win

@@ -3,11 +3,28 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "base/string_list.h"
 
 namespace kovra::win {
 
+class TRegistry;
+
+// The browser-helper block: its opening lines and one line per helper of the native view.
 StringList ListBrowserHelperObjects();
+// The autoruns block: its opening lines and every section that found entries.
 StringList ListAutoruns();
+
+// The steps of ListAutoruns. Values of a kind other than text are listed by their value text.
+void ListStartupFolder(const std::string& folder, StringList& lines);
+// "\"target\" arguments" of a shell link; COM must be initialised on the thread.
+std::string ResolveShortcut(const std::string& link);
+void ListRunValues(TRegistry& registry, HKEY root, const std::string& path, StringList& lines);
+void ListRunOnceEx(TRegistry& registry, HKEY root, const std::string& path, StringList& lines);
+void ListDelimitedValue(TRegistry& registry, HKEY root, const std::string& path,
+                        const std::string& value, StringList& lines);
+void ListShellValue(TRegistry& registry, HKEY root, const std::string& path,
+                    const std::string& value, const std::string& program, StringList& lines);
 
 }  // namespace kovra::win

@@ -1,12 +1,38 @@
-// Security products and the firewall state.
+// Security products known to the Security Center (through WMI) and the Windows Firewall state.
 #pragma once
 
 #include <windows.h>
+#include <netfw.h>
+
+#include <string>
 
 #include "base/string_list.h"
+#include "platform/handles_win.h"
 
 namespace kovra::win {
 
-void ListSecurityState(StringList& out);
+// The whole section: the three product classes and the firewall block, each contained on its
+// own. Initialises COM on the calling thread for its duration.
+void ListSecurityState(StringList& lines);
+
+// The Windows Firewall manager object; the version decides which profile queries exist.
+class TFireWallMgr {
+ public:
+  TFireWallMgr();
+
+  bool FirewallEnabled();
+  bool HomeFirewallEnabled();
+  bool PublicFirewallEnabled();
+  // Whether the manager object could be created.
+  bool Valid() const { return static_cast<bool>(manager_); }
+
+ private:
+  INetFwMgr* GetFirewallManager();
+  // The FirewallEnabled of a profile: the current one, or the one of a type (1, 2).
+  bool ProfileEnabled(int profile_type);
+
+  ComPtr<INetFwMgr> manager_;
+  DWORD major_version_ = 0;
+};
 
 }  // namespace kovra::win

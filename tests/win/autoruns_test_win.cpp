@@ -1,0 +1,150 @@
+// Autostart places, browser helpers and the security section on Wine's real registry, shell
+// links and COM (a 64-bit prefix: the tests run under WOW64).
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "collectors/system/autoruns_win.h"
+#include "collectors/system/security_state_win.h"
+#include "platform/app_frame_new_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
+namespace kovra::win {
+namespace {
+
+constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunOnceEx[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx";
+constexpr wchar_t kBhos[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+constexpr wchar_t kBhoId[] = L"{0B1A2C3D-0000-4000-8000-00000000C0DE}";
+
+void SetText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
+             REGSAM view) {
+  UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              key.receive(), nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteValue(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view) {
+  UniqueHkey key;
+  if (::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, key.receive()) == ERROR_SUCCESS)
+    ::RegDeleteValueW(key.get(), name);
+}
+
+size_t Find(const StringList& lines, const std::string& line) {
+  return static_cast<size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+}
+
+class AutorunsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(IsWow64());
+    startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(10));
+    ASSERT_TRUE(ForceDirectories(startup_));
+    SetText(HKEY_CURRENT_USER, kRun, L"KovraNative", L"C:\\n.exe", KEY_WOW64_64KEY);
+    SetText(HKEY_LOCAL_MACHINE, kRun, L"KovraWow", L"C:\\w.exe", KEY_WOW64_32KEY);
+    UniqueHkey run;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kRun, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                              run.receive()),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    ::RegSetValueExW(run.get(), L"KovraOdd", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
+    SetText(HKEY_CURRENT_USER, std::wstring(kRunOnceEx) + L"\\0001", L"1", L"kovra.dll|Install|/q",
+            KEY_WOW64_64KEY);
+    SetText(HKEY_LOCAL_MACHINE, std::wstring(kBhos) + L"\\" + kBhoId, L"", L"", KEY_WOW64_64KEY);
+  }
+  void TearDown() override {
+    DeleteValue(HKEY_CURRENT_USER, kRun, L"KovraNative", KEY_WOW64_64KEY);
+    DeleteValue(HKEY_CURRENT_USER, kRun, L"KovraOdd", KEY_WOW64_64KEY);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRun, L"KovraWow", KEY_WOW64_32KEY);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kRunOnceEx);
+    UniqueHkey bhos;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBhos, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                        bhos.receive()) == ERROR_SUCCESS)
+      ::RegDeleteTreeW(bhos.get(), kBhoId);
+    for (const char* name : {"desktop.ini", "a.lnk", "b.bat"})
+      DeleteFilePath(startup_ + name);
+  }
+  std::string startup_;
+};
+
+TEST_F(AutorunsTest, StartupFolderRunKeysAndRunOnceEx) {
+  {
+    ScopedComInit com;
+    WriteFileBytes(startup_ + "desktop.ini", "[.ShellClassInfo]\r\n");
+    WriteFileBytes(startup_ + "b.bat", "@echo off\r\n");
+    ComPtr<IShellLinkW> link;
+    ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                                IID_IShellLinkW, link.receive_void()));
+    link->SetPath(L"C:\\Tools\\a.exe");
+    link->SetArguments(L"/min");
+    ComPtr<IPersistFile> file;
+    ASSERT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.receive_void()));
+    ASSERT_HRESULT_SUCCEEDED(file->Save(Widen(startup_ + "a.lnk").c_str(), TRUE));
+  }
+  const StringList block = ListAutoruns();
+  for (const std::string& l : block)
+    std::cout << l << "\n";
+  ASSERT_GE(block.size(), 3u);
+  EXPECT_EQ(StringList(block.begin(), block.begin() + 3),
+            (StringList{"", "===== Autoruns =====", ""}));
+  // Startup: the shortcut resolved and the batch file, in the folder's order; no desktop.ini.
+  const size_t startup = Find(block, "---------- Startup ----------");
+  const size_t link = Find(block, "\"C:\\Tools\\a.exe\" /min");
+  const size_t bat = Find(block, ExcludeTrailingBackslash(startup_) + "\\b.bat");
+  EXPECT_LT(startup, link);
+  EXPECT_LT(link, block.size());
+  EXPECT_LT(bat, block.size());
+  for (const std::string& l : block)
+    EXPECT_EQ(l.find("desktop.ini"), std::string::npos) << l;
+  // Run: the native entries, the one of another kind by its value text, then the 32-bit one.
+  const size_t run = Find(block, "---------- Run ----------");
+  const size_t native = Find(block, "KovraNative=C:\\n.exe");
+  const size_t odd = Find(block, "KovraOdd=dword:00000001");
+  const size_t wow = Find(block, "KovraWow=C:\\w.exe");
+  EXPECT_LT(run, native);
+  EXPECT_LT(native, wow);
+  EXPECT_LT(odd, wow);
+  EXPECT_LT(wow, block.size());
+  // RunOnceEx: one entry of its numbered sub-key, three lines.
+  const size_t once = Find(block, "---------- RunOnceEx ----------");
+  ASSERT_LT(once + 3, block.size());
+  EXPECT_EQ(StringList(block.begin() + once + 1, block.begin() + once + 4),
+            (StringList{"rundll32.exe kovra.dll", "rundll32.exe kovra.dll,Install",
+                        "rundll32.exe kovra.dll,Install /q"}));
+}
+
+TEST_F(AutorunsTest, HelperWithoutAClassKeyAndTheSecuritySection) {
+  const StringList bhos = ListBrowserHelperObjects();
+  ASSERT_GE(bhos.size(), 4u);
+  EXPECT_EQ(StringList(bhos.begin(), bhos.begin() + 3), (StringList{"", "===== BHOs =====", ""}));
+  EXPECT_NE(Find(bhos, ", "), bhos.size());
+
+  // Wine has no Security Center: the three headers, then the firewall block.
+  StringList security;
+  ListSecurityState(security);
+  for (const std::string& l : security)
+    std::cout << l << "\n";
+  ASSERT_EQ(security.size(), 11u);
+  EXPECT_EQ(security, (StringList{"[AntiVirusProduct]", "", "[AntiSpywareProduct]", "",
+                                  "[FirewallProduct]", "", "[Windows FireWall]", security[7],
+                                  security[8], security[9], security[10]}));
+  EXPECT_TRUE(StartsWithTextAscii(security[7], "HomeNetFwEnabled="));
+  EXPECT_TRUE(StartsWithTextAscii(security[8], "PublicNetFwEnabled="));
+  EXPECT_EQ(security[9], "FireWallEnabled=False");  // Wine's policy says so
+  EXPECT_TRUE(security[10] == "FwObj=valid" || security[10] == "FwObj=nil") << security[10];
+}
+
+}  // namespace
+}  // namespace kovra::win
