@@ -56,7 +56,7 @@ RunCollectors TGenInfoThread::Collectors() {
       .autoruns = &ListAutoruns,
       .security_state = &ListSecurityState,
       .discover_product_folder = &DiscoverProductFolder,
-      .product_files = &ListProductFiles,
+      .product_files = &CollectProductFiles,
       .uninstall_keys = &ExportUninstallKeys,
       .services_tree = &ExportServicesTree,
       .product_logs = &CollectProductLogs,

@@ -26,6 +26,10 @@ std::wstring FormatLocal(const SYSTEMTIME& st, bool date) {
 std::string LocalDateTimeText() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);
+  return DateTimeText(st);
+}
+
+std::string DateTimeText(const SYSTEMTIME& st) {
   const bool midnight =
       st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0 && st.wMilliseconds == 0;
   return JoinDateAndTime(Narrow(FormatLocal(st, true)),

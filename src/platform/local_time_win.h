@@ -9,6 +9,8 @@ namespace kovra::win {
 
 // The "Date:" value in the user's regional short date and long time formats.
 std::string LocalDateTimeText();
+// A local date and time in the same formats; exactly midnight gives the date alone.
+std::string DateTimeText(const SYSTEMTIME& local);
 // Today's date as "yyyymmdd", or "0".
 std::string TodayYmd();
 

@@ -34,6 +34,12 @@ for line in '^====ZTN====$' '^Display Version:	8\.1\.0$' '^Exefile Version:	1\.0
   "^Exefile Size:	$PRODUCT_EXE_SIZE Bytes\$" '^.{30} [0-9A-F]+  [0-9]+  -?[0-9]+ [0-4] \S'; do
   grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
 done
+# The inventory of the top edition's folder, with an MD5 computed here, and the PulseSync logs.
+grep -qP "^ztn\.exe   Ver:1\.0\.0\.0   MD5:$PRODUCT_EXE_MD5   DT:\S" <<<"$main_info" ||
+  { echo "Kovra_Debug_Info.txt lacks the inventory line of ztn.exe"; return 1; }
+for log in sync.log update.log; do
+  [ -f "$extracted/$stored/PulseSync/$log" ] || { echo "report lacks PulseSync/$log"; return 1; }
+done
 # The browser helpers, the autoruns and the security section.
 for line in '^===== BHOs =====$' '^===== Autoruns =====$' '^\[AntiVirusProduct\]$' \
   '^\[AntiSpywareProduct\]$' '^\[FirewallProduct\]$' '^\[Windows FireWall\]$' \

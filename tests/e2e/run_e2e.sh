@@ -46,9 +46,12 @@ fi
 # executable (a copy of the tool itself, so its version and size are known). Removed at the end.
 product_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1'
 product_dir="$WINEPREFIX/drive_c/Program Files (x86)/Zentrix Tune 8"
+top_key='HKLM\SOFTWARE\Kovra\Zentrix Tune Prime'
+pulse_dir="$WINEPREFIX/drive_c/Program Files (x86)/Kovra/PulseSync"
 remove_fixture() {
   "$env_sh" "$build" run reg delete "$product_key" /f /reg:32 </dev/null >/dev/null 2>&1
-  rm -rf "$product_dir"
+  "$env_sh" "$build" run reg delete "$top_key" /f /reg:32 </dev/null >/dev/null 2>&1
+  rm -rf "$product_dir" "$(dirname "$pulse_dir")"
 }
 remove_fixture
 mkdir -p "$product_dir"
@@ -56,8 +59,16 @@ cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
 "$env_sh" "$build" run reg add "$product_key" /v DisplayVersion /d 8.1.0 /f /reg:32 </dev/null >/dev/null 2>&1
 "$env_sh" "$build" run reg add "$product_key" /v "Inno Setup: App Path" \
   /d 'C:\Program Files (x86)\Zentrix Tune 8' /f /reg:32 </dev/null >/dev/null 2>&1
+# The top edition installed in the same folder (its inventory lists ztn.exe), and two logs of
+# the shared update component.
+"$env_sh" "$build" run reg add "$top_key" /v ztnpv8uninstallpath \
+  /d 'C:\Program Files (x86)\Zentrix Tune 8\unins000.exe' /f /reg:32 </dev/null >/dev/null 2>&1
+mkdir -p "$pulse_dir"
+echo "sync started" >"$pulse_dir/sync.log"
+echo "update checked" >"$pulse_dir/update.log"
 trap remove_fixture EXIT
 export PRODUCT_EXE_SIZE=$(stat -c %s "$product_dir/ztn.exe")
+export PRODUCT_EXE_MD5=$(md5sum "$product_dir/ztn.exe" | cut -d' ' -f1)
 
 # A staging folder left from an earlier run, and an older report, must both be replaced.
 mkdir -p "$staging/old/deeper"

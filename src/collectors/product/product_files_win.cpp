@@ -1,9 +1,271 @@
 #include "collectors/product/product_files_win.h"
 
+#include "base/text.h"
+#include "collectors/product/product_files.h"
+#include "collectors/product/product_names.h"
+#include "collectors/system/services_win.h"
+#include "crypto/crypto_files_win.h"
+#include "platform/app_frame_new_win.h"
+#include "platform/buffer_win.h"
+#include "platform/file_walk_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/local_time_win.h"
+#include "platform/registry_class_ex_win.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
 namespace kovra::win {
 
-void DiscoverProductFolder() {}
-void ListProductFiles(StringList&) {}
-void CollectProductLogs(const std::string&) {}
+namespace {
+
+// A path value of the product keys; a value of another kind than text counts as absent, so one
+// odd value never ends the discovery.
+bool ReadPathValue(const TRegistry& key, const std::string& name, std::string& text) {
+  const RegDataKind kind = key.GetDataType(name);
+  if (!key.ValueExists(name) || (kind != RegDataKind::String && kind != RegDataKind::ExpandString))
+    return false;
+  try {
+    text = key.ReadString(name);
+    return true;
+  } catch (const ERegistryException&) {
+    return false;
+  }
+}
+
+bool UsableFolder(const std::string& folder) {
+  return !folder.empty() && DirectoryExists(folder);
+}
+
+std::string IniText(const std::string& file, const wchar_t* section, const wchar_t* key) {
+  const std::wstring path = Widen(file);
+  // The call fills the buffer up to its size less one when the text does not fit.
+  return Narrow(GrowWideBuffer([&](wchar_t* b, DWORD n) -> DWORD {
+    const DWORD r = ::GetPrivateProfileStringW(section, key, L"", b, n, path.c_str());
+    return r + 1 >= n ? n : r;
+  }));
+}
+
+// The clues after the top edition's path values, in order; the first that names an existing
+// folder wins.
+void TryLaterClues(std::string& folder) {
+  const std::string service = FolderPart(QueryServiceBinaryPath(ProductServiceName()));
+  if (UsableFolder(service) && DirectoryExists(service + "Antivirus")) {
+    folder = service;
+    return;
+  }
+  folder.clear();
+  try {
+    const TAppFrame& frame = SharedPathFrame();
+    const std::string settings =
+        frame.CommonAppDataPath + "\\Kovra\\" + ProductNameV() + "\\AntivirusConfig.ini";
+    if (FileExists(settings)) {
+      const std::string quarantine = IniText(settings, L"Antivirus", L"QuarantinePath");
+      if (!quarantine.empty() && (DirectoryExists(quarantine) || FileExists(quarantine))) {
+        const std::string before = FolderBeforeQuarantine(quarantine);
+        if (!before.empty() && DirectoryExists(before + "Antivirus")) {
+          folder = before;
+          return;
+        }
+      }
+    }
+    const std::string by_name =
+        IncludeTrailingBackslash(frame.GetSystemPath(15)) + "Kovra\\" + TopEditionFolderName();
+    if (DirectoryExists(by_name))
+      folder = by_name;
+  } catch (...) {
+  }
+}
+
+// Copies by reading: the source opened with every sharing allowed, so that a log its program
+// holds open for writing is still copied.
+bool CopyShared(const std::string& source, const std::string& target) {
+  UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in)
+    return false;
+  UniqueHandle out(::CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out)
+    return false;
+  std::vector<char> buffer(1 << 16);
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0, put = 0;
+    if (!::ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0)
+      break;
+    if (!::WriteFile(out.get(), buffer.data(), got, &put, nullptr) || put != got) {
+      ok = false;
+      break;
+    }
+  }
+  out.reset();
+  if (!ok)
+    ::DeleteFileW(Widen(target).c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string QueryServiceBinaryPath(const std::string& service_name) {
+  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager)
+    return std::string();
+  int32_t start = 0;
+  std::string path;
+  QueryServiceStartAndPath(manager.get(), Widen(service_name), start, path);
+  return path;
+}
+
+void DiscoverProductFolder() {
+  DiscoveredProduct& state = DiscoveredForUpdate();
+  TRegistry key;
+  key.SetRootKey(HKEY_LOCAL_MACHINE);
+  key.SetAutoView(false);  // the process's own view: the 32-bit keys on 64-bit Windows
+  std::string text;
+  if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + TopEditionName())) {
+    if (ReadPathValue(key, TopEditionPathValue(), text)) {
+      state.folder = FolderPart(text);
+    } else if (ReadPathValue(key, PrevTopEditionPathValue(), text)) {
+      state.folder = FolderPart(text);
+      state.digits = GenerationDigits{"7", "6"};
+    }
+    key.CloseKey();
+    if (!UsableFolder(state.folder))
+      TryLaterClues(state.folder);
+    return;
+  }
+  if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + ProductRegKeyName())) {
+    if (ReadPathValue(key, "apppath", text))
+      state.folder = FolderPart(text);
+    key.CloseKey();
+  }
+  if (!UsableFolder(state.folder) &&
+      key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + PrevProductRegKeyName())) {
+    if (ReadPathValue(key, "apppath", text)) {
+      state.folder = FolderPart(text);
+      state.digits = GenerationDigits{"7", "6"};
+    }
+    key.CloseKey();
+  }
+  // Without the top edition there is no folder to list, whatever the other editions name.
+  state.folder.clear();
+}
+
+bool GetFileDateTime(const std::string& path, int which, SYSTEMTIME& local) {
+  local = SYSTEMTIME{1899, 12, 6, 30, 0, 0, 0, 0};
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
+    return false;
+  const FILETIME& chosen = which == 0   ? data.ftCreationTime
+                           : which == 2 ? data.ftLastAccessTime
+                                        : data.ftLastWriteTime;
+  FILETIME local_time;
+  SYSTEMTIME fields;
+  if (!::FileTimeToLocalFileTime(&chosen, &local_time) ||
+      !::FileTimeToSystemTime(&local_time, &fields))
+    return false;
+  local = fields;
+  return true;
+}
+
+void CollectFiles(const std::string& folder, StringList& result, bool recurse,
+                  const std::string& filter) {
+  if (folder.empty())
+    return;
+  const std::vector<std::string> extensions = ExtensionFilter(filter);
+  WalkOptions options;
+  options.skip_hidden_system = false;
+  options.max_depth = recurse ? 64 : 0;
+  options.enter = [](const WIN32_FIND_DATAW& d) {
+    return std::wstring_view(d.cFileName) != L".svn";
+  };
+  WalkFolder(Widen(ExcludeTrailingBackslash(folder)), options,
+             [&](const std::wstring& path, const WIN32_FIND_DATAW& d) {
+               if (PassesExtensionFilter(Narrow(d.cFileName), extensions))
+                 result.push_back(Narrow(path));
+               return true;
+             });
+}
+
+void CollectProductFiles(StringList& lines) {
+  try {
+    std::string& folder = DiscoveredForUpdate().folder;
+    if (!UsableFolder(folder))
+      return;
+    StringList files;
+    CollectFiles(folder, files, true, "*.exe|*.dll|*.sys");
+    if (files.empty())
+      return;
+    lines.push_back(StarRule());
+    folder = IncludeTrailingBackslash(folder);
+    for (const std::string& file : files) {
+      SYSTEMTIME changed;
+      GetFileDateTime(file, 1, changed);
+      lines.push_back(InventoryLine(RelativeTo(file, folder), FileVersionText(file),
+                                    GetFileMD5(file), DateTimeText(changed)));
+    }
+  } catch (...) {
+    // The lines so far stay.
+  }
+}
+
+void ListMatchingFiles(const std::string& mask, StringList& list) {
+  WIN32_FIND_DATAW d;
+  UniqueFindHandle find(::FindFirstFileW(Widen(mask).c_str(), &d));
+  if (!find)
+    return;
+  const std::string folder = FolderPart(mask);
+  do {
+    if ((d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      list.push_back(folder + Narrow(d.cFileName));
+  } while (::FindNextFileW(find.get(), &d));
+}
+
+bool CopyLiveFile(const std::string& source, const std::string& target) {
+  if (::CopyFileW(Widen(source).c_str(), Widen(target).c_str(), FALSE))
+    return true;
+  return ::GetLastError() == ERROR_SHARING_VIOLATION && CopyShared(source, target);
+}
+
+void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder) {
+  const TAppFrame& frame = SharedPathFrame();
+  const MacroFolders folders{Discovered().folder,     frame.AppDataPath,
+                             frame.CommonAppDataPath, frame.GetSystemPath(15),
+                             frame.GetSystemPath(0),  ProductNameV()};
+  MacroExpansion e;
+  if (!ExpandMacroPattern(pattern, folders, staging_folder, e))
+    return;
+  const std::string expanded = FullPathName(e.pattern);
+  StringList files;
+  if (expanded.find('*') != std::string::npos)
+    ListMatchingFiles(expanded, files);
+  else if (FileExists(expanded))
+    files.push_back(expanded);
+  for (const std::string& file : files) {
+    try {
+      const std::string target = FullPathName(e.target_prefix + RelativeTo(file, e.base));
+      const std::string target_folder = FolderPart(target);
+      if (!DirectoryExists(target_folder))
+        ForceDirectories(target_folder);
+      CopyLiveFile(file, target);
+    } catch (...) {
+      // This file is skipped; the others are still copied.
+    }
+  }
+}
+
+void CollectProductLogs(const std::string& staging_folder) {
+  try {
+    ScopedWow64RedirectionOff native;
+    CopyMacroFiles("%PulseSync%\\*.log", staging_folder);
+  } catch (...) {
+  }
+}
 
 }  // namespace kovra::win

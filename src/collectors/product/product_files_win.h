@@ -1,4 +1,4 @@
-// Product folder discovery, file inventory and log collection.
+// Product-folder discovery, the product file inventory and the log collection.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +9,31 @@
 
 namespace kovra::win {
 
-// Finds the install folder of the product and keeps it for the inventory and the log copies.
+// Finds the install folder of the product's top edition and keeps it (and the generation
+// digits) for the whole process. A path value of another kind than text counts as absent.
 void DiscoverProductFolder();
-void ListProductFiles(StringList& out);
+// The binary path of a service's configuration; empty when it cannot be read.
+std::string QueryServiceBinaryPath(const std::string& service_name);
+
+// The inventory section of the main info file: a line per .exe, .dll and .sys file below the
+// product folder; nothing without one.
+void CollectProductFiles(StringList& lines);
+// The full paths of the files below `folder` whose extension passes `filter` ("*.exe|*.dll",
+// empty for all); sub-folders named exactly ".svn" are not entered.
+void CollectFiles(const std::string& folder, StringList& result, bool recurse,
+                  const std::string& filter);
+// A file's creation (0), last-write (1) or last-access (2) time in local time; false (and the
+// zero date, 30 December 1899) when it cannot be read.
+bool GetFileDateTime(const std::string& path, int which, SYSTEMTIME& local);
+
+// The worker's log collection: the PulseSync logs into the staging folder's "PulseSync\".
 void CollectProductLogs(const std::string& staging_folder);
+// Copies what one macro pattern ("%PulseSync%\*.log") names into the staging folder.
+void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder);
+// The files (not folders) a wildcard mask matches in its folder.
+void ListMatchingFiles(const std::string& mask, StringList& list);
+// Copies a file, overwriting the target; a source that its program holds open for writing is
+// copied by reading it with every sharing allowed. False when it cannot be copied.
+bool CopyLiveFile(const std::string& source, const std::string& target);
 
 }  // namespace kovra::win

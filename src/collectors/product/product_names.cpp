@@ -4,19 +4,19 @@ namespace kovra {
 
 namespace {
 
-GenerationDigits& Digits() {
-  static GenerationDigits digits;
-  return digits;
+DiscoveredProduct& State() {
+  static DiscoveredProduct state;
+  return state;
 }
 
 }  // namespace
 
-const GenerationDigits& ProductGeneration() {
-  return Digits();
+const DiscoveredProduct& Discovered() {
+  return State();
 }
 
-void UsePreviousProductGeneration() {
-  Digits() = GenerationDigits{"7", "6"};
+DiscoveredProduct& DiscoveredForUpdate() {
+  return State();
 }
 
 std::string ProductNameV(const GenerationDigits& d) {

@@ -1,8 +1,5 @@
 // The names of the system-care product's keys, values, folders and service, built from the two
-// process-wide generation digits. The digits start as "8" and "7"; the product-folder discovery,
-// and only it, switches them to "7" and "6" when it finds only the previous generation. The
-// discovery runs on the main thread before the worker exists and later on the worker thread,
-// never at the same time as a reader, so the digits need no lock.
+// generation digits, and the process-wide facts the product-folder discovery finds.
 #pragma once
 
 #include <string>
@@ -14,10 +11,23 @@ struct GenerationDigits {
   std::string previous = "7";
 };
 
+// What the product-folder discovery found, kept for the whole process: the generation digits
+// ("8" and "7" at start, "7" and "6" when only the previous generation is installed) and the
+// install folder of the top edition (empty when none was found). The discovery is the one
+// writer; it runs on the main thread before the worker exists and later on the worker thread,
+// never at the same time as a reader, so no lock is needed.
+struct DiscoveredProduct {
+  GenerationDigits digits;
+  std::string folder;
+};
+const DiscoveredProduct& Discovered();
+// For the discovery (and the inventory's trailing backslash) only.
+DiscoveredProduct& DiscoveredForUpdate();
+
 // The process-wide digits, as the builders read them.
-const GenerationDigits& ProductGeneration();
-// For the discovery only: the previous generation is the one installed.
-void UsePreviousProductGeneration();
+inline const GenerationDigits& ProductGeneration() {
+  return Discovered().digits;
+}
 
 // Each builder reads the digits at the moment it is called; tests pass digits of their own.
 std::string ProductNameV(const GenerationDigits& d = ProductGeneration());

@@ -1,0 +1,199 @@
+// Product-folder discovery, the file inventory and the log collection on fixture machines built
+// in Wine's registry, service manager and file system (a 64-bit prefix: the tests run under
+// WOW64, the product keys in the 32-bit view).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "collectors/product/product_files_win.h"
+#include "collectors/product/product_names.h"
+#include "collectors/product/product_summary_win.h"
+#include "crypto/md5.h"
+#include "platform/app_frame_new_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
+
+namespace kovra::win {
+namespace {
+
+const std::string kFix = "C:\\KovraFix\\";
+constexpr wchar_t kTop[] = L"SOFTWARE\\Kovra\\Zentrix Tune Prime";
+
+UniqueHkey Key32(const std::wstring& path) {
+  UniqueHkey key;
+  EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.receive(), nullptr),
+            ERROR_SUCCESS);
+  return key;
+}
+
+void SetText(HKEY key, const wchar_t* name, const std::string& text) {
+  const std::wstring w = Widen(text);
+  ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                   static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+}
+
+class DiscoveryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(IsWow64());
+    DiscoveredForUpdate() = DiscoveredProduct{};
+    ForceDirectories(kFix + "App");
+    ForceDirectories(kFix + "Svc\\Antivirus");
+    ForceDirectories(kFix + "Data\\Antivirus\\BackupRec");
+  }
+  void TearDown() override {
+    UniqueHkey software;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                        software.receive()) == ERROR_SUCCESS) {
+      ::RegDeleteTreeW(software.get(), L"Kovra");
+      ::RegDeleteTreeW(software.get(),
+                       L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zentrix Tune 7_is1");
+    }
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueServiceHandle service(::OpenServiceW(manager.get(), L"ZentrixTuneService8", DELETE));
+    if (service)
+      ::DeleteService(service.get());
+    ShellRemoveFolder(ExcludeTrailingBackslash(kFix));
+    ShellRemoveFolder(SharedPathFrame().CommonAppDataPath + "\\Kovra");
+    DiscoveredForUpdate() = DiscoveredProduct{};
+  }
+  void AddService(const std::string& path) {
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueServiceHandle service(::CreateServiceW(
+        manager.get(), L"ZentrixTuneService8", L"Zentrix Tune Service", SERVICE_ALL_ACCESS,
+        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, Widen(path).c_str(),
+        nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(service.valid()) << ::GetLastError();
+  }
+};
+
+TEST_F(DiscoveryTest, PathValuesOfTheTopEdition) {
+  SetText(Key32(kTop).get(), L"ztnpv8uninstallpath", kFix + "App\\unins000.exe");
+  DiscoverProductFolder();
+  EXPECT_EQ(Discovered().folder, kFix + "App\\");
+  EXPECT_EQ(Discovered().digits.current, "8");
+
+  // Only the previous generation's value: its folder, and the digits "7" and "6" that the
+  // product summary then reads.
+  DiscoveredForUpdate() = DiscoveredProduct{};
+  ::RegDeleteValueW(Key32(kTop).get(), L"ztnpv8uninstallpath");
+  SetText(Key32(kTop).get(), L"ztnpv7uninstallpath", kFix + "App\\unins000.exe");
+  UniqueHkey seven =
+      Key32(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zentrix Tune 7_is1");
+  SetText(seven.get(), L"DisplayVersion", "7.5");
+  DiscoverProductFolder();
+  EXPECT_EQ(Discovered().folder, kFix + "App\\");
+  EXPECT_EQ(Discovered().digits.current, "7");
+  EXPECT_EQ(Discovered().digits.previous, "6");
+  const StringList summary = CollectProductSummary();
+  ASSERT_GE(summary.size(), 3u);
+  EXPECT_EQ(summary[1], "====ZTN====");
+  EXPECT_EQ(summary[2], "Display Version:\t7.5");
+}
+
+TEST_F(DiscoveryTest, ServiceSettingsAndFolderClues) {
+  Key32(kTop);                                 // the top edition, without path values
+  AddService("\"" + kFix + "Svc\\svc.exe\"");  // quoted: no folder, the next clue is tried
+  UniqueHkey dword = Key32(kTop);
+  const DWORD odd = 5;  // a path value of another kind counts as absent
+  ::RegSetValueExW(dword.get(), L"ztnpv8uninstallpath", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&odd), 4);
+  const std::string settings =
+      SharedPathFrame().CommonAppDataPath + "\\Kovra\\Zentrix Tune V8\\AntivirusConfig.ini";
+  ForceDirectories(ExcludeTrailingBackslash(settings.substr(0, settings.rfind('\\'))));
+  WriteFileBytes(settings,
+                 "[Antivirus]\r\nQuarantinePath=" + kFix + "Data\\Antivirus\\BackupRec\\\r\n");
+  EXPECT_NO_THROW(DiscoverProductFolder());
+  EXPECT_EQ(Discovered().folder, kFix + "Data\\");
+
+  // The service's path without quotes, with its Antivirus sub-folder, wins over the settings.
+  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  UniqueServiceHandle service(::OpenServiceW(manager.get(), L"ZentrixTuneService8", DELETE));
+  ::DeleteService(service.get());
+  service.reset();
+  AddService(kFix + "Svc\\svc.exe");
+  DiscoveredForUpdate() = DiscoveredProduct{};
+  DiscoverProductFolder();
+  EXPECT_EQ(Discovered().folder, kFix + "Svc\\");
+}
+
+TEST_F(DiscoveryTest, OnlyTheStandardEditionLeavesNoFolder) {
+  SetText(Key32(L"SOFTWARE\\Kovra\\Zentrix Tune 8").get(), L"apppath", kFix + "App\\ztn.exe");
+  DiscoverProductFolder();
+  EXPECT_EQ(Discovered().folder, "");
+  StringList lines;
+  CollectProductFiles(lines);
+  EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
+  const std::string app = kFix + "App\\";
+  for (const char* folder : {"Drivers", "Upper", "a\\.svn", "b\\.SVN"})
+    ForceDirectories(app + folder);
+  const std::pair<const char*, const char*> files[] = {
+      {"ztn.exe", "main"},         {"Readme.txt", "text"},    {"Drivers\\filter.sys", "drv"},
+      {"Upper\\ZTN.EXE", "upper"}, {"a\\.svn\\x.dll", "svn"}, {"b\\.SVN\\y.dll", "SVN"}};
+  for (const auto& [name, bytes] : files)
+    WriteFileBytes(app + name, bytes);
+  DiscoveredForUpdate().folder = kFix + "App";
+  StringList lines;
+  CollectProductFiles(lines);
+  for (const std::string& l : lines)
+    std::cout << l << "\n";
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], StarRule());
+  EXPECT_EQ(Discovered().folder, app);  // kept with its backslash
+  StringList names;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::string& l = lines[i];
+    const std::string name = l.substr(0, l.find("   Ver:"));
+    names.push_back(name);
+    const std::string bytes = std::find_if(std::begin(files), std::end(files), [&](const auto& f) {
+                                return name == f.first;
+                              })->second;
+    EXPECT_NE(l.find("   Ver:   MD5:" + Md5OfBytes(bytes) + "   DT:"), std::string::npos) << l;
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (StringList{"Drivers\\filter.sys", "Upper\\ZTN.EXE", "b\\.SVN\\y.dll", "ztn.exe"}));
+}
+
+TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
+  const std::string pulse =
+      IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(15)) + "Kovra\\PulseSync\\";
+  const std::string staging = kFix + "Staging\\";
+  ForceDirectories(staging);
+  // No PulseSync folder: no sub-folder in the staging folder.
+  ShellRemoveFolder(ExcludeTrailingBackslash(pulse));
+  CollectProductLogs(staging);
+  EXPECT_FALSE(DirectoryExists(staging + "PulseSync"));
+
+  ForceDirectories(pulse);
+  WriteFileBytes(pulse + "old.log", "old");
+  WriteFileBytes(pulse + "live.log", "live");
+  WriteFileBytes(pulse + "locked.log", "locked");
+  WriteFileBytes(pulse + "notes.txt", "not a log");
+  UniqueHandle live(::CreateFileW(Widen(pulse + "live.log").c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+  UniqueHandle locked(::CreateFileW(Widen(pulse + "locked.log").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(live.valid() && locked.valid());
+  CollectProductLogs(staging);
+  EXPECT_EQ(ReadFileBytes(staging + "PulseSync\\old.log"), "old");
+  EXPECT_EQ(ReadFileBytes(staging + "PulseSync\\live.log"), "live");
+  EXPECT_FALSE(FileExists(staging + "PulseSync\\locked.log"));
+  EXPECT_FALSE(FileExists(staging + "PulseSync\\notes.txt"));
+  live.reset();
+  locked.reset();
+  ShellRemoveFolder(ExcludeTrailingBackslash(pulse));
+}
+
+}  // namespace
+}  // namespace kovra::win
