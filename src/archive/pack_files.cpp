@@ -176,7 +176,7 @@ size_t UpdateArchive(const ZipReader& old,
     }
     uint64_t at = 0;
     if (!old.DataOffset(e, at, error))
-      throw ZipWriteError("the old archive is damaged: " + error);
+      continue;  // a damaged entry is dropped; its file, if listed, is written anew below
     writer.AddRawEntry(e, old.input(), at);
     names.insert(key);
   }

@@ -46,9 +46,9 @@ size_t AppendFiles(ZipWriter& writer, const PackFiles& files, std::set<std::stri
 
 // Writes the updated form of an archive: the old entries in their order, each replaced by the
 // first file of its key when that file is newer, otherwise taken over raw (a vanished file's
-// entry stays); then the files not yet in it. `old_key` gives an old entry's key. Returns the
-// number of files written (added or replaced). Throws ZipWriteError when the old archive's
-// data cannot be read.
+// entry stays); then the files not yet in it. `old_key` gives an old entry's key. An old entry
+// whose data cannot be found is dropped. Returns the number of files written (added or
+// replaced). Throws ZipWriteError when the old archive cannot be read.
 size_t UpdateArchive(const ZipReader& old,
                      const std::function<std::string(const ZipEntry&)>& old_key, ZipWriter& writer,
                      const PackFiles& files, const PackOptions& options);

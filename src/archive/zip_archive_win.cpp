@@ -273,23 +273,27 @@ size_t WriteNew(const std::wstring& path, const std::vector<PackFile>& files, in
   }
 }
 
-// Builds the updated archive in `temp`.
+// Builds the updated archive in `temp`. A file at the path that is no readable archive is
+// replaced by a fresh one: nothing of it could be kept, and left there it would fail every
+// later update the same way.
 size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
                     const std::vector<PackFile>& files, int level) {
   FileInput old(path);
   ZipReader reader;
   std::string error;
-  if (!reader.Open(old, error))
-    throw ZipWriteError(Narrow(path) + " is not a readable archive: " + error);
+  const bool readable = reader.Open(old, error);
   UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     ThrowLastError("cannot open the temporary file", Narrow(temp));
   FileSink sink(file.get(), Narrow(temp));
   ZipWriter writer(sink, level);
-  const size_t written = UpdateArchive(
-      reader, [](const ZipEntry& e) { return Narrow(Upper(DecodeStoredName(e))); }, writer,
-      WinPackFiles(files), DefaultPackOptions());
+  std::set<std::string> names;
+  const size_t written =
+      readable ? UpdateArchive(
+                     reader, [](const ZipEntry& e) { return Narrow(Upper(DecodeStoredName(e))); },
+                     writer, WinPackFiles(files), DefaultPackOptions())
+               : AppendFiles(writer, WinPackFiles(files), names, DefaultPackOptions());
   writer.Finish();
   sink.Flush();
   return written;

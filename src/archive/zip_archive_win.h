@@ -12,9 +12,9 @@
 namespace kovra::win {
 
 // Returns the number of files this call wrote (added or replaced). Throws (ZipWriteError or
-// std::runtime_error) when the archive cannot be written, or when the file at the path is not a
-// readable archive; a new archive that failed is deleted, an archive being updated is left as it
-// was.
+// std::runtime_error) when the archive cannot be written; a new archive that failed is deleted,
+// an archive being updated is left as it was. A file at the path that is no readable archive is
+// replaced by a fresh one.
 size_t WriteZipArchive(const StringList& entries, const std::string& archive_path, int level);
 
 // The name bytes of a stored name: the OEM text when the name survives the ANSI and the OEM

@@ -244,10 +244,7 @@ void EnumScheduledTasks(StringList& output) {
 void SaveScheduledTasks(const std::string& path) {
   StringList tasks;
   EnumScheduledTasks(tasks);
-  std::string bytes;
-  for (const std::string& line : tasks)
-    bytes += Utf8ToCodePage(line, CP_ACP) + "\r\n";
-  WriteFileBytes(path, bytes);
+  SaveListAnsi(tasks, path);
 }
 
 bool RegExportByShell(const std::string& key, const std::string& file, HWND owner) {

@@ -22,6 +22,13 @@ std::string ExpandEnvironmentText(const std::string& text) {
   }));
 }
 
+void SaveListAnsi(const std::vector<std::string>& lines, const std::string& path) {
+  std::string bytes;
+  for (const std::string& line : lines)
+    bytes.append(Utf8ToCodePage(line, CP_ACP)).append("\r\n");
+  WriteFileBytes(path, bytes);
+}
+
 std::string ExePath() {
   return Narrow(
       GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(nullptr, b, n); }));

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kovra::win {
 
@@ -27,6 +28,10 @@ std::string FullPathName(const std::string& path);
 // Deletes a folder with everything in it through the shell, silently and without the recycle
 // bin. True when the shell reports success.
 bool ShellRemoveFolder(const std::string& path);
+
+// Lines saved in the system ANSI code page, no byte-order mark, CR LF after every line; throws
+// std::runtime_error with the system's reason.
+void SaveListAnsi(const std::vector<std::string>& lines, const std::string& path);
 
 // Whole-file reads and writes; both throw std::runtime_error with the system's reason.
 std::string ReadFileBytes(const std::string& path);

@@ -136,6 +136,23 @@ struct GdiObjectTraits {
 };
 using UniqueGdiObject = ScopedHandle<GdiObjectTraits>;
 
+// A window's device context from GetDC, released at scope end.
+class ScopedGetDC {
+ public:
+  explicit ScopedGetDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  ~ScopedGetDC() {
+    if (dc_ != nullptr)
+      ::ReleaseDC(window_, dc_);
+  }
+  ScopedGetDC(const ScopedGetDC&) = delete;
+  ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
 // Selects an object into a device context and puts the previous one back at scope end.
 class ScopedSelectObject {
  public:

@@ -36,6 +36,16 @@ std::string DateTimeText(const SYSTEMTIME& st) {
                          midnight ? std::string() : Narrow(FormatLocal(st, false)), midnight);
 }
 
+std::string TodayShortDateText() {
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  try {
+    return Narrow(FormatLocal(st, true));
+  } catch (const std::runtime_error&) {
+    return std::string();
+  }
+}
+
 std::string TodayYmd() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);

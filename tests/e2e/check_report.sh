@@ -11,6 +11,8 @@ reader() {
 to_win() { echo "Z:${1//\//\\}"; }
 kind=$(reader kind "$(to_win "$REPORT")") || { echo "reader: $kind"; return 1; }
 echo "report kind: $kind"
+[ "$kind" = "DES container" ] || { echo "the report is no DES container"; return 1; }
+[ -e "$build/info.data" ] && { echo "info.data was left beside the program"; return 1; }
 extracted="$out/report"
 rm -rf "$extracted"
 mkdir -p "$extracted"
@@ -77,6 +79,26 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
 else
   grep -q '^Host Name: *KOVRA-PC' <<<"$system_info" || { echo "SystemInfo.txt lacks the summary"; return 1; }
 fi
+# The updater's files under their stored paths, its digest list with correct digests (computed
+# here), the display facts, the registry exports, the hosts file; the shared component once.
+updater_stored="Program Files (x86)/Kovra Nimbrel Fetch"
+for name in bugreport.txt Skin/main.png Database/nbFetch.dbd NimbrelFetch.log; do
+  [ -f "$extracted/$updater_stored/$name" ] || { echo "report lacks the updater's $name"; return 1; }
+done
+temp_stored="users/$(id -un)/Temp"
+digests=$(tr -d '\r' <"$extracted/$temp_stored/NFMD5.txt") || { echo "report lacks NFMD5.txt"; return 1; }
+expected_md5=$(md5sum "$extracted/$updater_stored/Skin/main.png" | cut -d' ' -f1)
+grep -qF "C:\Program Files (x86)\Kovra Nimbrel Fetch\Skin\main.png,$expected_md5" <<<"$digests" ||
+  { echo "NFMD5.txt lacks the digest of Skin\main.png"; return 1; }
+grep -q '\.svn' <<<"$digests" && { echo "NFMD5.txt lists a .svn file"; return 1; }
+for name in InfoVersion.txt SYS_FILE_RunStart_1.txt; do
+  [ -f "$extracted/$temp_stored/$name" ] || { echo "report lacks $name"; return 1; }
+done
+grep -q '^=====Version=====' "$extracted/$temp_stored/InfoVersion.txt" ||
+  { echo "InfoVersion.txt lacks its first line"; return 1; }
+[ -f "$extracted/windows/system32/drivers/etc/hosts" ] || { echo "report lacks the hosts file"; return 1; }
+[ "$(grep -c 'Common Files/Kovra/Nimbrel Fetch/component.dll$' <<<"$listing")" = 1 ] ||
+  { echo "the shared component is not stored exactly once"; return 1; }
 # Only files, under their stored paths: no folder entries, no drive letters.
 if grep -E '(/$|^[A-Za-z]:)' <<<"$(awk '{print $3}' <<<"$listing")"; then
   echo "unexpected folder or drive in the stored names"

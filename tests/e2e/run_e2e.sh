@@ -47,11 +47,15 @@ fi
 product_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1'
 product_dir="$WINEPREFIX/drive_c/Program Files (x86)/Zentrix Tune 8"
 top_key='HKLM\SOFTWARE\Kovra\Zentrix Tune Prime'
+updater_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kovra Nimbrel Fetch_is1'
+updater_dir="$WINEPREFIX/drive_c/Program Files (x86)/Kovra Nimbrel Fetch"
+shared_dir="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kovra/Nimbrel Fetch"
 pulse_dir="$WINEPREFIX/drive_c/Program Files (x86)/Kovra/PulseSync"
 remove_fixture() {
   "$env_sh" "$build" run reg delete "$product_key" /f /reg:32 </dev/null >/dev/null 2>&1
   "$env_sh" "$build" run reg delete "$top_key" /f /reg:32 </dev/null >/dev/null 2>&1
-  rm -rf "$product_dir" "$(dirname "$pulse_dir")"
+  "$env_sh" "$build" run reg delete "$updater_key" /f /reg:32 </dev/null >/dev/null 2>&1
+  rm -rf "$product_dir" "$(dirname "$pulse_dir")" "$updater_dir" "$(dirname "$shared_dir")"
 }
 remove_fixture
 mkdir -p "$product_dir"
@@ -66,6 +70,17 @@ cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
 mkdir -p "$pulse_dir"
 echo "sync started" >"$pulse_dir/sync.log"
 echo "update checked" >"$pulse_dir/update.log"
+# The updater installed: its files, a .svn folder the digest list leaves out, and the shared
+# component folder that the archive list names twice.
+mkdir -p "$updater_dir/Skin" "$updater_dir/Database" "$updater_dir/.svn" "$shared_dir"
+echo "crash note" >"$updater_dir/bugreport.txt"
+echo "skin" >"$updater_dir/Skin/main.png"
+echo "db" >"$updater_dir/Database/nbFetch.dbd"
+echo "fetch log" >"$updater_dir/NimbrelFetch.log"
+echo "svn" >"$updater_dir/.svn/entries"
+echo "shared" >"$shared_dir/component.dll"
+"$env_sh" "$build" run reg add "$updater_key" /v InstallLocation \
+  /d 'C:\Program Files (x86)\Kovra Nimbrel Fetch\NimbrelFetch.exe' /f /reg:32 </dev/null >/dev/null 2>&1
 trap remove_fixture EXIT
 export PRODUCT_EXE_SIZE=$(stat -c %s "$product_dir/ztn.exe")
 export PRODUCT_EXE_MD5=$(md5sum "$product_dir/ztn.exe" | cut -d' ' -f1)

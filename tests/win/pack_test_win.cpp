@@ -264,11 +264,14 @@ TEST(ZipArchive, FailuresLoseNothing) {
   EXPECT_EQ(std::count(held.names.begin(), held.names.end(), Stored(root + "locked.txt")), 0);
   EXPECT_EQ(held.Data(Stored(root + "z.txt")), "z");
 
-  // Something that is not an archive at the path: the call fails and the file stays as it was.
+  // Something that is not an archive at the path (a damaged leftover): replaced by a fresh
+  // archive of the files, with no temporary file left.
   const size_t leftovers = TempLeftovers();
   Put(out + "info.data", "not an archive at all, just text");
-  EXPECT_ANY_THROW(WriteZipArchive({root + "*.*"}, out + "info.data", 8));
-  EXPECT_EQ(ReadFileBytes(out + "info.data"), "not an archive at all, just text");
+  EXPECT_EQ(WriteZipArchive({root + "z.txt"}, out + "info.data", 8), 1u);
+  Archive fresh;
+  Load(ReadFileBytes(out + "info.data"), fresh, "fresh");
+  EXPECT_EQ(fresh.Data(Stored(root + "z.txt")), "z");
   EXPECT_EQ(TempLeftovers(), leftovers);
 
   // An archive path that cannot be created fails and leaves nothing behind.

@@ -1,9 +1,178 @@
 #include "collectors/product/updater_win.h"
 
+#include "base/text.h"
+#include "crypto/crypto_files_win.h"
+#include "platform/console_capture_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/local_time_win.h"
+#include "platform/registry_class_ex_win.h"
+#include "platform/session_user_win.h"
+
 namespace kovra::win {
 
+namespace {
+
+// A text value read in the process's own view (the 32-bit one on 64-bit Windows); a value of
+// another kind counts as absent.
+std::string TextValue(HKEY root, const std::string& path, const std::string& name) {
+  TRegistry key(KEY_READ);
+  key.SetAutoView(false);
+  key.SetRootKey(root);
+  if (!key.OpenKeyReadOnly(path))
+    return std::string();
+  const RegDataKind kind = key.GetDataType(name);
+  if (kind != RegDataKind::String && kind != RegDataKind::ExpandString)
+    return std::string();
+  return key.ReadString(name);
+}
+
+// A DWORD value of HKEY_USERS\<SID>\<path>: whether the key opened, and the value if any.
+bool UserDword(const std::string& sid, const std::string& path, const std::string& name,
+               std::optional<uint32_t>& value) {
+  TRegistry key(KEY_READ);
+  key.SetAutoView(false);
+  key.SetRootKey(HKEY_USERS);
+  if (sid.empty() || !key.OpenKeyReadOnly(sid + "\\" + path))
+    return false;
+  if (key.GetDataType(name) == RegDataKind::Integer)
+    value = key.ReadDword(name);
+  return true;
+}
+
+}  // namespace
+
+TLPSWGetInfo::TLPSWGetInfo() {
+  AddUserDataFiles();
+  AddInstallFolder();
+  ExportKeys(ProductExportJobs(), true);
+  SaveDisplayFacts();
+  AddShortcutPatterns();
+  ExportKeys(SystemExportJobs(), false);
+  archive_list_.push_back(frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*");
+}
+
+TLPSWGetInfo::~TLPSWGetInfo() {
+  for (const std::string& file : product_exports_) {
+    if (FileExists(file))
+      DeleteFilePath(file);
+  }
+}
+
+void TLPSWGetInfo::AddUserDataFiles() {
+  try {
+    const std::string folder = frame_.GetSystemPath(12) + "\\Kovra\\Nimbrel Fetch\\";
+    if (DirectoryExists(folder))
+      ListFilesRecursive(folder, archive_list_);
+  } catch (...) {
+  }
+}
+
+void TLPSWGetInfo::AddInstallFolder() {
+  std::string location;
+  try {
+    location = TextValue(
+        HKEY_LOCAL_MACHINE,
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kovra Nimbrel Fetch_is1",
+        "InstallLocation");
+  } catch (...) {
+  }
+  if (!location.empty()) {
+    const std::string folder = InstallFolderFromLocation(location);
+    if (DirectoryExists(folder)) {
+      const std::string with_slash = IncludeTrailingBackslash(folder);
+      AppendList(archive_list_, InstallFolderEntries(with_slash));
+      archive_list_.push_back(SaveDigestList(with_slash));
+    }
+  }
+  archive_list_.push_back(frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*");
+  archive_list_.push_back(frame_.GetSystemPath(1) + "\\drivers\\etc\\hosts");
+}
+
+std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
+  try {
+    StringList files;
+    SearchFiles(folder, files);
+    StringList lines;
+    for (const std::string& file : files) {
+      if (FileExists(file))
+        lines.push_back(DigestLine(file, GetFileMD5(file)));
+    }
+    const std::string path = frame_.GetSystemPath(2) + "NFMD5.txt";
+    if (FileExists(path))
+      DeleteFilePath(path);
+    SaveListAnsi(lines, path);
+    return path;
+  } catch (...) {
+    return std::string();
+  }
+}
+
+void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool product) {
+  try {
+    for (const RegistryExportJob& job : jobs) {
+      const std::string path = frame_.GetSystemPath(2) + job.file;
+      if (FileExists(path))
+        DeleteFilePath(path);
+      if (RegExportByShell(job.key, path)) {
+        archive_list_.push_back(path);
+        if (product)
+          product_exports_.push_back(path);
+      }
+    }
+  } catch (...) {
+  }
+}
+
+void TLPSWGetInfo::SaveDisplayFacts() {
+  std::string entry;
+  try {
+    const std::string path = frame_.GetSystemPath(2) + "InfoVersion.txt";
+    if (FileExists(path))
+      DeleteFilePath(path);
+    DisplayFacts facts;
+    facts.date = TodayShortDateText();
+    facts.screen_width = ::GetSystemMetrics(SM_CXSCREEN);
+    facts.screen_height = ::GetSystemMetrics(SM_CYSCREEN);
+    {
+      ScopedGetDC screen(nullptr);
+      if (screen.get() != nullptr)
+        facts.dpi_api = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+    }
+    try {
+      const std::string sid = GetSessionUserSid();
+      facts.desktop_key = UserDword(sid, "Control Panel\\Desktop", "LogPixels", facts.log_pixels);
+      if (facts.desktop_key)
+        facts.metrics_key = UserDword(sid, "Control Panel\\Desktop\\WindowMetrics", "AppliedDPI",
+                                      facts.applied_dpi);
+    } catch (...) {
+      // The lines so far are saved.
+    }
+    SaveListAnsi(InfoVersionLines(facts), path);
+    entry = path;
+  } catch (...) {
+  }
+  archive_list_.push_back(entry);
+}
+
+void TLPSWGetInfo::AddShortcutPatterns() {
+  try {
+    const std::pair<std::string, const char*> patterns[] = {
+        {frame_.GetSystemPath(17), "*.*"},
+        {frame_.GetSystemPath(18), "Microsoft\\Windows\\Start Menu\\*.*"},
+        {frame_.GetSystemPath(7), "*.lnk"},
+        {frame_.GetCommonPath(1), "*.lnk"},
+    };
+    for (const auto& [folder, pattern] : patterns) {
+      if (!folder.empty() && DirectoryExists(folder))
+        archive_list_.push_back(IncludeTrailingBackslash(folder) + pattern);
+    }
+  } catch (...) {
+  }
+}
+
 std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector() {
-  return nullptr;
+  return std::make_unique<TLPSWGetInfo>();
 }
 
 }  // namespace kovra::win

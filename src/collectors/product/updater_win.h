@@ -1,24 +1,44 @@
-// The updater product collector (module LPSWGetInfo): gathers its files and fills the
-// archive list.
+// The updater product collector (module LPSWGetInfo): gathers its files and fills the archive
+// list; releasing it deletes the sibling products' registry exports.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "collectors/product/updater.h"
+#include "platform/app_frame_new_win.h"
 
 namespace kovra::win {
 
 class TLPSWGetInfo : public UpdaterCollector {
  public:
+  // Does the whole work, steps 1 to 7.
+  TLPSWGetInfo();
+  ~TLPSWGetInfo() override;
+  TLPSWGetInfo(const TLPSWGetInfo&) = delete;
+  TLPSWGetInfo& operator=(const TLPSWGetInfo&) = delete;
+
   StringList& ArchiveList() override { return archive_list_; }
+  const StringList& ProductExports() const { return product_exports_; }
 
  private:
+  void AddUserDataFiles();
+  void AddInstallFolder();
+  // The digest list of the install folder; its path, or empty when it could not be written.
+  std::string SaveDigestList(const std::string& folder);
+  void ExportKeys(const std::vector<RegistryExportJob>& jobs, bool product);
+  void SaveDisplayFacts();
+  void AddShortcutPatterns();
+
+  TAppFrame frame_;
   StringList archive_list_;
+  StringList product_exports_;
 };
 
-// Does the collector's whole work; nullptr while the product has no updater files to add.
+// The collector of a run: it exists whenever its construction succeeds, with or without the
+// updater installed; a construction that fails throws.
 std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector();
 
 }  // namespace kovra::win
