@@ -36,6 +36,14 @@ std::string DateTimeText(const SYSTEMTIME& st) {
                          midnight ? std::string() : Narrow(FormatLocal(st, false)), midnight);
 }
 
+std::string LongTimeText(const SYSTEMTIME& local) {
+  try {
+    return Narrow(FormatLocal(local, false));
+  } catch (const std::runtime_error&) {
+    return std::string();
+  }
+}
+
 std::string TodayShortDateText() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);

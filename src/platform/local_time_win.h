@@ -11,6 +11,8 @@ namespace kovra::win {
 std::string LocalDateTimeText();
 // A local date and time in the same formats; exactly midnight gives the date alone.
 std::string DateTimeText(const SYSTEMTIME& local);
+// A local time in the user's long time format; empty when it cannot be formatted.
+std::string LongTimeText(const SYSTEMTIME& local);
 // Today's date in the user's short date format; empty when it cannot be formatted.
 std::string TodayShortDateText();
 // Today's date as "yyyymmdd", or "0".

@@ -91,11 +91,13 @@ expected_md5=$(md5sum "$extracted/$updater_stored/Skin/main.png" | cut -d' ' -f1
 grep -qF "C:\Program Files (x86)\Kovra Nimbrel Fetch\Skin\main.png,$expected_md5" <<<"$digests" ||
   { echo "NFMD5.txt lacks the digest of Skin\main.png"; return 1; }
 grep -q '\.svn' <<<"$digests" && { echo "NFMD5.txt lists a .svn file"; return 1; }
-for name in InfoVersion.txt SYS_FILE_RunStart_1.txt; do
+for name in InfoVersion.txt SYS_FILE_RunStart_1.txt metrologinfo.txt; do
   [ -f "$extracted/$temp_stored/$name" ] || { echo "report lacks $name"; return 1; }
 done
 grep -q '^=====Version=====' "$extracted/$temp_stored/InfoVersion.txt" ||
   { echo "InfoVersion.txt lacks its first line"; return 1; }
+grep -q ':===Over StartGetMetroInfo' "$extracted/$temp_stored/metrologinfo.txt" ||
+  { echo "metrologinfo.txt lacks its last line"; return 1; }
 [ -f "$extracted/windows/system32/drivers/etc/hosts" ] || { echo "report lacks the hosts file"; return 1; }
 [ "$(grep -c 'Common Files/Kovra/Nimbrel Fetch/component.dll$' <<<"$listing")" = 1 ] ||
   { echo "the shared component is not stored exactly once"; return 1; }

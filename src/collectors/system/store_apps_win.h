@@ -1,20 +1,60 @@
-// Store-app inventory (module getMetroRegInfo).
+// Store-app inventory (module getMetroRegInfo): the apps of the Windows app model resolved to
+// their names, logos and colours, with a trace log of every step.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "base/string_list.h"
 #include "collectors/system/store_apps.h"
+#include "platform/handles_win.h"
+
+struct IXMLDOMDocument;
 
 namespace kovra::win {
 
+struct TMetroInfo {
+  std::string AppId, AppName, AppRootDir, SmallLogo, LargeLogo, SplashImagePath;
+  uint32_t BackgroundColor = 0;
+};
+
 class TGetMetroInfo : public StoreAppCollector {
  public:
+  // Initialises COM on this thread (until the collector goes), logs its creation, creates the
+  // XML document and looks the indirect-string resolver up.
+  TGetMetroInfo();
+  ~TGetMetroInfo() override;
+
   bool StartGetMetroInfo() override;
   std::string LogPath() const override { return log_path_; }
+  const std::vector<TMetroInfo>& Apps() const { return apps_; }
+  const StringList& LogLines() const { return log_; }
 
  private:
+  using ResolverFn = HRESULT(WINAPI*)(PCWSTR, PWSTR, UINT, void**);
+
+  void Log(const std::string& message);
+  void AddMetroList(HKEY root, const std::string& root_name);
+  // One app; false when it gives no record.
+  bool GetMetroInfo(HKEY root, const std::string& key_path, const std::string& app,
+                    TMetroInfo& record);
+  std::string ResolveIndirect(const std::string& text) const;
+  // A manifest file as an element tree; false when it cannot be loaded.
+  bool LoadXml(const std::string& path, XmlElement& document);
+  std::string LogoPath(const std::string& image, const std::string& logo,
+                       const std::string& splash);
+
+  ScopedComInit com_;
+  std::vector<TMetroInfo> apps_;
+  int os_generation_ = 0;
+  StringList log_;
+  bool logging_ = false;
+  ComPtr<IXMLDOMDocument> xml_;
+  ResolverFn resolver_ = nullptr;
   std::string log_path_;
 };
 
