@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <windowsx.h>
 
 #include "app/gen_info_thread_win.h"
 #include "app/report_path.h"
@@ -13,7 +14,7 @@
 #include "platform/local_time_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
-#include "ui/privacy_label_win.h"
+#include "ui/rd_htm_label_win.h"
 
 namespace kovra::win {
 
@@ -21,7 +22,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TForm_KovraInfo";
 constexpr int kButtonId = 1001;
-constexpr int kLabelId = 1002;
 constexpr int kProgressId = 1003;
 
 }  // namespace
@@ -39,8 +39,7 @@ void ProcessMessages() {
 }
 
 bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
-  INITCOMMONCONTROLSEX icc = {sizeof icc,
-                              ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
 
   WNDCLASSEXW wc = {};
@@ -71,14 +70,21 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
   font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
-  label_ = CreatePrivacyLabel(window_, kLabelId, RECT{25, 17, 25 + 248, 17 + 59}, instance);
+  // The explanatory text, a windowless markup label painted on the window.
+  label_ = std::make_unique<TRdHtmLabel>(
+      window_, RECT{25, 17, 25 + 248, 17 + 59},
+      "This tool will collect information to help us diagnose and fix the problem you are "
+      "experiencing with our product. By sending us the report, you accept our <a>Privacy "
+      "Policy.</a>",
+      markup::Font{});
+  label_->AddLink(markup::kBlue, IDC_HAND, [this] { RdHtmLabel1LinkItems0Click(); });
   button_ = ::CreateWindowExW(0, L"BUTTON", L"Click here to save report",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 61, 86, 169, 25,
                               window_, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
   progress_ =
       ::CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | PBS_SMOOTH, 31, 122, 253, 17,
                         window_, reinterpret_cast<HMENU>(kProgressId), instance, nullptr);
-  for (HWND child : {label_, button_, progress_}) {
+  for (HWND child : {button_, progress_}) {
     if (child != nullptr)
       ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
@@ -119,12 +125,35 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (LOWORD(wp) == kButtonId && HIWORD(wp) == BN_CLICKED)
         Button_GenClick();
       return 0;
-    case WM_NOTIFY: {
-      const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
-      if (IsPrivacyLinkActivation(*hdr, kLabelId))
-        RdHtmLabel1LinkItems0Click();
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(window_, &ps);
+      if (label_)
+        label_->Paint(dc);
+      ::EndPaint(window_, &ps);
       return 0;
     }
+    case WM_MOUSEMOVE:
+      if (!tracking_mouse_) {
+        TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, window_, 0};
+        tracking_mouse_ = ::TrackMouseEvent(&tme) != FALSE;
+      }
+      if (label_)
+        label_->MouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      return 0;
+    case WM_MOUSELEAVE:
+      tracking_mouse_ = false;
+      if (label_)
+        label_->MouseLeave();
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (label_)
+        label_->MouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      return 0;
+    case WM_LBUTTONUP:
+      if (label_)
+        label_->MouseUp(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      return 0;
     case WM_CTLCOLORSTATIC:
       ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_BTNFACE));
       ::SetTextColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOWTEXT));
@@ -133,6 +162,15 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (busy_) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
+      }
+      if (LOWORD(lp) == HTCLIENT && label_) {
+        POINT p;
+        ::GetCursorPos(&p);
+        ::ScreenToClient(window_, &p);
+        if (LPCWSTR cursor = label_->CursorAt(p.x, p.y)) {
+          ::SetCursor(::LoadCursorW(nullptr, cursor));
+          return TRUE;
+        }
       }
       break;
     case kProgressMessage:

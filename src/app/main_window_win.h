@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/handles_win.h"
+#include "ui/rd_htm_label_win.h"
 
 namespace kovra::win {
 
@@ -32,7 +34,8 @@ class TForm_KovraInfo {
   void OnDone();
 
   HWND window_ = nullptr;
-  HWND label_ = nullptr;
+  std::unique_ptr<TRdHtmLabel> label_;
+  bool tracking_mouse_ = false;
   HWND button_ = nullptr;
   HWND progress_ = nullptr;
   UniqueGdiObject font_;

@@ -1,0 +1,207 @@
+#include "ui/rd_htm_label_win.h"
+
+#include <shellapi.h>
+
+#include <map>
+
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+COLORREF ToColorRef(markup::Color c) {
+  if ((c & 0xFF000000u) == 0xFF000000u)
+    return ::GetSysColor(static_cast<int>(c & 0xFF));
+  return static_cast<COLORREF>(c & 0x00FFFFFF);
+}
+
+// GDI drawing of the layout: one font object per look, created on first use.
+class GdiCanvas : public markup::Canvas {
+ public:
+  explicit GdiCanvas(HDC dc) : dc_(dc) { ::SetBkMode(dc_, TRANSPARENT); }
+
+  void Measure(const markup::Font& font, std::string_view text, int& width, int& height) override {
+    ScopedSelectObject select(dc_, FontOf(font));
+    const std::wstring w = Widen(text);
+    RECT r{0, 0, 0, 0};
+    ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r,
+                  kFlags | DT_CALCRECT, nullptr);
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+  }
+  void Text(const markup::Font& font, int x, int y, int clip_right, std::string_view text,
+            markup::Color background) override {
+    ScopedSelectObject select(dc_, FontOf(font));
+    ::SetTextColor(dc_, ToColorRef(font.color));
+    const std::wstring w = Widen(text);
+    int width = 0, height = 0;
+    Measure(font, text, width, height);
+    RECT r{x, y, std::min(x + width, clip_right), y + height};
+    if (background != markup::kNone)
+      Fill(markup::Rect{r.left, r.top, r.right, r.bottom}, background);
+    ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r, kFlags,
+                  nullptr);
+  }
+  void Fill(const markup::Rect& r, markup::Color color) override {
+    UniqueGdiObject brush(::CreateSolidBrush(ToColorRef(color)));
+    RECT rect{r.left, r.top, r.right, r.bottom};
+    ::FillRect(dc_, &rect, static_cast<HBRUSH>(brush.get()));
+  }
+  void Line(int x1, int y1, int x2, int y2, markup::Color color) override {
+    UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, ToColorRef(color)));
+    ScopedSelectObject select(dc_, pen.get());
+    ::MoveToEx(dc_, x1, y1, nullptr);
+    ::LineTo(dc_, x2, y2);
+  }
+
+ private:
+  // The layout places each run itself: single lines, measured and drawn from their top.
+  static constexpr UINT kFlags = DT_SINGLELINE | DT_EXPANDTABS | DT_EXTERNALLEADING | DT_NOPREFIX;
+
+  HGDIOBJ FontOf(const markup::Font& f) {
+    const std::string key = f.face + "/" + std::to_string(f.points) + (f.bold ? "b" : "") +
+                            (f.italic ? "i" : "") + (f.underline ? "u" : "") +
+                            (f.strike ? "s" : "");
+    auto it = fonts_.find(key);
+    if (it == fonts_.end()) {
+      const int height = -::MulDiv(f.points, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
+      it = fonts_
+               .emplace(key,
+                        UniqueGdiObject(::CreateFontW(
+                            height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, f.underline,
+                            f.strike, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(f.face).c_str())))
+               .first;
+    }
+    return it->second.get();
+  }
+
+  HDC dc_;
+  std::map<std::string, UniqueGdiObject> fonts_;
+};
+
+// A memory device context for measuring, released at scope end.
+class MemoryDC {
+ public:
+  MemoryDC() : dc_(::CreateCompatibleDC(nullptr)) {}
+  ~MemoryDC() {
+    if (dc_ != nullptr)
+      ::DeleteDC(dc_);
+  }
+  MemoryDC(const MemoryDC&) = delete;
+  MemoryDC& operator=(const MemoryDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace
+
+void OpenPrivacyPolicy() {
+  ::ShellExecuteW(nullptr, nullptr, kPrivacyPolicyUrl, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+TRdHtmLabel::TRdHtmLabel(HWND parent, const RECT& bounds, std::string caption, markup::Font font)
+    : parent_(parent), bounds_(bounds), font_(std::move(font)) {
+  prepared_ = markup::PrepareText(caption, prefix_off_);
+}
+
+TRdHtmLabelLink& TRdHtmLabel::AddLink(markup::Color hover_color, LPCWSTR cursor,
+                                      std::function<void()> on_click) {
+  TRdHtmLabelLink link;
+  link.item.font = font_;
+  link.item.font.underline = true;
+  link.item.font_hover = link.item.font;
+  link.item.font_hover.color = hover_color;
+  link.cursor = cursor;
+  link.on_click = std::move(on_click);
+  links_.push_back(std::move(link));
+  items_.push_back(links_.back().item);
+  return links_.back();
+}
+
+markup::LayoutOptions TRdHtmLabel::Options(bool draw) {
+  markup::LayoutOptions o;
+  o.rect = markup::Rect{bounds_.left, bounds_.top, bounds_.right, bounds_.bottom};
+  o.font = font_;
+  o.hovered_link = hovered_;
+  o.draw = draw;
+  o.links = &items_;
+  return o;
+}
+
+markup::LayoutResult TRdHtmLabel::Measure() {
+  MemoryDC dc;
+  GdiCanvas canvas(dc.get());
+  return markup::Layout(prepared_, prefix_off_, Options(false), canvas);
+}
+
+void TRdHtmLabel::Paint(HDC dc) {
+  if (bounds_.right <= bounds_.left || bounds_.bottom <= bounds_.top)
+    return;
+  GdiCanvas canvas(dc);
+  out_of_rect_ = markup::Layout(prepared_, prefix_off_, Options(true), canvas).out_of_rect;
+}
+
+void TRdHtmLabel::Invalidate(const markup::Rect& r) {
+  RECT rect = r.left < 0 ? bounds_ : RECT{r.left, r.top, r.right, r.bottom};
+  ::InvalidateRect(parent_, &rect, TRUE);
+}
+
+void TRdHtmLabel::MouseMove(int x, int y) {
+  const bool inside =
+      x >= bounds_.left && x < bounds_.right && y >= bounds_.top && y < bounds_.bottom;
+  if (!inside) {
+    MouseLeave();
+    return;
+  }
+  if (hovered_ == -2)
+    hovered_ = -1;  // the mouse entered
+  if (x == last_mouse_.x && y == last_mouse_.y)
+    return;
+  last_mouse_ = POINT{x, y};
+  const markup::LinkArea hit = markup::HitTest(Measure(), x, y);
+  if (hit.link == hovered_)
+    return;
+  // Only the two link rectangles are repainted.
+  if (hovered_ >= 0)
+    Invalidate(hovered_rect_);
+  hovered_ = hit.link;
+  hovered_rect_ = hit.link >= 0 ? hit.rect : markup::Rect{-1, -1, -1, -1};
+  if (hovered_ >= 0)
+    Invalidate(hovered_rect_);
+}
+
+void TRdHtmLabel::MouseLeave() {
+  if (hovered_ >= 0)
+    Invalidate(hovered_rect_);
+  hovered_ = -2;
+  hovered_rect_ = markup::Rect{-1, -1, -1, -1};
+  last_mouse_ = POINT{-1, -1};
+}
+
+void TRdHtmLabel::MouseDown(int x, int y) {
+  pressed_ = markup::HitTest(Measure(), x, y).link;
+}
+
+void TRdHtmLabel::MouseUp(int x, int y) {
+  const int link = markup::HitTest(Measure(), x, y).link;
+  const int pressed = pressed_;
+  pressed_ = -1;
+  if (link >= 0 && link == pressed && link < static_cast<int>(links_.size()) &&
+      links_[static_cast<size_t>(link)].on_click)
+    links_[static_cast<size_t>(link)].on_click();
+}
+
+LPCWSTR TRdHtmLabel::CursorAt(int x, int y) {
+  if (hovered_ < 0 || hovered_ >= static_cast<int>(links_.size()))
+    return nullptr;
+  (void)x;
+  (void)y;
+  return links_[static_cast<size_t>(hovered_)].cursor;
+}
+
+}  // namespace kovra::win

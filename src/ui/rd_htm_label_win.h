@@ -1,0 +1,68 @@
+// The markup label (module RdHtmLabel): a windowless control painted on its parent window, with
+// links that take their hover font and cursor under the mouse and fire on a click that starts
+// and ends on them. The parent forwards its paint, mouse and cursor messages.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/markup.h"
+
+namespace kovra::win {
+
+constexpr wchar_t kPrivacyPolicyUrl[] = L"https://www.kovra.com/privacy-policy";
+// Asks the shell to open the privacy page.
+void OpenPrivacyPolicy();
+
+// The look and behaviour of the n-th link of the text.
+struct TRdHtmLabelLink {
+  markup::LinkItem item;
+  LPCWSTR cursor = nullptr;  // nullptr keeps the label's cursor
+  std::function<void()> on_click;
+};
+
+class TRdHtmLabel {
+ public:
+  TRdHtmLabel(HWND parent, const RECT& bounds, std::string caption, markup::Font font);
+
+  // The links follow the label font: underlined, and the hover font a copy with its own colour.
+  TRdHtmLabelLink& AddLink(markup::Color hover_color, LPCWSTR cursor,
+                           std::function<void()> on_click);
+
+  void Paint(HDC dc);
+  // Mouse messages in the parent's client coordinates; true when the label handled them.
+  void MouseMove(int x, int y);
+  void MouseLeave();
+  void MouseDown(int x, int y);
+  void MouseUp(int x, int y);
+  // The cursor to show at the point, or nullptr for the parent's own.
+  LPCWSTR CursorAt(int x, int y);
+
+  const RECT& bounds() const { return bounds_; }
+  bool FoundTextOutOfRect() const { return out_of_rect_; }
+  int hovered_link() const { return hovered_; }
+
+ private:
+  // The layout on a memory device context, measuring only.
+  markup::LayoutResult Measure();
+  markup::LayoutOptions Options(bool draw);
+  void Invalidate(const markup::Rect& r);
+
+  HWND parent_;
+  RECT bounds_;
+  std::string prepared_;
+  bool prefix_off_ = false;
+  markup::Font font_;
+  std::vector<TRdHtmLabelLink> links_;
+  std::vector<markup::LinkItem> items_;
+  int hovered_ = -2;  // -2: the mouse is outside; -1: over no link
+  int pressed_ = -1;
+  POINT last_mouse_{-1, -1};
+  markup::Rect hovered_rect_{-1, -1, -1, -1};
+  bool out_of_rect_ = false;
+};
+
+}  // namespace kovra::win
