@@ -251,7 +251,8 @@ void TForm_KovraInfo::OnDone() {
     const std::wstring text = L"The info file: Kovra_Debug_Info.zip has been saved to:\r" + path;
     ::MessageBoxW(window_, text.c_str(), kMainCaption, MB_OK | MB_ICONINFORMATION);
     const std::wstring params = L"/select," + path;
-    ::ShellExecuteW(nullptr, L"open", L"Explorer.exe", params.c_str(), nullptr, SW_SHOW);
+    const std::wstring explorer = Widen(WindowsProgramPath("explorer.exe"));
+    ::ShellExecuteW(nullptr, L"open", explorer.c_str(), params.c_str(), nullptr, SW_SHOW);
   } else {
     ::MessageBoxW(window_, L"The info file save failed", kMainCaption, MB_OK | MB_ICONERROR);
   }

@@ -13,7 +13,8 @@ namespace kovra::win {
 // Throws std::runtime_error when the source cannot be read or the destination written.
 void EncryptFile(const std::string& source, const std::string& destination, const std::string& key);
 
-// MD5 of the file as 32 lowercase hex digits; the empty-input digest on any failure.
+// MD5 of the file as 32 lowercase hex digits; the empty-input digest on any failure (a read
+// fault included).
 std::string GetFileMD5(const std::string& path);
 
 }  // namespace kovra::win

@@ -217,13 +217,16 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
 
 void EnumScheduledTasks(StringList& output) {
   if (WindowsMajorVersion() <= 5) {
-    CaptureConsoleOutput("schtasks /query /V /FO list", output, kTaskListLimitMs);
+    CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") + "\" /query /V /FO list", output,
+                         kTaskListLimitMs);
     return;
   }
   StringList names;
   auto name_pass = [&names] {
     StringList csv;
-    CaptureConsoleOutput("cmd.exe /c schtasks /query /FO csv", csv, kTaskListLimitMs);
+    CaptureConsoleOutput("\"" + SystemProgramPath("cmd.exe") + "\" " +
+                             CommandParameters(SystemProgramPath("schtasks.exe"), "/query /FO csv"),
+                         csv, kTaskListLimitMs);
     AddRootTaskNames(csv, names);
   };
   name_pass();
@@ -237,7 +240,8 @@ void EnumScheduledTasks(StringList& output) {
   // name reaches a command interpreter.
   for (const std::string& name : names) {
     if (IsPassableTaskName(name))
-      CaptureConsoleOutput(TaskQueryCommand(name), output, kTaskQueryLimitMs);
+      CaptureConsoleOutput(TaskQueryCommand(SystemProgramPath("schtasks.exe"), name), output,
+                           kTaskQueryLimitMs);
   }
 }
 
@@ -248,12 +252,14 @@ void SaveScheduledTasks(const std::string& path) {
 }
 
 bool RegExportByShell(const std::string& key, const std::string& file, HWND owner) {
-  const std::wstring parameters = Widen(RegExportParameters(key, file));
+  const std::wstring parameters =
+      Widen(RegExportParameters(SystemProgramPath("reg.exe"), key, file));
+  const std::wstring cmd = Widen(SystemProgramPath("cmd.exe"));
   SHELLEXECUTEINFOW sei = {};
   sei.cbSize = sizeof sei;
   sei.fMask = SEE_MASK_NOCLOSEPROCESS;
   sei.hwnd = owner;
-  sei.lpFile = L"cmd.exe";
+  sei.lpFile = cmd.c_str();
   sei.lpParameters = parameters.c_str();
   sei.nShow = SW_HIDE;
   if (!::ShellExecuteExW(&sei))
@@ -315,7 +321,8 @@ StringList CaptureSystemInfo(DWORD time_limit_ms) {
                              st.wSecond, st.wMilliseconds);
   // cmd.exe writes the file; it runs hidden in a job so that a systeminfo that never ends is
   // ended at the limit.
-  std::wstring command = L"cmd.exe /c systeminfo>\"" + Widen(temp) + L"\"";
+  std::wstring command = Widen("\"" + SystemProgramPath("cmd.exe") + "\" " +
+                                RedirectParameters(SystemProgramPath("systeminfo.exe"), "", temp));
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;

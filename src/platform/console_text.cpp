@@ -55,12 +55,28 @@ bool IsPassableTaskName(std::string_view name) {
   return true;
 }
 
-std::string TaskQueryCommand(std::string_view task_name) {
-  return "schtasks /query /V /TN \"" + std::string(task_name) + "\" /FO list";
+std::string TaskQueryCommand(std::string_view schtasks, std::string_view task_name) {
+  return "\"" + std::string(schtasks) + "\" /query /V /TN \"" + std::string(task_name) +
+         "\" /FO list";
 }
 
-std::string RegExportParameters(std::string_view key, std::string_view file) {
-  return "/c \"reg export \"" + std::string(key) + "\" \"" + std::string(file) + "\" /y\"";
+// cmd.exe /c strips the first and the last quote of a command that starts with one, so the
+// quoted program path inside survives.
+std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file) {
+  return "/c \"\"" + std::string(reg) + "\" export \"" + std::string(key) + "\" \"" +
+         std::string(file) + "\" /y\"";
+}
+
+std::string CommandParameters(std::string_view program, std::string_view arguments) {
+  return "/c \"\"" + std::string(program) + "\" " + std::string(arguments) + "\"";
+}
+
+std::string RedirectParameters(std::string_view program, std::string_view arguments,
+                               std::string_view file) {
+  std::string p = "/c \"\"" + std::string(program) + "\"";
+  if (!arguments.empty())
+    p += " " + std::string(arguments);
+  return p + ">\"" + std::string(file) + "\"\"";
 }
 
 std::string SystemInfoTempFileName(std::string_view temp_folder, int year, int month, int day,

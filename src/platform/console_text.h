@@ -33,11 +33,20 @@ void AddRootTaskNames(const StringList& csv_lines, StringList& names);
 // query: no double quote, no backslash, no control character.
 bool IsPassableTaskName(std::string_view name);
 
+// Every program is started by its full path (given here as `schtasks`, `reg`, `systeminfo`): a
+// bare name would be searched in the program's own folder first, where anything may lie.
+
 // The verbose query of one task, run directly (no command interpreter).
-std::string TaskQueryCommand(std::string_view task_name);
+std::string TaskQueryCommand(std::string_view schtasks, std::string_view task_name);
 
 // The cmd.exe parameters of a registry export; /y answers the overwrite question.
-std::string RegExportParameters(std::string_view key, std::string_view file);
+std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file);
+
+// The cmd.exe parameters of a command.
+std::string CommandParameters(std::string_view program, std::string_view arguments);
+// The cmd.exe parameters of a command with its output written to a file.
+std::string RedirectParameters(std::string_view program, std::string_view arguments,
+                               std::string_view file);
 
 // TEMP + "SystemInfo_" + yyyymmddhhmmsszzz + ".txt".
 std::string SystemInfoTempFileName(std::string_view temp_folder, int year, int month, int day,

@@ -26,7 +26,9 @@ bool QueryText(const std::vector<uint8_t>& block, const std::string& sub_block, 
       value == nullptr) {
     return false;
   }
-  out = Narrow(static_cast<const wchar_t*>(value));
+  // The length the call gives, in characters; never read past it for a terminator.
+  const auto* text = static_cast<const wchar_t*>(value);
+  out = Narrow(std::wstring_view(text, wcsnlen(text, length)));
   return true;
 }
 

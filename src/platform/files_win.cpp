@@ -29,6 +29,19 @@ void SaveListAnsi(const std::vector<std::string>& lines, const std::string& path
   WriteFileBytes(path, bytes);
 }
 
+std::string SystemProgramPath(std::string_view program) {
+  return IncludeTrailingBackslash(Narrow(GrowWideBuffer(
+             [](wchar_t* b, DWORD n) { return static_cast<DWORD>(::GetSystemDirectoryW(b, n)); }))) +
+         std::string(program);
+}
+
+std::string WindowsProgramPath(std::string_view program) {
+  return IncludeTrailingBackslash(Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) {
+           return static_cast<DWORD>(::GetWindowsDirectoryW(b, n));
+         }))) +
+         std::string(program);
+}
+
 std::string ExePath() {
   return Narrow(
       GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetModuleFileNameW(nullptr, b, n); }));

@@ -15,6 +15,11 @@ std::string ExeFolder();
 // The user's temporary folder, with its trailing backslash.
 std::string TempFolder();
 
+// The full path of a program of the system folder ("cmd.exe") or of the Windows folder
+// ("explorer.exe"): system programs are never started by bare name.
+std::string SystemProgramPath(std::string_view program);
+std::string WindowsProgramPath(std::string_view program);
+
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.

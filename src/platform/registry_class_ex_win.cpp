@@ -158,8 +158,7 @@ std::string TRegistry::ReadString(const std::string& name) const {
     return std::string();
   // The text up to its first NUL, and never past the bytes the query filled.
   const size_t units = std::min<size_t>(size / sizeof(wchar_t), std::size(buffer));
-  return Narrow(
-      std::wstring_view(buffer, std::wcslen(buffer) < units ? std::wcslen(buffer) : units));
+  return Narrow(std::wstring_view(buffer, wcsnlen(buffer, units)));
 }
 
 DWORD TRegistry::ReadDword(const std::string& name) const {

@@ -52,14 +52,23 @@ TEST(ConsoleLines, RootTaskNamesFromTheCsvList) {
 }
 
 TEST(ConsoleLines, CommandLinesAndNames) {
-  EXPECT_EQ(TaskQueryCommand("50% & more"), "schtasks /query /V /TN \"50% & more\" /FO list");
+  // Programs by their full paths, quoted; inside cmd.exe the whole command quoted once more.
+  const std::string schtasks = "C:\\Windows\\system32\\schtasks.exe";
+  EXPECT_EQ(TaskQueryCommand(schtasks, "50% & more"),
+            "\"C:\\Windows\\system32\\schtasks.exe\" /query /V /TN \"50% & more\" /FO list");
+  EXPECT_EQ(CommandParameters(schtasks, "/query /FO csv"),
+            "/c \"\"C:\\Windows\\system32\\schtasks.exe\" /query /FO csv\"");
+  EXPECT_EQ(RedirectParameters("C:\\W\\systeminfo.exe", "", "C:\\T\\s.txt"),
+            "/c \"\"C:\\W\\systeminfo.exe\">\"C:\\T\\s.txt\"\"");
   EXPECT_TRUE(IsPassableTaskName("50% & more ^ | < > ( ) !"));
   EXPECT_FALSE(IsPassableTaskName("x\" & calc & \""));
   EXPECT_FALSE(IsPassableTaskName("folder\\task"));
   EXPECT_FALSE(IsPassableTaskName("line\nbreak"));
   EXPECT_FALSE(IsPassableTaskName(""));
-  EXPECT_EQ(RegExportParameters("HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra", "C:\\T\\a.reg"),
-            "/c \"reg export \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\" \"C:\\T\\a.reg\" /y\"");
+  EXPECT_EQ(RegExportParameters("C:\\W\\reg.exe", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra",
+                                "C:\\T\\a.reg"),
+            "/c \"\"C:\\W\\reg.exe\" export \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\" "
+            "\"C:\\T\\a.reg\" /y\"");
   EXPECT_EQ(SystemInfoTempFileName("C:\\T\\", 2026, 12, 9, 8, 5, 3, 7),
             "C:\\T\\SystemInfo_20261209080503007.txt");
 }
