@@ -23,7 +23,13 @@ namespace {
 // long before the job is ended.
 constexpr DWORD kAfterExitMs = 2000;
 
+// The console settings of cmd.exe windows (the task list runs in one) and of schtasks windows
+// (each task's details are queried by schtasks directly).
 constexpr wchar_t kConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
+constexpr wchar_t kSchtasksConsoleKey[] = L"Console\\%SystemRoot%_system32_schtasks.exe";
+
+// Output kept of one captured program; a program that writes without end is ended there.
+constexpr uint64_t kMaxCapturedBytes = 32u << 20;
 constexpr DWORD kOverrideCodePage = 437;
 
 // A job whose processes end when it is ended or closed.
@@ -91,14 +97,16 @@ bool DispatchPendingMessages() {
   return true;
 }
 
-// The console code page of cmd.exe windows set to 437 while the task queries run, and put back
-// as it was when the scope ends, also on failure.
+// The console code page of one program's windows set to 437 while the task queries run, and put
+// back as it was when the scope ends, also on failure.
 class ConsoleCodePageOverride {
  public:
   enum class Result { kApplied, kNoKey, kUnreadable };
 
+  explicit ConsoleCodePageOverride(const wchar_t* console_key) : console_key_(console_key) {}
+
   Result Apply() {
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kConsoleKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, console_key_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                           key_.receive(), nullptr) != ERROR_SUCCESS) {
       return Result::kNoKey;
     }
@@ -132,6 +140,7 @@ class ConsoleCodePageOverride {
     return ::RegSetValueExW(key_.get(), L"CodePage", 0, REG_DWORD,
                             reinterpret_cast<const BYTE*>(&v), sizeof v) == ERROR_SUCCESS;
   }
+  const wchar_t* console_key_;
   UniqueHkey key_;
   State state_ = State::kUntouched;
   DWORD old_ = 0;
@@ -174,6 +183,7 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
   StringList raw;
   const ElapsedClock clock;
   std::optional<DWORD> exited_at, ended_at;
+  uint64_t captured = 0;
   char buffer[1025];
   for (;;) {
     DWORD available = 0;
@@ -189,6 +199,11 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
       raw.clear();
       splitter.Feed(buffer, got, raw);
       AddDecodedLines(raw, output);
+      captured += got;
+      // A program that never stops writing is ended at the time limit or the size bound
+      // alike; the output so far is kept.
+      if (captured >= kMaxCapturedBytes || clock.ms() >= time_limit_ms)
+        break;
       continue;
     }
     const DWORD now = clock.ms();
@@ -230,11 +245,15 @@ void EnumScheduledTasks(StringList& output) {
     AddRootTaskNames(csv, names);
   };
   name_pass();
-  ConsoleCodePageOverride code_page;
+  ConsoleCodePageOverride code_page(kConsoleKey);
+  ConsoleCodePageOverride details_code_page(kSchtasksConsoleKey);
   if (names.empty()) {
     if (code_page.Apply() != ConsoleCodePageOverride::Result::kApplied)
       return;
     name_pass();
+    // The details are queried by schtasks in consoles of its own: the same code page there.
+    if (!names.empty())
+      details_code_page.Apply();
   }
   // Each task is queried by running schtasks itself, the name one quoted argument: nothing in a
   // name reaches a command interpreter.

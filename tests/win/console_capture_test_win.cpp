@@ -92,6 +92,19 @@ TEST(ConsoleCapture, HungProgramAndItsChildAreEndedAtTheLimit) {
   EXPECT_EQ(CountProcesses("fake_console.exe"), before) << "the hanging child survived";
 }
 
+TEST(ConsoleCapture, AProgramThatNeverStopsWritingIsEndedAtItsBounds) {
+  const size_t before = CountProcesses("fake_console.exe");
+  StringList out;
+  const DWORD start = ::GetTickCount();
+  EXPECT_TRUE(CaptureConsoleOutput(Fake() + " flood", out, 2000));
+  EXPECT_LT(::GetTickCount() - start, 30000u);
+  EXPECT_FALSE(out.empty());  // the output so far is kept
+  EXPECT_LE(out.size(), 40000u);
+  for (int i = 0; i < 50 && CountProcesses("fake_console.exe") > before; ++i)
+    ::Sleep(100);
+  EXPECT_EQ(CountProcesses("fake_console.exe"), before);
+}
+
 TEST(ConsoleCapture, AProgramThatCannotStartIsAnError) {
   StringList out;
   try {
@@ -227,6 +240,21 @@ TEST_F(CodePageTest, OverrideOnlyWhenNoTaskIsFound) {
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(CodePageNow(), c.after);
   }
+}
+
+TEST_F(CodePageTest, DetailQueriesRunWithTheOverrideToo) {
+  FakeDir fake("cp-details");
+  fake.Put("csv1.txt", "\"TaskName\",\"Next Run Time\",\"Status\"\r\n");
+  fake.Put("csv2.txt",
+           "\"TaskName\",\"Next Run Time\",\"Status\"\r\n\"\\T1\",\"N/A\",\"Ready\"\r\n");
+  SetCodePage(nullptr, nullptr);
+  StringList out;
+  EnumScheduledTasks(out);
+  const StringList log = fake.Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_NE(log[2].find("/TN \"T1\""), std::string::npos) << log[2];
+  EXPECT_NE(log[2].find("SchtasksCodePage=437"), std::string::npos) << log[2];
+  EXPECT_EQ(CodePageNow(), "absent");
 }
 
 TEST_F(CodePageTest, RestoredWhenAQueryFails) {

@@ -10,7 +10,8 @@
 //
 // Run by its own name: "script FILE" follows FILE's lines "w HEX" (write bytes) and "s MS"
 // (sleep); "lock FILE" holds FILE open without any sharing, prints "locked" and sleeps for
-// ever; "hang" prints a line and sleeps for ever; "hang-child" first starts a child that
+// ever; "flood" writes lines without end; "hang" prints a line and sleeps for ever;
+// "hang-child" first starts a child that
 // inherits the output and sleeps for ever too.
 #include <windows.h>
 
@@ -67,9 +68,9 @@ void Out(const std::string& bytes) {
               &done, nullptr);
 }
 
-std::string CodePageSeen() {
+std::string CodePageSeen(const char* console_key) {
   kovra::win::UniqueHkey key;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Console\\%SystemRoot%_system32_cmd.exe", 0, KEY_READ,
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, console_key, 0, KEY_READ,
                       key.receive()) != ERROR_SUCCESS)
     return "nokey";
   DWORD type = 0, value = 0, size = sizeof value;
@@ -129,6 +130,11 @@ int main(int argc, char** argv) {
   }
   if (argc >= 2 && std::string(argv[1]) == "hang")
     Hang(false);
+  if (argc >= 2 && std::string(argv[1]) == "flood") {
+    const std::string line(1000, 'x');
+    for (;;)
+      Out((line + "\r\n").c_str());
+  }
   if (argc >= 2 && std::string(argv[1]) == "hang-child")
     Hang(true);
 
@@ -147,7 +153,10 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(in, line))
       csv_calls += line.find("/FO csv") != std::string::npos;
-    std::ofstream(log, std::ios::app) << command << " | CodePage=" << CodePageSeen() << "\n";
+    std::ofstream(log, std::ios::app)
+        << command << " | CodePage=" << CodePageSeen("Console\\%SystemRoot%_system32_cmd.exe")
+        << " SchtasksCodePage=" << CodePageSeen("Console\\%SystemRoot%_system32_schtasks.exe")
+        << "\n";
   }
   auto file = [&](const std::string& leaf) {
     return dir.empty() ? std::string() : dir + "\\" + leaf;
