@@ -246,6 +246,12 @@ std::string IncludeTrailingBackslash(std::string_view path) {
   return r;
 }
 
+std::string_view StripTrailingSeparators(std::string_view path) {
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+    path.remove_suffix(1);
+  return path;
+}
+
 std::string ExcludeTrailingBackslash(std::string_view path) {
   std::string r(path);
   if (!r.empty() && r.back() == '\\')

@@ -50,5 +50,7 @@ std::string StrVPrintf(const char* format, va_list args);
 // Ensures a trailing backslash.
 std::string IncludeTrailingBackslash(std::string_view path);
 std::string ExcludeTrailingBackslash(std::string_view path);
+// The path without any of its trailing backslashes and slashes.
+std::string_view StripTrailingSeparators(std::string_view path);
 
 }  // namespace kovra

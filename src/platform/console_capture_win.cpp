@@ -383,7 +383,9 @@ void SearchFiles(const std::string& folder, StringList& output) {
   WalkOptions options;
   options.skip_hidden_system = false;
   options.skip_folder_name = L".svn";
-  const std::wstring root = Widen(ExcludeTrailingBackslash(prefix));
+  // The walk gets the folder without any trailing separator, so every path it gives is the root,
+  // one backslash and the part below it, however the folder was written.
+  const std::wstring root = Widen(StripTrailingSeparators(prefix));
   WalkFolder(root, options, [&](const std::wstring& path, const WIN32_FIND_DATAW&) {
     output.push_back(prefix + Narrow(path.substr(root.size() + 1)));
     return true;
@@ -393,7 +395,7 @@ void SearchFiles(const std::string& folder, StringList& output) {
 void ListFilesRecursive(const std::string& folder, StringList& output) {
   WalkOptions options;
   options.skip_hidden_system = false;
-  const std::wstring root = Widen(ExcludeTrailingBackslash(folder));
+  const std::wstring root = Widen(StripTrailingSeparators(folder));
   WalkFolder(root, options, [&](const std::wstring& path, const WIN32_FIND_DATAW&) {
     output.push_back(folder + "\\" + Narrow(path.substr(root.size() + 1)));
     return true;

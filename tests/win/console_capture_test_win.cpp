@@ -383,6 +383,17 @@ TEST(FileListings, InUseAndTheTwoWalks) {
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (StringList{root + "\\.svn\\deep\\x", root + "\\.svn\\entries",
                                 root + "\\plain.txt", root + "\\sub\\hidden.txt"}));
+
+  // A folder written with several trailing separators (a registry value can give one): every
+  // name whole, a one-character name too.
+  WriteFileBytes(root + "\\a", "a");
+  StringList many;
+  EXPECT_NO_THROW(SearchFiles(root + "\\\\\\", many));
+  EXPECT_NE(std::find(many.begin(), many.end(), root + "\\\\\\a"), many.end());
+  StringList listed_many;
+  EXPECT_NO_THROW(ListFilesRecursive(root + "\\\\", listed_many));
+  EXPECT_NE(std::find(listed_many.begin(), listed_many.end(), root + "\\\\\\a"),
+            listed_many.end());
   ShellRemoveFolder(root);
 }
 

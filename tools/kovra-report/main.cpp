@@ -26,8 +26,9 @@ int Usage() {
   return 2;
 }
 
+// Messages may carry names and texts out of the report: never raw to the terminal.
 int Fail(const std::string& what) {
-  std::fprintf(stderr, "kovra-report: %s\n", what.c_str());
+  std::fprintf(stderr, "kovra-report: %s\n", kovra::TerminalSafe(what).c_str());
   return 1;
 }
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
   if (command == "list") {
     for (const kovra::ZipEntry& e : zip.entries()) {
       std::printf("%12llu  %08X  %s\n", static_cast<unsigned long long>(e.uncompressed_size),
-                  e.crc32, kovra::EntryNameUtf8(e).c_str());
+                  e.crc32, kovra::TerminalSafe(kovra::EntryNameUtf8(e)).c_str());
     }
     return 0;
   }
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
       std::string relative, data;
       kovra::SafeRelativePath(kovra::EntryNameUtf8(e), relative);
       if (!zip.Read(e, data, error)) {
-        std::fprintf(stderr, "kovra-report: %s\n", error.c_str());
+        std::fprintf(stderr, "kovra-report: %s\n", kovra::TerminalSafe(error).c_str());
         ++failures;
         continue;
       }
@@ -111,7 +112,8 @@ int main(int argc, char** argv) {
       }
       fs::create_directories(target.parent_path(), ec);
       if (fs::is_symlink(target, ec) || !WriteAll(target, data)) {
-        std::fprintf(stderr, "kovra-report: cannot write %s\n", target.string().c_str());
+        std::fprintf(stderr, "kovra-report: cannot write %s\n",
+                     kovra::TerminalSafe(target.string()).c_str());
         ++failures;
       }
     }

@@ -13,4 +13,8 @@ enum class ReportKind { kContainer, kPlainZip };
 bool DecodeReport(std::string_view report, std::string& archive, ReportKind& kind,
                   std::string& error);
 
+// Text from a report made safe for a terminal: control characters (C0, DEL and the C1 range)
+// written as \xNN escapes, so that a hostile name cannot drive the support engineer's terminal.
+std::string TerminalSafe(std::string_view text);
+
 }  // namespace kovra
