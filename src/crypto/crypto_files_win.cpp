@@ -37,13 +37,22 @@ void EncryptFile(const std::string& source, const std::string& destination,
   if (size.QuadPart > 0xFFFFFFFFLL)
     throw std::runtime_error("Too large for the container: " + source);
 
-  const std::string temp = destination + ".part";
-  const std::wstring wtemp = Widen(temp);
+  // The container is built in the temporary folder and moved into place only when complete: a
+  // failed or interrupted encipherment never leaves a partial file beside the destination (the
+  // user's desktop).
+  wchar_t temp_name[MAX_PATH + 1] = {};
+  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), L"kdc", 0, temp_name))
+    ThrowLastError("Cannot create a temporary file for", destination);
+  const std::wstring wtemp = temp_name;
+  const std::string temp = Narrow(wtemp);
   {
     UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out)
-      ThrowLastError("Cannot create", temp);
+    if (!out) {
+      const DWORD error = ::GetLastError();
+      ::DeleteFileW(wtemp.c_str());
+      ThrowSystemError(error, "Cannot create", temp);
+    }
     try {
       DesContainerEncoder encoder(key_text);
       std::vector<uint8_t> buffer(kChunk);
@@ -71,7 +80,7 @@ void EncryptFile(const std::string& source, const std::string& destination,
     }
   }
   if (!::MoveFileExW(wtemp.c_str(), Widen(destination).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
     ::DeleteFileW(wtemp.c_str());
     ThrowSystemError(error, "Cannot move the container to", destination);

@@ -56,8 +56,22 @@ TEST(FileContainer, MatchesTheInMemoryContainer) {
   ShellRemoveFolder(dir);
 }
 
+// The container files of EncryptFile in the temporary folder.
+size_t TempContainers() {
+  size_t n = 0;
+  WIN32_FIND_DATAW d;
+  UniqueFindHandle f(::FindFirstFileW((Widen(TempFolder()) + L"kdc*.tmp").c_str(), &d));
+  if (f) {
+    do
+      ++n;
+    while (::FindNextFileW(f.get(), &d));
+  }
+  return n;
+}
+
 TEST(FileContainer, FailuresLeaveNoPartialReport) {
   const std::string dir = Scratch();
+  const size_t temp_before = TempContainers();
   EXPECT_THROW(EncryptFile(dir + "missing.data", dir + "report.log", kReportKey),
                std::runtime_error);
   EXPECT_FALSE(FileExists(dir + "report.log"));
@@ -73,7 +87,11 @@ TEST(FileContainer, FailuresLeaveNoPartialReport) {
     EXPECT_THROW(EncryptFile(dir + "info.data", dir + "held.log", kReportKey), std::runtime_error);
   }
   EXPECT_EQ(ReadFileBytes(dir + "held.log"), "old");
-  EXPECT_FALSE(FileExists(dir + "held.log.part"));
+  // Nothing beside the destination, nothing left in the temporary folder.
+  WIN32_FIND_DATAW d;
+  UniqueFindHandle parts(::FindFirstFileW((Widen(dir) + L"*.part").c_str(), &d));
+  EXPECT_FALSE(parts.valid());
+  EXPECT_EQ(TempContainers(), temp_before);
   ShellRemoveFolder(dir);
 }
 
