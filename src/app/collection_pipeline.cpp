@@ -6,11 +6,16 @@ namespace kovra {
 
 namespace {
 
+// Thrown at the next step once the run is cancelled; no stage guard holds it.
+struct RunCancelled {};
+
 // Runs one guarded stage: any error appends the marker (when there is one) and the run goes on.
 template <typename Body>
 void Guard(StringList& error_log, const char* marker, Body body) {
   try {
     body();
+  } catch (const RunCancelled&) {
+    throw;
   } catch (...) {
     if (marker != nullptr)
       error_log.emplace_back(marker);
@@ -37,7 +42,14 @@ std::string PrepareStagingFolder(StagingFiles& s) {
 void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunCollectors& c,
                        const std::string& report_path) {
   int step = 0;
-  auto next_step = [&] { progress.PostStep(++step); };
+  auto check_cancel = [&] {
+    if (progress.Cancelled())
+      throw RunCancelled{};
+  };
+  auto next_step = [&] {
+    check_cancel();
+    progress.PostStep(++step);
+  };
   try {
     c.init_wow64_redirection();
   } catch (...) {
@@ -101,7 +113,9 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         next_step();
       });
 
+      check_cancel();
       Guard(error_log, "!!Error:5!!", [&] { c.scheduled_tasks(staging + "task.txt"); });
+      check_cancel();
 
       Guard(error_log, "!!Error:6!!", [&] {
         updater = c.updater();
@@ -122,16 +136,26 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
           archive_list->push_back(metro->LogPath());
       });
 
+      check_cancel();
       Guard(error_log, nullptr, [&] {
         files.SaveList(error_log, staging + "GetInfoLog.txt");
         if (files.FileExists(report_path))
           files.RemoveFile(report_path);
       });
 
+      check_cancel();
       c.pack_report(archive_list, staging, report_path);
       next_step();
       archive_list = nullptr;
       updater.reset();
+    } catch (const RunCancelled&) {
+      // Closed by the user: no report; this run's temporary files go with the staging folder.
+      updater.reset();
+      try {
+        if (c.discard_temporary_files)
+          c.discard_temporary_files();
+      } catch (...) {
+      }
     } catch (...) {
       // An error outside the guards ends the collection early; the clean-up below still runs.
     }

@@ -23,6 +23,9 @@ class RunProgress {
   virtual void SendStart(int steps) = 0;
   virtual void PostStep(int step) = 0;
   virtual void SendDone() = 0;
+  // True once the user closed the window: the run ends at its next step, packs nothing and
+  // removes what it wrote.
+  virtual bool Cancelled() { return false; }
 };
 
 // The folders and files the run itself handles. Paths of folders end with a backslash.
@@ -64,6 +67,8 @@ struct RunCollectors {
   std::function<std::unique_ptr<UpdaterCollector>()> updater;
   // The store-app collector, kept by the caller until the process ends.
   std::function<StoreAppCollector*()> store_apps;
+  // Removes the files a run writes into the temporary folder (for a cancelled run).
+  std::function<void()> discard_temporary_files;
   // Packs by the archive list (nullptr: there is none) into the report path.
   std::function<void(const StringList* archive_list, const std::string& staging_folder,
                      const std::string& report_path)>

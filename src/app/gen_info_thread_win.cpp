@@ -11,6 +11,7 @@
 #include "collectors/system/security_state_win.h"
 #include "collectors/system/services_win.h"
 #include "collectors/system/store_apps_win.h"
+#include "platform/cancellation.h"
 #include "platform/console_capture_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
@@ -19,6 +20,24 @@
 #include "platform/wow64_win.h"
 
 namespace kovra::win {
+
+namespace {
+
+// The files a run writes into the temporary folder, beside the staging folder.
+void DiscardTemporaryFiles() {
+  const std::string temp = TempFolder();
+  StringList names{"NFMD5.txt", "InfoVersion.txt", "metrologinfo.txt"};
+  for (const auto* jobs : {&ProductExportJobs(), &SystemExportJobs()}) {
+    for (const RegistryExportJob& job : *jobs)
+      names.emplace_back(job.file);
+  }
+  for (const std::string& name : names) {
+    if (FileExists(temp + name))
+      DeleteFilePath(temp + name);
+  }
+}
+
+}  // namespace
 
 TGenInfoThread::TGenInfoThread(HWND window, std::string report_path)
     : window_(window), report_path_(std::move(report_path)) {}
@@ -67,6 +86,7 @@ RunCollectors TGenInfoThread::Collectors() {
         store_apps_ = std::make_unique<TGetMetroInfo>();
         return store_apps_.get();
       },
+      .discard_temporary_files = &DiscardTemporaryFiles,
       .pack_report = &PackReport,
   };
 }
@@ -79,6 +99,9 @@ void TGenInfoThread::PostStep(int step) {
 }
 void TGenInfoThread::SendDone() {
   ::SendMessageW(window_, kProgressMessage, kProgressDone, 0);
+}
+bool TGenInfoThread::Cancelled() {
+  return RunCancellation::Requested();
 }
 std::string TGenInfoThread::TempFolder() {
   return win::TempFolder();

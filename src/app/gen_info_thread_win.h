@@ -26,6 +26,7 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
   void SendStart(int steps) override;
   void PostStep(int step) override;
   void SendDone() override;
+  bool Cancelled() override;
 
   std::string TempFolder() override;
   std::string ExeFolder() override;

@@ -9,6 +9,7 @@
 #include "app/report_path.h"
 #include "base/text.h"
 #include "collectors/product/product_files_win.h"
+#include "platform/cancellation.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
@@ -22,6 +23,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TForm_KovraInfo";
 constexpr int kButtonId = 1001;
+constexpr UINT_PTR kCancelTimer = 1;
+constexpr UINT kCancelWaitMs = 10000;
 constexpr int kProgressId = 1003;
 
 }  // namespace
@@ -176,6 +179,22 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kProgressMessage:
       OnProgress(wp, lp);
       return 0;
+    case WM_CLOSE:
+      if (busy_) {
+        // Closed during a run: the worker ends at its next step and removes what it wrote; the
+        // process ends when it is done, or at the latest when the timer fires.
+        RunCancellation::Request();
+        ::ShowWindow(window_, SW_HIDE);
+        ::SetTimer(window_, kCancelTimer, kCancelWaitMs, nullptr);
+        return 0;
+      }
+      break;
+    case WM_TIMER:
+      if (wp == kCancelTimer) {
+        ShellRemoveFolder(TempFolder() + "GetInfoDir");
+        ::TerminateProcess(::GetCurrentProcess(), 0);
+      }
+      return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
@@ -229,6 +248,8 @@ void TForm_KovraInfo::OnProgress(WPARAM code, LPARAM value) {
       ProcessMessages();
       break;
     case kProgressDone:
+      if (RunCancellation::Requested())
+        ::TerminateProcess(::GetCurrentProcess(), 0);  // no report, nothing to tell
       OnDone();
       break;
     default:

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/text.h"
+#include "platform/cancellation.h"
 #include "platform/console_text.h"
 #include "platform/elapsed_clock_win.h"
 #include "platform/errors_win.h"
@@ -202,14 +203,16 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
       captured += got;
       // A program that never stops writing is ended at the time limit or the size bound
       // alike; the output so far is kept.
-      if (captured >= kMaxCapturedBytes || clock.ms() >= time_limit_ms)
+      if (captured >= kMaxCapturedBytes || clock.ms() >= time_limit_ms ||
+          RunCancellation::Requested())
         break;
       continue;
     }
     const DWORD now = clock.ms();
     if (!exited_at && program.Exited())
       exited_at = now;
-    if (!ended_at && (now >= time_limit_ms || (exited_at && now - *exited_at >= kAfterExitMs))) {
+    if (!ended_at && (now >= time_limit_ms || RunCancellation::Requested() ||
+                      (exited_at && now - *exited_at >= kAfterExitMs))) {
       program.End();
       ended_at = now;
     }
@@ -258,6 +261,8 @@ void EnumScheduledTasks(StringList& output) {
   // Each task is queried by running schtasks itself, the name one quoted argument: nothing in a
   // name reaches a command interpreter.
   for (const std::string& name : names) {
+    if (RunCancellation::Requested())
+      break;
     if (IsPassableTaskName(name))
       CaptureConsoleOutput(TaskQueryCommand(SystemProgramPath("schtasks.exe"), name), output,
                            kTaskQueryLimitMs);
@@ -341,7 +346,7 @@ StringList CaptureSystemInfo(DWORD time_limit_ms) {
   // cmd.exe writes the file; it runs hidden in a job so that a systeminfo that never ends is
   // ended at the limit.
   std::wstring command = Widen("\"" + SystemProgramPath("cmd.exe") + "\" " +
-                                RedirectParameters(SystemProgramPath("systeminfo.exe"), "", temp));
+                               RedirectParameters(SystemProgramPath("systeminfo.exe"), "", temp));
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;

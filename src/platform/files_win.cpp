@@ -30,8 +30,9 @@ void SaveListAnsi(const std::vector<std::string>& lines, const std::string& path
 }
 
 std::string SystemProgramPath(std::string_view program) {
-  return IncludeTrailingBackslash(Narrow(GrowWideBuffer(
-             [](wchar_t* b, DWORD n) { return static_cast<DWORD>(::GetSystemDirectoryW(b, n)); }))) +
+  return IncludeTrailingBackslash(Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) {
+           return static_cast<DWORD>(::GetSystemDirectoryW(b, n));
+         }))) +
          std::string(program);
 }
 

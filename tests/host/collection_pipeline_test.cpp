@@ -58,6 +58,10 @@ class FakeRun : public RunProgress, public StagingFiles {
   void SendStart(int steps) override { events.push_back("start " + std::to_string(steps)); }
   void PostStep(int step) override { events.push_back("step " + std::to_string(step)); }
   void SendDone() override { events.push_back("done"); }
+  bool Cancelled() override {
+    return cancel_after_step > 0 && Steps().size() >= static_cast<size_t>(cancel_after_step);
+  }
+  int cancel_after_step = 0;
   std::string TempFolder() override {
     Maybe("temp");
     return "C:\\Temp\\";
@@ -131,6 +135,7 @@ class FakeRun : public RunProgress, public StagingFiles {
       return std::make_unique<Updater>(events);
     };
     c.store_apps = [this] { return &store; };
+    c.discard_temporary_files = [this] { events.push_back("discard"); };
     c.pack_report = [this](const StringList* list, const std::string& staging,
                            const std::string& report) {
       Maybe("pack");
@@ -251,6 +256,27 @@ TEST(CollectionRun, StarRuleStaysWhenTheProcessTableFails) {
   EXPECT_EQ(s.saved[kStaging + "Kovra_Debug_Info.txt"],
             (StringList{"Version:1.0.0.0", "Date:09.12.2026 07:31:47", "os", "product", star,
                         "autoruns", star, "security", "files"}));
+}
+
+TEST(CollectionRun, ACancelledRunEndsAtItsNextStepWithoutAReport) {
+  for (int after : {1, 9, 12}) {
+    FakeRun s;
+    s.cancel_after_step = after;
+    s.Run(kReport);
+    EXPECT_EQ(s.Steps().size(), static_cast<size_t>(after)) << after;
+    EXPECT_EQ(std::count_if(s.events.begin(), s.events.end(),
+                            [](const std::string& e) { return e.rfind("pack", 0) == 0; }),
+              0)
+        << after;
+    EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "discard"), 1) << after;
+    ASSERT_GE(s.events.size(), 2u);
+    EXPECT_EQ(s.events[s.events.size() - 2], "remove " + kStaging) << after;
+    EXPECT_EQ(s.events.back(), "done");
+    // Past the updater's stage its clean-up ran before the temporary files were discarded.
+    if (after == 12) {
+      EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "release updater"), 1);
+    }
+  }
 }
 
 TEST(CollectionRun, LaterStageFailureKeepsEarlierFiles) {
