@@ -33,4 +33,36 @@ grep -q "would escape" "$work/err" || fail "message for an escaping name: $(cat 
 if "$reader" list "$work/junk.log" 2>"$work/err"; then fail "junk accepted"; fi
 grep -q "8 x N + 4" "$work/err" || fail "message for junk: $(cat "$work/err")"
 if "$reader" list "$work/missing.log" 2>/dev/null; then fail "missing file accepted"; fi
+# Reports the tool wrote: summary, show, view, diff.
+reports="$(dirname "$0")/reports"
+one="$reports/machine.log" two="$reports/machine_with_run_entry.log"
+"$reader" --help | grep -q "usage: kovra-report" || fail "--help on standard output"
+"$reader" kind "$one" | grep -qx "DES container" || fail "kind of a report"
+summary=$("$reader" summary "$one") || fail "summary"
+grep -q "^OS: *Windows 7" <<<"$summary" && grep -q "^Services: *[1-9]" <<<"$summary" &&
+  grep -q "^Archive: *12 entries" <<<"$summary" || fail "summary: $summary"
+"$reader" show "$one" Kovra_Debug_Info.txt | head -1 | grep -q "^Version:1.0.0.0$" || fail "show"
+"$reader" show "$one" GetInfoDir/nope.txt 2>/dev/null && fail "show of a missing entry"
+"$reader" diff "$one" "$one" >/dev/null || fail "diff of a report with itself"
+diff_out=$("$reader" diff "$one" "$two"); rc=$?
+[ $rc = 1 ] || fail "diff exit code $rc"
+[ "$(printf '%s\n' "$diff_out" | head -2)" = "$(printf -- '--- Run\n+ KovraDiffTest=C:\\evil\\evil.exe')" ] ||
+  fail "diff shows the added Run entry under its section: $diff_out"
+"$reader" view "$one" -o "$work/view.html" || fail "view"
+python3 - "$work/view.html" <<'PY' || fail "the page"
+import html.parser, sys
+class Page(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(); self.tables = 0; self.external = 0; self.scripts = 0
+    def handle_starttag(self, tag, attrs):
+        self.tables += tag == "table"; self.scripts += tag == "script"
+        self.external += any(k in ("src", "href") for k, _ in attrs)
+p = Page(); p.feed(open(sys.argv[1], encoding="utf-8").read())
+assert p.tables >= 2 and p.scripts == 1 and p.external == 0, (p.tables, p.scripts, p.external)
+PY
+# Damaged reports: a clear message and no crash.
+head -c 3000 "$one" >"$work/cut.log"
+"$reader" summary "$work/cut.log" 2>"$work/err" && fail "a cut report read"
+grep -q "8 x N + 4" "$work/err" || fail "message for a cut report: $(cat "$work/err")"
+"$reader" diff "$one" "$work/missing.log" 2>/dev/null; [ $? = 2 ] || fail "diff with a missing report"
 echo "reader command line: ok"
