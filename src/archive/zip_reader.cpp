@@ -90,17 +90,25 @@ bool ZipReader::Open(ZipInput& in, std::string& error) {
   uint64_t dir_size = U32(tail, end + 12);
   uint64_t dir_offset = U32(tail, end + 16);
   const uint64_t end_offset = tail_at + end;
+  // A Zip64 locator before the end record points at the Zip64 end record. The bytes there may
+  // also be the tail of the last entry's name that happen to look like a locator: only a locator
+  // whose record is there counts, and it is required only when the classic fields are full.
+  const bool classic_full = count == 0xFFFF || dir_size == 0xFFFFFFFF || dir_offset == 0xFFFFFFFF;
+  bool zip64 = false;
   if (end >= kLocatorSize && U32(tail, end - kLocatorSize) == kZip64LocatorSig) {
     const uint64_t z64 = U64(tail, end - kLocatorSize + 8);
     std::string record;
-    if (z64 > end_offset || end_offset - z64 < kZip64EndSize ||
-        !ReadString(in, z64, kZip64EndSize, record) || U32(record, 0) != kZip64EndSig) {
-      error = "damaged Zip64 end record";
-      return false;
+    if (z64 <= end_offset && end_offset - z64 >= kZip64EndSize &&
+        ReadString(in, z64, kZip64EndSize, record) && U32(record, 0) == kZip64EndSig) {
+      count = U64(record, 32);
+      dir_size = U64(record, 40);
+      dir_offset = U64(record, 48);
+      zip64 = true;
     }
-    count = U64(record, 32);
-    dir_size = U64(record, 40);
-    dir_offset = U64(record, 48);
+  }
+  if (classic_full && !zip64) {
+    error = "damaged Zip64 end record";
+    return false;
   }
   if (dir_offset > size || dir_size > size - dir_offset) {
     error = "central directory lies outside the file";

@@ -131,8 +131,8 @@ TEST(ReportReader, CrcAndStructureDamageIsFound) {
   cut[cut.size() - 6] = 0x7F;  // directory offset far past the end
   EXPECT_FALSE(reader.Open(cut, error));
 
-  // Short files that end in a Zip64 locator and an end record, the locator pointing at or past
-  // the locator itself: refused without reading outside the input.
+  // Short files that end in a Zip64 locator and an end record that needs it, the locator
+  // pointing at or past the locator itself: refused without reading outside the input.
   for (size_t size : {46, 50, 55, 56, 98}) {
     std::string tiny = std::string("PK\x03\x04", 4) + std::string(size - 46, '\0');
     const uint64_t z64 = size - 42 > 4 ? size - 46 : 0;
@@ -140,10 +140,25 @@ TEST(ReportReader, CrcAndStructureDamageIsFound) {
     for (int i = 0; i < 8; ++i)
       locator += static_cast<char>(z64 >> (8 * i));
     locator += std::string("\x01\0\0\0", 4);
-    tiny += locator + std::string("PK\x05\x06", 4) + std::string(18, '\0');
+    // An end record whose entry count is full: only the Zip64 record could give the count.
+    tiny += locator + std::string("PK\x05\x06", 4) + std::string(4, '\0') +
+            std::string("\xFF\xFF\xFF\xFF", 4) + std::string(10, '\0');
     ASSERT_EQ(tiny.size(), size);
     EXPECT_FALSE(reader.Open(tiny, error)) << size;
   }
+}
+
+TEST(ReportReader, ANameThatLooksLikeAZip64LocatorIsJustAName) {
+  // The last name of the directory ends 20 bytes before the end record with what looks like a
+  // Zip64 locator; the classic end record needs no Zip64 record, so the archive reads.
+  const std::string name = "x" + std::string("PK\x06\x07", 4) + std::string(16, 'q');
+  const std::string zip = MakeZip({{"a.txt", "one"}, {name, "two"}});
+  ZipReader reader;
+  std::string error, data;
+  ASSERT_TRUE(reader.Open(zip, error)) << error;
+  ASSERT_EQ(reader.entries().size(), 2u);
+  ASSERT_TRUE(reader.Read(reader.entries()[1], data, error)) << error;
+  EXPECT_EQ(data, "two");
 }
 
 TEST(ReportReader, NamesReachTheTerminalEscaped) {
