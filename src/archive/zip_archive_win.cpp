@@ -260,6 +260,7 @@ size_t WriteNew(const std::wstring& path, const std::vector<PackFile>& files, in
   try {
     FileSink sink(file.get(), Narrow(path));
     ZipWriter writer(sink, level);
+    writer.SetDeflateThreads(DefaultPackOptions().workers);
     std::set<std::string> names;
     const size_t written = AppendFiles(writer, WinPackFiles(files), names, DefaultPackOptions());
     writer.Finish();
@@ -288,6 +289,7 @@ size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
     ThrowLastError("cannot open the temporary file", Narrow(temp));
   FileSink sink(file.get(), Narrow(temp));
   ZipWriter writer(sink, level);
+  writer.SetDeflateThreads(DefaultPackOptions().workers);
   std::set<std::string> names;
   const size_t written =
       readable ? UpdateArchive(

@@ -3,7 +3,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <deque>
+#include <future>
 #include <limits>
+#include <memory>
+#include <system_error>
 
 namespace kovra {
 
@@ -133,6 +137,102 @@ DeflateResult DeflateAll(int level, ZipSource& source, uint64_t read_limit, ZipS
   return r;
 }
 
+// Large files are cut into blocks compressed on several threads, each with the 32 KiB before it
+// as its dictionary, and joined into one raw Deflate stream: every block but the last ends with
+// a sync flush (byte-aligned, not final), so the pieces follow one another as one stream.
+constexpr size_t kParallelBlock = 1u << 20;
+constexpr size_t kDictionary = 32768;
+
+std::string DeflateBlock(int level, const std::string& dictionary, const char* data, size_t size,
+                         bool last) {
+  z_stream z = {};
+  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw ZipWriteError("the compressor cannot start");
+  if (!dictionary.empty())
+    deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()),
+                         static_cast<uInt>(dictionary.size()));
+  std::string out(deflateBound(&z, static_cast<uLong>(size)) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+  z.avail_in = static_cast<uInt>(size);
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int rc = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+  const bool ok = last ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0;
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  if (!ok)
+    throw ZipWriteError("the compressor failed");
+  return out;
+}
+
+DeflateResult DeflateParallel(int level, unsigned threads, ZipSource& source, uint64_t read_limit,
+                              ZipSink& sink) {
+  struct Job {
+    std::future<std::string> output;
+  };
+  DeflateResult r;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  std::deque<Job> jobs;
+  std::string dictionary;
+  auto read_block = [&](std::string& block) {
+    block.resize(static_cast<size_t>(std::min<uint64_t>(kParallelBlock, read_limit - r.read)));
+    size_t got = 0;
+    while (got < block.size()) {
+      const size_t n = source.Read(block.data() + got, block.size() - got);
+      if (n == 0)
+        break;
+      got += n;
+    }
+    block.resize(got);
+    r.read += got;
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(got));
+  };
+  auto start = [&](std::string block, bool last) {
+    std::string dict = dictionary;
+    dictionary += block;
+    if (dictionary.size() > kDictionary)
+      dictionary.erase(0, dictionary.size() - kDictionary);
+    // The block is held by the task: it stays where the compressor reads it, and a launch that
+    // fails leaves it there for this thread.
+    auto input =
+        std::make_shared<std::pair<std::string, std::string>>(std::move(dict), std::move(block));
+    auto task = [level, input, last] {
+      return DeflateBlock(level, input->first, input->second.data(), input->second.size(), last);
+    };
+    Job job;
+    try {
+      job.output = std::async(std::launch::async, task);
+    } catch (const std::system_error&) {
+      job.output = std::async(std::launch::deferred, task);  // no thread to be had
+    }
+    jobs.push_back(std::move(job));
+  };
+  auto write_front = [&] {
+    const std::string out = jobs.front().output.get();
+    sink.Write(out.data(), out.size());
+    r.written += out.size();
+    jobs.pop_front();
+  };
+  std::string pending;
+  read_block(pending);
+  for (;;) {
+    std::string next;
+    if (!pending.empty() && r.read < read_limit)
+      read_block(next);
+    const bool last = next.empty();
+    start(std::move(pending), last);
+    while (jobs.size() >= 2 * threads)
+      write_front();
+    if (last)
+      break;
+    pending = std::move(next);
+  }
+  while (!jobs.empty())
+    write_front();
+  r.crc = static_cast<uint32_t>(crc);
+  return r;
+}
+
 // Collects compressed bytes in memory up to a limit; past it, it drops them and says so.
 class MemorySink : public ZipSink {
  public:
@@ -199,7 +299,9 @@ uint64_t ZipWriter::AddFile(const ZipFileFacts& facts, ZipSource& source) {
   const uint64_t limit = zip64_field ? std::numeric_limits<uint64_t>::max() : kClassicLimit;
   WriteLocalHeader(e, zip64_field, false);
   const DeflateResult r =
-      DeflateAll(level_, source, limit, sink_, in_buffer_, out_buffer_, nullptr);
+      threads_ > 1 && facts.size >= kParallelMinimum
+          ? DeflateParallel(level_, threads_, source, limit, sink_)
+          : DeflateAll(level_, source, limit, sink_, in_buffer_, out_buffer_, nullptr);
   e.crc32 = r.crc;
   e.compressed_size = r.written;
   e.uncompressed_size = r.read;

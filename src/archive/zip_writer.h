@@ -68,6 +68,11 @@ class ZipWriter {
 
   ZipWriter(ZipSink& sink, int level);
 
+  // Files of at least this size are compressed in blocks on up to `threads` threads (1: on the
+  // caller's thread, the default); the entry holds one valid Deflate stream either way.
+  static constexpr uint64_t kParallelMinimum = 4u << 20;
+  void SetDeflateThreads(unsigned threads) { threads_ = threads; }
+
   // Compresses the source's bytes into a new entry; returns the uncompressed size.
   uint64_t AddFile(const ZipFileFacts& facts, ZipSource& source);
   // Writes an entry from data compressed beforehand at this writer's level.
@@ -89,6 +94,7 @@ class ZipWriter {
 
   ZipSink& sink_;
   int level_;
+  unsigned threads_ = 1;
   std::vector<ZipEntry> central_;
   std::vector<char> in_buffer_, out_buffer_;
 };

@@ -54,8 +54,8 @@ TEST(Autoruns, RunOnceExEntries) {
     StringList lines;
   };
   const Case cases[] = {
-      {"x.dll|Install|/q", {"rundll32.exe x.dll", "rundll32.exe x.dll,Install",
-                            "rundll32.exe x.dll,Install /q"}},
+      {"x.dll|Install|/q",
+       {"rundll32.exe x.dll", "rundll32.exe x.dll,Install", "rundll32.exe x.dll,Install /q"}},
       {"x.dll", {"rundll32.exe x.dll"}},
       {"x.dll|Install", {"rundll32.exe x.dll", "rundll32.exe x.dll,Install"}},
       // Empty fields are dropped: two bars and a command give the one part.

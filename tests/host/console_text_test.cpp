@@ -65,10 +65,10 @@ TEST(ConsoleLines, CommandLinesAndNames) {
   EXPECT_FALSE(IsPassableTaskName("folder\\task"));
   EXPECT_FALSE(IsPassableTaskName("line\nbreak"));
   EXPECT_FALSE(IsPassableTaskName(""));
-  EXPECT_EQ(RegExportParameters("C:\\W\\reg.exe", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra",
-                                "C:\\T\\a.reg"),
-            "/c \"\"C:\\W\\reg.exe\" export \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\" "
-            "\"C:\\T\\a.reg\" /y\"");
+  EXPECT_EQ(
+      RegExportParameters("C:\\W\\reg.exe", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra", "C:\\T\\a.reg"),
+      "/c \"\"C:\\W\\reg.exe\" export \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\" "
+      "\"C:\\T\\a.reg\" /y\"");
   EXPECT_EQ(SystemInfoTempFileName("C:\\T\\", 2026, 12, 9, 8, 5, 3, 7),
             "C:\\T\\SystemInfo_20261209080503007.txt");
 }

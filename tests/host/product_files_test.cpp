@@ -23,8 +23,8 @@ TEST(ProductInventory, FilterAndLines) {
     const char* name;
     bool passes;
   };
-  const Case cases[] = {{"ztn.exe", true},     {"ZTN.EXE", true},       {"filter.sys", true},
-                        {"Readme.txt", false}, {"noextension", false},  {"a.exe.bak", false},
+  const Case cases[] = {{"ztn.exe", true},     {"ZTN.EXE", true},        {"filter.sys", true},
+                        {"Readme.txt", false}, {"noextension", false},   {"a.exe.bak", false},
                         {"lib.Dll", true},     {"archive.tar.dll", true}};
   for (const Case& c : cases)
     EXPECT_EQ(PassesExtensionFilter(c.name, exts), c.passes) << c.name;
@@ -38,8 +38,12 @@ TEST(ProductInventory, FilterAndLines) {
 }
 
 TEST(LogCollection, MacrosExpandToTheirFoldersAndTargets) {
-  const MacroFolders f{"",           "C:\\Users\\a\\AppData\\Roaming", "C:\\ProgramData",
-                       "C:\\Program Files (x86)\\", "C:\\Windows",  "Zentrix Tune V8"};
+  const MacroFolders f{"",
+                       "C:\\Users\\a\\AppData\\Roaming",
+                       "C:\\ProgramData",
+                       "C:\\Program Files (x86)\\",
+                       "C:\\Windows",
+                       "Zentrix Tune V8"};
   MacroExpansion e;
   ASSERT_TRUE(ExpandMacroPattern("%PulseSync%\\*.log", f, "C:\\Temp\\GetInfoDir", e));
   EXPECT_EQ(e.pattern, "C:\\Program Files (x86)\\Kovra\\PulseSync\\*.log");
@@ -75,11 +79,11 @@ TEST(Updater, InstallFolderAndDisplayFacts) {
   f.desktop_key = true;
   f.metrics_key = true;
   f.applied_dpi = 120;
-  EXPECT_EQ(InfoVersionLines(f),
-            (StringList{"=====Version=====", "This Log Version:8.1.0.92",
-                        "This Log Create Time:09.12.2026", "", "=====Display=====",
-                        "Screen.Width:1024", "Screen.Height:768", "DPI API:96", "DPI LogPixels:96",
-                        "DPI AppliedDPI:120"}));
+  EXPECT_EQ(
+      InfoVersionLines(f),
+      (StringList{"=====Version=====", "This Log Version:8.1.0.92",
+                  "This Log Create Time:09.12.2026", "", "=====Display=====", "Screen.Width:1024",
+                  "Screen.Height:768", "DPI API:96", "DPI LogPixels:96", "DPI AppliedDPI:120"}));
   // A key that does not open leaves its line out; no device context leaves out line 8.
   f.metrics_key = false;
   f.dpi_api.reset();

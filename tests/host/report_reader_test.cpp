@@ -163,8 +163,12 @@ TEST(ReportReader, ANameThatLooksLikeAZip64LocatorIsJustAName) {
 
 TEST(ReportReader, NamesReachTheTerminalEscaped) {
   EXPECT_EQ(TerminalSafe("plain/name.txt"), "plain/name.txt");
-  EXPECT_EQ(TerminalSafe("a\x1B]0;owned\x07" "b"), "a\\x1B]0;owned\\x07b");
-  EXPECT_EQ(TerminalSafe("\xC2\x9B" "2J\x7F"), "\\xC2\\x9B2J\\x7F");  // C1 CSI, DEL
+  EXPECT_EQ(TerminalSafe("a\x1B]0;owned\x07"
+                         "b"),
+            "a\\x1B]0;owned\\x07b");
+  EXPECT_EQ(TerminalSafe("\xC2\x9B"
+                         "2J\x7F"),
+            "\\xC2\\x9B2J\\x7F");  // C1 CSI, DEL
   EXPECT_EQ(TerminalSafe("C:\\x"), "C:\\x");
   EXPECT_EQ(TerminalSafe("one\ntwo\r", true), "one\ntwo\\x0D");
   EXPECT_EQ(TerminalSafe("\xD0\x98\xD0\xB2"), "\xD0\x98\xD0\xB2");  // letters stay

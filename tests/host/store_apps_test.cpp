@@ -10,7 +10,8 @@ namespace {
 TEST(StoreApps, ReferencesRootsAndColours) {
   const std::string pri = "@{C:\\Windows\\ImmersiveControlPanel\\resources.pri?ms-resource://x}";
   EXPECT_EQ(ImageRootFolder(pri, "C:\\", {}), "C:\\Windows\\ImmersiveControlPanel\\");
-  const std::string package = "@{Microsoft.Photos_1.0_x64__8wekyb3d8bbwe?ms-resource://p/Files/a.png}";
+  const std::string package =
+      "@{Microsoft.Photos_1.0_x64__8wekyb3d8bbwe?ms-resource://p/Files/a.png}";
   EXPECT_EQ(PackageFullNameOf(package), "Microsoft.Photos_1.0_x64__8wekyb3d8bbwe");
   EXPECT_EQ(ImageRootFolder(package, "C:\\", {}),
             "C:\\Program Files\\WindowsApps\\Microsoft.Photos_1.0_x64__8wekyb3d8bbwe\\");
@@ -66,21 +67,21 @@ TEST(StoreApps, ManifestBackgroundsAndLogos) {
                                               {"Square44x44Logo", "Assets\\Small.png"}};
     if (background)
       visual["BackgroundColor"] = background;
-    return Element(
-        "Package", {},
-        {Element("Applications", {},
-                 {Element("Application", {{"Id", "App"}},
-                          {Element("uap:VisualElements", visual,
-                                   {Element("uap:SplashScreen", {{"Image", "Assets\\Splash.png"}})})})})});
+    return Element("Package", {},
+                   {Element("Applications", {},
+                            {Element("Application", {{"Id", "App"}},
+                                     {Element("uap:VisualElements", visual,
+                                              {Element("uap:SplashScreen",
+                                                       {{"Image", "Assets\\Splash.png"}})})})})});
   };
   struct Case {
     const char *registry, *manifest, *result;
   };
   const Case cases[] = {
-      {"#112233", "transparent", "#000000"},   // "transparent" there turns any colour black
-      {"#000000", "#0078D7", "#0078D7"},       // another colour replaces only "#000000"
+      {"#112233", "transparent", "#000000"},  // "transparent" there turns any colour black
+      {"#000000", "#0078D7", "#0078D7"},      // another colour replaces only "#000000"
       {"#112233", "#0078D7", "#112233"},
-      {"transparent", "#0078D7", "#000000"},   // the registry's "transparent" too
+      {"transparent", "#0078D7", "#000000"},  // the registry's "transparent" too
       {"", "#0078D7", "#0078D7"},
   };
   for (const Case& c : cases) {
