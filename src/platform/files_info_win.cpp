@@ -53,20 +53,25 @@ std::string Kernel32Drive() {
   return path.size() >= 2 ? Narrow(path.substr(0, 2)) : std::string();
 }
 
-}  // namespace
-
-bool GetFixedFileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
+// The file's version resource; false when it has none that can be read.
+bool ReadVersionBlock(const std::string& path, std::vector<uint8_t>& block) {
   const std::wstring wpath = Widen(path);
   DWORD ignored = 0;
   const DWORD size = ::GetFileVersionInfoSizeW(wpath.c_str(), &ignored);
   if (size == 0)
     return false;
-  std::vector<uint8_t> block(size);
+  block.assign(size, 0);
+  return ::GetFileVersionInfoW(wpath.c_str(), 0, size, block.data()) != FALSE;
+}
+
+}  // namespace
+
+bool GetFixedFileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
+  std::vector<uint8_t> block;
   void* value = nullptr;
   UINT length = 0;
-  if (!::GetFileVersionInfoW(wpath.c_str(), 0, size, block.data()) ||
-      !::VerQueryValueW(block.data(), L"\\", &value, &length) || value == nullptr ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
+  if (!ReadVersionBlock(path, block) || !::VerQueryValueW(block.data(), L"\\", &value, &length) ||
+      value == nullptr || length < sizeof(VS_FIXEDFILEINFO)) {
     return false;
   }
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
@@ -77,13 +82,8 @@ bool GetFixedFileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
 
 bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& extra_key) {
   try {
-    const std::wstring wpath = Widen(path);
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(wpath.c_str(), &ignored);
-    if (size == 0)
-      return false;
-    std::vector<uint8_t> block(size);
-    if (!::GetFileVersionInfoW(wpath.c_str(), 0, size, block.data()))
+    std::vector<uint8_t> block;
+    if (!ReadVersionBlock(path, block))
       return false;
 
     void* value = nullptr;

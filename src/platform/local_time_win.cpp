@@ -47,11 +47,8 @@ std::string LongTimeText(const SYSTEMTIME& local) {
 std::string TodayShortDateText() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);
-  try {
-    return Narrow(FormatLocal(st, true));
-  } catch (const std::runtime_error&) {
-    return std::string();
-  }
+  st.wHour = st.wMinute = st.wSecond = st.wMilliseconds = 0;  // exactly midnight: the date alone
+  return DateTimeText(st);
 }
 
 std::string TodayYmd() {

@@ -157,88 +157,131 @@ void ListShellValue(TRegistry& registry, HKEY root, const std::string& path,
   registry.CloseKey();
 }
 
+namespace {
+
+// One step of the autoruns block: what it reads and how, in the order of the block.
+struct AutorunStep {
+  enum Kind { kRunValues, kRunOnceEx, kDelimited, kShell } kind;
+  const char* section;
+  HKEY root;
+  const char* path;
+  const char* value = nullptr;    // kDelimited, kShell
+  const char* program = nullptr;  // kShell
+  bool wow64_only = false;
+};
+
+const std::vector<AutorunStep>& AutorunSteps() {
+  using S = AutorunStep;
+  static const HKEY cu = HKEY_CURRENT_USER, lm = HKEY_LOCAL_MACHINE;
+  static const char* const kRun = "---------- Run ----------";
+  static const char* const kOnce = "---------- RunOnce ----------";
+  static const char* const kOnceEx = "---------- RunOnceEx ----------";
+  static const char* const kPolicies = "---------- policies Run ----------";
+  static const char* const kNt = "---------- NT Run ----------";
+  static const char* const kShell = "---------- Windows Shell ----------";
+  static const char* const kNtWindows = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+  static const char* const kNtWindows32 =
+      "Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+  static const char* const kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  static const char* const kWinlogon32 =
+      "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  static const std::vector<AutorunStep> steps = {
+      {S::kRunValues, kRun, cu, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+      {S::kRunValues, kRun, lm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+      {S::kRunValues, kRun, cu, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+       nullptr, nullptr, true},
+      {S::kRunValues, kRun, lm, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+       nullptr, nullptr, true},
+      {S::kRunValues, kOnce, cu, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+      {S::kRunValues, kOnce, lm, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+      {S::kRunValues, kOnce, cu,
+       "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce", nullptr, nullptr,
+       true},
+      {S::kRunValues, kOnce, lm,
+       "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce", nullptr, nullptr,
+       true},
+      {S::kRunOnceEx, kOnceEx, cu, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
+      {S::kRunOnceEx, kOnceEx, lm, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
+      {S::kRunOnceEx, kOnceEx, cu,
+       "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx", nullptr, nullptr,
+       true},
+      {S::kRunOnceEx, kOnceEx, lm,
+       "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx", nullptr, nullptr,
+       true},
+      {S::kRunValues, kPolicies, cu,
+       "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
+      {S::kRunValues, kPolicies, lm,
+       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run"},
+      {S::kRunValues, kPolicies, cu,
+       "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+       nullptr, nullptr, true},
+      {S::kRunValues, kPolicies, lm,
+       "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run",
+       nullptr, nullptr, true},
+      {S::kDelimited, kNt, cu, kNtWindows, "Run"},
+      {S::kDelimited, kNt, cu, kNtWindows, "Load"},
+      {S::kDelimited, kNt, lm, kNtWindows, "Run"},
+      {S::kDelimited, kNt, lm, kNtWindows, "Load"},
+      {S::kDelimited, kNt, cu, kNtWindows32, "Run", nullptr, true},
+      {S::kDelimited, kNt, cu, kNtWindows32, "Load", nullptr, true},
+      {S::kDelimited, kNt, lm, kNtWindows32, "Run", nullptr, true},
+      {S::kDelimited, kNt, lm, kNtWindows32, "Load", nullptr, true},
+      {S::kShell, kShell, cu, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+       "Shell", "explorer.exe"},
+      {S::kShell, kShell, lm, kWinlogon, "Shell", "explorer.exe"},
+      {S::kShell, kShell, lm, kWinlogon, "Userinit", "userinit.exe"},
+      {S::kShell, kShell, cu,
+       "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "Shell",
+       "explorer.exe", true},
+      {S::kShell, kShell, lm, kWinlogon32, "Shell", "explorer.exe", true},
+      {S::kShell, kShell, lm, kWinlogon32, "Userinit", "userinit.exe", true},
+  };
+  return steps;
+}
+
+}  // namespace
+
 StringList ListAutoruns() {
   ScopedComInit com;  // for the shell links
   AutorunsBlock block;
   TRegistry registry(KEY_READ);
   const bool wow64 = IsWow64();
-  StringList lines;
-  auto section = [&](const char* header, auto&& fill) {
-    block.Section(header);
-    lines.clear();
-    fill();
-    block.Add(lines);
-  };
-  const HKEY hkcu = HKEY_CURRENT_USER, hklm = HKEY_LOCAL_MACHINE;
-  const std::string cv = "Software\\Microsoft\\Windows\\CurrentVersion\\";
-  const std::string cv32 = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
-  const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-  const std::string CV32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
 
-  section("---------- Startup ----------", [&] {
-    const std::string user = SharedPathFrame().GetSystemPath(10);
-    if (!user.empty())
-      ListStartupFolder(user, lines);
-    const std::string common = GetSpecialFolder(nullptr, CSIDL_COMMON_STARTUP);
-    if (!common.empty())
-      ListStartupFolder(common, lines);
-  });
-  section("---------- Run ----------", [&] {
-    ListRunValues(registry, hkcu, cv + "Run", lines);
-    ListRunValues(registry, hklm, CV + "Run", lines);
-    if (wow64) {
-      ListRunValues(registry, hkcu, cv32 + "Run", lines);
-      ListRunValues(registry, hklm, CV32 + "Run", lines);
+  block.Section("---------- Startup ----------");
+  StringList lines;
+  const std::string user = SharedPathFrame().GetSystemPath(10);
+  if (!user.empty())
+    ListStartupFolder(user, lines);
+  const std::string common = GetSpecialFolder(nullptr, CSIDL_COMMON_STARTUP);
+  if (!common.empty())
+    ListStartupFolder(common, lines);
+  block.Add(lines);
+
+  const char* section = nullptr;
+  for (const AutorunStep& step : AutorunSteps()) {
+    if (step.section != section) {
+      section = step.section;
+      block.Section(section);
     }
-  });
-  section("---------- RunOnce ----------", [&] {
-    ListRunValues(registry, hkcu, cv + "RunOnce", lines);
-    ListRunValues(registry, hklm, cv + "RunOnce", lines);
-    if (wow64) {
-      ListRunValues(registry, hkcu, cv32 + "RunOnce", lines);
-      ListRunValues(registry, hklm, cv32 + "RunOnce", lines);
+    if (step.wow64_only && !wow64)
+      continue;
+    lines.clear();
+    switch (step.kind) {
+      case AutorunStep::kRunValues:
+        ListRunValues(registry, step.root, step.path, lines);
+        break;
+      case AutorunStep::kRunOnceEx:
+        ListRunOnceEx(registry, step.root, step.path, lines);
+        break;
+      case AutorunStep::kDelimited:
+        ListDelimitedValue(registry, step.root, step.path, step.value, lines);
+        break;
+      case AutorunStep::kShell:
+        ListShellValue(registry, step.root, step.path, step.value, step.program, lines);
+        break;
     }
-  });
-  section("---------- RunOnceEx ----------", [&] {
-    ListRunOnceEx(registry, hkcu, cv + "RunOnceEx", lines);
-    ListRunOnceEx(registry, hklm, cv + "RunOnceEx", lines);
-    if (wow64) {
-      ListRunOnceEx(registry, hkcu, cv32 + "RunOnceEx", lines);
-      ListRunOnceEx(registry, hklm, cv32 + "RunOnceEx", lines);
-    }
-  });
-  section("---------- policies Run ----------", [&] {
-    ListRunValues(registry, hkcu, cv + "Policies\\Explorer\\Run", lines);
-    ListRunValues(registry, hklm, CV + "policies\\Explorer\\Run", lines);
-    if (wow64) {
-      ListRunValues(registry, hkcu, cv32 + "Policies\\Explorer\\Run", lines);
-      ListRunValues(registry, hklm, CV32 + "policies\\Explorer\\Run", lines);
-    }
-  });
-  section("---------- NT Run ----------", [&] {
-    StringList keys{"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"};
-    if (wow64)
-      keys.push_back("Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
-    for (const std::string& nt : keys) {
-      for (HKEY root : {hkcu, hklm}) {
-        ListDelimitedValue(registry, root, nt, "Run", lines);
-        ListDelimitedValue(registry, root, nt, "Load", lines);
-      }
-    }
-  });
-  section("---------- Windows Shell ----------", [&] {
-    const std::string winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-    const std::string winlogon32 =
-        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-    ListShellValue(registry, hkcu, cv + "Policies\\System", "Shell", "explorer.exe", lines);
-    ListShellValue(registry, hklm, winlogon, "Shell", "explorer.exe", lines);
-    ListShellValue(registry, hklm, winlogon, "Userinit", "userinit.exe", lines);
-    if (wow64) {
-      ListShellValue(registry, hkcu, cv32 + "Policies\\System", "Shell", "explorer.exe", lines);
-      ListShellValue(registry, hklm, winlogon32, "Shell", "explorer.exe", lines);
-      ListShellValue(registry, hklm, winlogon32, "Userinit", "userinit.exe", lines);
-    }
-  });
+    block.Add(lines);
+  }
   return block.Take();
 }
 
