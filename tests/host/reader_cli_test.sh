@@ -60,6 +60,10 @@ class Page(html.parser.HTMLParser):
 p = Page(); p.feed(open(sys.argv[1], encoding="utf-8").read())
 assert p.tables >= 2 and p.scripts == 1 and p.external == 0, (p.tables, p.scripts, p.external)
 PY
+# A machine with a product and an autostart entry: the summary counts them.
+products=$("$reader" summary "$reports/machine_with_products.log") || fail "summary with products"
+grep -q "ZTN 8.1.0 (file 1.0.0.0)" <<<"$products" && grep -q "^Inventory: *2$" <<<"$products" &&
+  grep -q "^Autostart: *1$" <<<"$products" || fail "summary with products: $products"
 # Damaged reports: a clear message and no crash.
 head -c 3000 "$one" >"$work/cut.log"
 "$reader" summary "$work/cut.log" 2>"$work/err" && fail "a cut report read"
