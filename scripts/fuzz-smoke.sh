@@ -24,6 +24,8 @@ markup=build/fuzz/corpus/markup
 mkdir -p "$markup"
 printf 'Read our <a HREF="x" MAXLINE=1>Privacy Policy.</a> &amp; <FONT SIZE=3 COLOR=#ff0000>big</FONT><BR>x' >"$markup/seed"
 printf '<P ALIGN=RIGHT BGCOLOR=clRed>a<HR COLOR=clblue><SUB>b</SUB><#literal> &lt;B&gt;</P>' >"$markup/tags"
+printf '<UL><LI TYPE="SQUARE">a<OL><LI>b</OL></UL><OF x="30">c</O><IND x="9">d<BODY BGCOLOR=#fff>' \
+  >"$markup/lists"
 build/fuzz/tests/fuzz_markup -max_total_time="$(( seconds * 2 / 3 ))" -rss_limit_mb=1024 \
   -artifact_prefix="$findings/" "$markup" 2>&1 | tail -n 3
 echo "fuzz smoke: ok"

@@ -56,6 +56,7 @@ struct Piece {
   int link = -1;
   int shift = 0;  // subscript (down) or superscript (up)
   bool shadow = false, error = false;
+  Color box = kNone;  // a list marker drawn as an 8 x 8 box of this colour instead of text
 };
 
 class Engine {
@@ -115,7 +116,7 @@ class Engine {
     Font f = link_ == o_.hovered_link ? item.font_hover : item.font;
     return f;
   }
-  int LineLeft() const { return o_.rect.left + indent_; }
+  int LineLeft() const { return o_.rect.left + indent_ + 12 * static_cast<int>(lists_.size()); }
   int Available() const { return o_.rect.right - (LineLeft() + x_); }
 
   void Push(std::string text) {
@@ -293,6 +294,10 @@ class Engine {
     for (const Piece& p : line_) {
       const int x = start + p.x;
       const int y = top_ + height - p.height + p.shift;
+      if (o_.draw && p.box != kNone) {
+        c_.Fill(Rect{x, top_ + 2, x + 8, top_ + 10}, p.box);
+        continue;
+      }
       if (o_.draw) {
         if (p.shadow)
           c_.Text(Font{p.font.face, p.font.points, p.font.bold, p.font.italic, p.font.underline,
@@ -407,6 +412,43 @@ class Engine {
       FontTag(tag, up, closing);
     } else if (exactly("A")) {
       LinkTag(tag, closing);
+    } else if (is("UL") || is("OL")) {
+      if (closing) {
+        if (!line_.empty())
+          Break();  // the item's line ends at its own indent
+        if (!lists_.empty())
+          lists_.pop_back();
+      } else {
+        if (!line_.empty())
+          Break();
+        lists_.push_back(List{is("OL"), 1});
+      }
+    } else if (is("LI") && !closing) {
+      ListItem(tag);
+    } else if (closing && is("L")) {
+      if (!line_.empty())
+        Break();
+    } else if (is("LS")) {
+      const std::string space = AttributeValue(tag, "LINESPACE");
+      if (!space.empty())
+        next_spacing_ = std::atoi(space.c_str());
+    } else if (is("OF")) {
+      const int at = std::atoi(QuotedValue(tag, "X").c_str());
+      if (at > 0)
+        x_ = std::max(0, o_.rect.left + at - LineLeft());
+    } else if (closing && n == "O") {
+      // The offset ends; the text goes on where it is.
+    } else if (is("IND")) {
+      const int at = std::atoi(QuotedValue(tag, "X").c_str());
+      if (o_.rect.left + at > LineLeft() + x_)
+        x_ = o_.rect.left + at - LineLeft();
+    } else if (is("BO")) {
+      const Color body = ParseColor(AttributeValue(tag, "BGCOLOR"), kNone);
+      if (body != kNone) {
+        if (o_.draw)
+          c_.Fill(Rect{o_.rect.left - 2, o_.rect.top, o_.rect.right, o_.rect.bottom}, body);
+        background_ = body;
+      }
     } else if (exactly("P")) {
       if (closing) {
         if (!line_.empty())
@@ -429,6 +471,52 @@ class Engine {
       }
     }
     // Any other tag is removed without effect.
+  }
+
+  // A value between the first two double quotes after the attribute's name.
+  static std::string QuotedValue(const std::string& tag, const char* name) {
+    const std::string up = AsciiUpperCase(tag);
+    const size_t at = up.find(name);
+    if (at == std::string::npos)
+      return std::string();
+    const size_t open = tag.find('"', at);
+    const size_t close = open == std::string::npos ? open : tag.find('"', open + 1);
+    return close == std::string::npos ? std::string() : tag.substr(open + 1, close - open - 1);
+  }
+
+  // A list item: on a new line (unless first in its line), indented by its level, with its
+  // marker 12 pixels left of the text.
+  void ListItem(const std::string& tag) {
+    if (!line_.empty())
+      Break();
+    if (stopped_)
+      return;
+    const std::string type = AsciiUpperCase(QuotedValue(tag, "TYPE"));
+    const Color color = ParseColor(AttributeValue(AsciiUpperCase(tag), "COLOR"), kNone);
+    Piece marker;
+    marker.x = -12;
+    marker.font = font_;
+    marker.height = SampleHeight(font_);
+    if (type == "SQUARE" || type == "CIRCLE") {
+      marker.box = color == kNone ? font_.color : color;
+      marker.width = 8;
+      line_.push_back(marker);
+      return;
+    }
+    marker.font.face = "Symbol";
+    if (color != kNone)
+      marker.font.color = color;
+    List* list = lists_.empty() ? nullptr : &lists_.back();
+    if (list != nullptr && list->numbered) {
+      marker.text = std::to_string(list->next++) + ". ";
+      marker.x = 0;
+      marker.width = Width(marker.text);
+      x_ = marker.width;  // the text starts after the number
+    } else {
+      marker.text = lists_.size() % 2 ? "\xC2\xB7" : "o";
+      marker.width = Width(marker.text);
+    }
+    line_.push_back(marker);
   }
 
   void FontTag(const std::string& tag, const std::string& up, bool closing) {
@@ -517,6 +605,11 @@ class Engine {
   bool stopped_ = false;
   int link_ = -1, link_count_ = 0, link_lines_ = 0, link_max_line_ = -1, pseudo_link_ = -1;
   bool link_stopped_ = false;
+  struct List {
+    bool numbered;
+    int next;
+  };
+  std::vector<List> lists_;
   Font link_saved_font_;
   Color link_saved_background_ = kNone;
   std::string href_, title_;

@@ -146,6 +146,30 @@ TEST(Markup, WindowCaptionLinkHoverAndHitTest) {
   EXPECT_EQ(HitTest(normal, 1, 1).link, -1);
 }
 
+TEST(Markup, ListsOffsetsAndBody) {
+  bool prefix_off = false;
+  FakeCanvas canvas;
+  Layout(PrepareText("intro<UL><LI>one<LI>two<OL><LI>first<LI>second</OL></UL>after", prefix_off),
+         prefix_off, Options(600, 200), canvas);
+  std::vector<std::string> placed;
+  for (const auto& d : canvas.drawn)
+    placed.push_back(d.text + "@" + std::to_string(d.x) + "," + std::to_string(d.y));
+  // Each item on its own line, indented 12 pixels a level; the marker 12 pixels left of the
+  // text (odd levels a dot, numbered levels the number with the text after it).
+  EXPECT_EQ(placed, (std::vector<std::string>{
+                        "intro@0,0", "\xC2\xB7@0,13", "one@12,13", "\xC2\xB7@0,26", "two@12,26",
+                        "1. @24,39", "first@42,39", "2. @24,52", "second@42,52", "after@0,65"}));
+  EXPECT_EQ(canvas.drawn[1].font.face, "Symbol");
+
+  FakeCanvas offsets;
+  Layout(PrepareText("a<OF x=\"100\">b</O><IND x=\"50\">c<IND x=\"300\">d", prefix_off), prefix_off,
+         Options(600, 200), offsets);
+  ASSERT_EQ(offsets.drawn.size(), 4u);
+  EXPECT_EQ(offsets.drawn[1].x, 100);  // OF: from the left edge
+  EXPECT_EQ(offsets.drawn[2].x, 106);  // IND behind the position: no effect
+  EXPECT_EQ(offsets.drawn[3].x, 300);
+}
+
 TEST(Markup, CutTextMaxLineAndAutoSize) {
   const std::string text = "one two three four five six seven eight nine ten eleven twelve";
   // Two lines fit: the second ends with "..." and the text is marked as cut.
