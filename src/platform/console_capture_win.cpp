@@ -276,6 +276,15 @@ void SaveScheduledTasks(const std::string& path) {
 }
 
 bool RegExportByShell(const std::string& key, const std::string& file, HWND owner) {
+  std::vector<UniqueHandle> started;
+  if (!StartRegExport(key, file, started, owner))
+    return false;
+  WaitForRegExports(started);
+  return true;
+}
+
+bool StartRegExport(const std::string& key, const std::string& file,
+                    std::vector<UniqueHandle>& started, HWND owner) {
   const std::wstring parameters =
       Widen(RegExportParameters(SystemProgramPath("reg.exe"), key, file));
   const std::wstring cmd = Widen(SystemProgramPath("cmd.exe"));
@@ -288,14 +297,23 @@ bool RegExportByShell(const std::string& key, const std::string& file, HWND owne
   sei.nShow = SW_HIDE;
   if (!::ShellExecuteExW(&sei))
     return false;
-  UniqueHandle process(sei.hProcess);
-  for (int step = 0; step < 31 && process; ++step) {
-    if (::WaitForSingleObject(process.get(), 100) != WAIT_TIMEOUT)
+  started.emplace_back(sei.hProcess);
+  return true;
+}
+
+void WaitForRegExports(std::vector<UniqueHandle>& started) {
+  // All of them together, about 3.1 s at the most, the thread's own messages dispatched.
+  for (int step = 0; step < 31; ++step) {
+    bool running = false;
+    for (UniqueHandle& process : started)
+      running |= process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+    if (!running)
       break;
+    ::Sleep(100);
     if (!DispatchPendingMessages())
       break;
   }
-  return true;
+  started.clear();
 }
 
 bool IsFileInUse(const std::string& path) {

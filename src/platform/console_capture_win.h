@@ -8,8 +8,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/string_list.h"
+#include "platform/handles_win.h"
 
 namespace kovra::win {
 
@@ -32,6 +34,11 @@ void SaveScheduledTasks(const std::string& path);
 // Starts `reg export KEY FILE /y` through cmd.exe hidden and waits up to about 3.1 s. True when
 // the shell started the command.
 bool RegExportByShell(const std::string& key, const std::string& file, HWND owner = nullptr);
+// The same in two halves, so that several exports run at once: the start (true when the shell
+// started it; its process joins `started`), and one wait of about 3.1 s for all of them.
+bool StartRegExport(const std::string& key, const std::string& file,
+                    std::vector<UniqueHandle>& started, HWND owner = nullptr);
+void WaitForRegExports(std::vector<UniqueHandle>& started);
 
 // The systeminfo output with its three header lines (date and time, an empty line,
 // "===== System =====").

@@ -49,6 +49,8 @@ TLPSWGetInfo::TLPSWGetInfo() {
   SaveDisplayFacts();
   AddShortcutPatterns();
   ExportKeys(SystemExportJobs(), false);
+  // The nine exports ran side by side; one wait for all of them.
+  WaitForRegExports(exports_running_);
   archive_list_.push_back(frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*");
 }
 
@@ -114,7 +116,7 @@ void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool p
       const std::string path = frame_.GetSystemPath(2) + job.file;
       if (FileExists(path))
         DeleteFilePath(path);
-      if (RegExportByShell(job.key, path)) {
+      if (StartRegExport(job.key, path, exports_running_)) {
         archive_list_.push_back(path);
         if (product)
           product_exports_.push_back(path);

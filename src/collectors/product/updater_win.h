@@ -9,6 +9,7 @@
 
 #include "collectors/product/updater.h"
 #include "platform/app_frame_new_win.h"
+#include "platform/handles_win.h"
 
 namespace kovra::win {
 
@@ -28,6 +29,7 @@ class TLPSWGetInfo : public UpdaterCollector {
   void AddInstallFolder();
   // The digest list of the install folder; its path, or empty when it could not be written.
   std::string SaveDigestList(const std::string& folder);
+  // Starts the exports of a table; they are waited for together (WaitForRegExports).
   void ExportKeys(const std::vector<RegistryExportJob>& jobs, bool product);
   void SaveDisplayFacts();
   void AddShortcutPatterns();
@@ -35,6 +37,7 @@ class TLPSWGetInfo : public UpdaterCollector {
   TAppFrame frame_;
   StringList archive_list_;
   StringList product_exports_;
+  std::vector<UniqueHandle> exports_running_;
 };
 
 // The collector of a run: it exists whenever its construction succeeds, with or without the
