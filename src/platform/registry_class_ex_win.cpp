@@ -189,6 +189,20 @@ int TRegistry::ReadBinaryData(const std::string& name, void* buffer, int buffer_
   return static_cast<int>(size);
 }
 
+bool TRegistry::ReadTextValue(const std::string& name, std::string& text) const {
+  text.clear();
+  RegDataInfo info;
+  if (!GetDataInfo(name, info) ||
+      (info.RegData != RegDataKind::String && info.RegData != RegDataKind::ExpandString))
+    return false;
+  try {
+    text = ReadString(name);
+    return true;
+  } catch (const ERegistryException&) {
+    return false;  // changed kind since it was looked at
+  }
+}
+
 std::string TRegistry::ReadValueText(const std::string& name) const {
   RegDataInfo info;
   if (!GetDataInfo(name, info) || info.DataSize == 0)

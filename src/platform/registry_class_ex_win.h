@@ -55,6 +55,9 @@ class TRegistry {
   bool GetDataInfo(const std::string& name, RegDataInfo& info) const;
   int GetDataSize(const std::string& name) const;
   RegDataKind GetDataType(const std::string& name) const;
+  // A String or ExpandString value; false (text empty) when it is missing or of another kind.
+  // Never throws: for the collectors that treat an odd value as absent.
+  bool ReadTextValue(const std::string& name, std::string& text) const;
   // Throw ERegistryException as documented; ReadValueText never throws.
   std::string ReadString(const std::string& name) const;
   DWORD ReadDword(const std::string& name) const;

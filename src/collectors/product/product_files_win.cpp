@@ -19,20 +19,6 @@ namespace kovra::win {
 
 namespace {
 
-// A path value of the product keys; a value of another kind than text counts as absent, so one
-// odd value never ends the discovery.
-bool ReadPathValue(const TRegistry& key, const std::string& name, std::string& text) {
-  const RegDataKind kind = key.GetDataType(name);
-  if (!key.ValueExists(name) || (kind != RegDataKind::String && kind != RegDataKind::ExpandString))
-    return false;
-  try {
-    text = key.ReadString(name);
-    return true;
-  } catch (const ERegistryException&) {
-    return false;
-  }
-}
-
 bool UsableFolder(const std::string& folder) {
   return !folder.empty() && DirectoryExists(folder);
 }
@@ -127,11 +113,13 @@ void DiscoverProductFolder() {
   TRegistry key;
   key.SetRootKey(HKEY_LOCAL_MACHINE);
   key.SetAutoView(false);  // the process's own view: the 32-bit keys on 64-bit Windows
+  // A path value of another kind than text counts as absent, so one odd value never ends the
+  // discovery.
   std::string text;
   if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + TopEditionName())) {
-    if (ReadPathValue(key, TopEditionPathValue(), text)) {
+    if (key.ReadTextValue(TopEditionPathValue(), text)) {
       state.folder = FolderPart(text);
-    } else if (ReadPathValue(key, PrevTopEditionPathValue(), text)) {
+    } else if (key.ReadTextValue(PrevTopEditionPathValue(), text)) {
       state.folder = FolderPart(text);
       state.digits = GenerationDigits{"7", "6"};
     }
@@ -141,13 +129,13 @@ void DiscoverProductFolder() {
     return;
   }
   if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + ProductRegKeyName())) {
-    if (ReadPathValue(key, "apppath", text))
+    if (key.ReadTextValue("apppath", text))
       state.folder = FolderPart(text);
     key.CloseKey();
   }
   if (!UsableFolder(state.folder) &&
       key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + PrevProductRegKeyName())) {
-    if (ReadPathValue(key, "apppath", text)) {
+    if (key.ReadTextValue("apppath", text)) {
       state.folder = FolderPart(text);
       state.digits = GenerationDigits{"7", "6"};
     }

@@ -14,14 +14,9 @@ constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\
 // A text value, or empty when it is missing or of another kind: one odd value must not cost
 // the blocks after it (and the rest of its stage).
 std::string TextValue(const TRegistry& key, const std::string& name) {
-  const RegDataKind kind = key.GetDataType(name);
-  if (kind != RegDataKind::String && kind != RegDataKind::ExpandString)
-    return std::string();
-  try {
-    return key.ReadString(name);
-  } catch (const ERegistryException&) {
-    return std::string();
-  }
+  std::string text;
+  key.ReadTextValue(name, text);
+  return text;
 }
 
 }  // namespace

@@ -19,12 +19,10 @@ std::string TextValue(HKEY root, const std::string& path, const std::string& nam
   TRegistry key(KEY_READ);
   key.SetAutoView(false);
   key.SetRootKey(root);
-  if (!key.OpenKeyReadOnly(path))
-    return std::string();
-  const RegDataKind kind = key.GetDataType(name);
-  if (kind != RegDataKind::String && kind != RegDataKind::ExpandString)
-    return std::string();
-  return key.ReadString(name);
+  std::string text;
+  if (key.OpenKeyReadOnly(path))
+    key.ReadTextValue(name, text);
+  return text;
 }
 
 // A DWORD value of HKEY_USERS\<SID>\<path>: whether the key opened, and the value if any.

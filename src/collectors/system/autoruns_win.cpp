@@ -22,15 +22,8 @@ namespace {
 // A value as text: the string for the text kinds, the value text (dword:, hex:) for any other,
 // so that a value of an odd kind is listed instead of hiding the whole block.
 std::string ValueAsText(const TRegistry& registry, const std::string& name) {
-  const RegDataKind kind = registry.GetDataType(name);
-  if (kind == RegDataKind::String || kind == RegDataKind::ExpandString) {
-    try {
-      return registry.ReadString(name);
-    } catch (const ERegistryException&) {
-      // changed since it was listed: its value text below
-    }
-  }
-  return registry.ReadValueText(name);
+  std::string text;
+  return registry.ReadTextValue(name, text) ? text : registry.ReadValueText(name);
 }
 
 // The default value of a key in the native view; empty when the key does not open.

@@ -61,12 +61,6 @@ void ConvertElement(IXMLDOMNode* node, XmlElement& out, int depth) {
   }
 }
 
-// A string value read in the process's own view; missing reads as empty. A value of another
-// kind raises, and the caller logs it for its app.
-std::string ReadText(const TRegistry& key, const std::string& name) {
-  return key.ReadString(name);
-}
-
 }  // namespace
 
 TGetMetroInfo::TGetMetroInfo() : com_(COINIT_APARTMENTTHREADED), logging_(true) {
@@ -142,14 +136,16 @@ bool TGetMetroInfo::GetMetroInfo(HKEY root, const std::string& key_path, const s
   Log("=Good Open Key");
   const std::string xml_id = XmlIdOf(app);
   Log("=XMLID:" + xml_id);
+  // A missing value reads as empty; one of another kind raises, and the scan logs it for this
+  // app and goes on.
   ManifestFacts facts;
-  facts.background = ReadText(key, "BackgroundColor");
+  facts.background = key.ReadString("BackgroundColor");
   Log("=BackGroundColor:" + facts.background);
-  const std::string image = ReadText(key, "Image");
+  const std::string image = key.ReadString("Image");
   Log("=SplashImagePath:" + image);
-  std::string name = ReadText(key, "AppName");
+  std::string name = key.ReadString("AppName");
   if (name.empty())
-    name = ReadText(key, "MessageText");
+    name = key.ReadString("MessageText");
   if (StartsWithTextAscii(name, "ms-resource:"))
     name = ResourceReference(PackageFullNameOf(image), name);
   name = ResolveIndirect(name);
