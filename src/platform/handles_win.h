@@ -136,6 +136,15 @@ struct GdiObjectTraits {
 };
 using UniqueGdiObject = ScopedHandle<GdiObjectTraits>;
 
+// A memory device context from CreateCompatibleDC.
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::DeleteDC(h); }
+};
+using UniqueMemoryDC = ScopedHandle<MemoryDcTraits>;
+
 // A window's device context from GetDC, released at scope end.
 class ScopedGetDC {
  public:

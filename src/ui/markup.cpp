@@ -302,8 +302,10 @@ class Engine {
         if (p.shadow)
           c_.Text(Font{p.font.face, p.font.points, p.font.bold, p.font.italic, p.font.underline,
                        p.font.strike, SystemColor(16)},
-                  x + 1, y + 1, o_.rect.right, p.text, kNone);
-        c_.Text(p.font, x, y, o_.rect.right, p.text, p.background);
+                  x + 1, y + 1, o_.rect.right, p.text);
+        if (p.background != kNone)
+          c_.Fill(Rect{x, y, std::min(x + p.width, o_.rect.right), y + p.height}, p.background);
+        c_.Text(p.font, x, y, o_.rect.right, p.text);
         if (p.error) {
           const int bottom = y + p.height - 1;
           for (int zx = x & ~1; zx + 2 <= x + p.width; zx += 2)
@@ -579,7 +581,6 @@ class Engine {
       link_max_line_ = item.max_line;
     } else {
       link_ = -1;  // a link without an item keeps the current font
-      pseudo_link_ = number;
     }
     const std::string max = AttributeValue(AsciiUpperCase(tag), "MAXLINE");
     if (AsciiUpperCase(tag).find("MAXLINE") != std::string::npos)
@@ -603,7 +604,7 @@ class Engine {
   std::pair<Color, Color> highlight_saved_{0, kNone};
   bool hidden_ = false, sub_ = false, sup_ = false, shadow_ = false, error_ = false;
   bool stopped_ = false;
-  int link_ = -1, link_count_ = 0, link_lines_ = 0, link_max_line_ = -1, pseudo_link_ = -1;
+  int link_ = -1, link_count_ = 0, link_lines_ = 0, link_max_line_ = -1;
   bool link_stopped_ = false;
   struct List {
     bool numbered;

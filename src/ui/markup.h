@@ -39,9 +39,9 @@ class Canvas {
   virtual ~Canvas() = default;
   // Width and height of a single line of text in the font (no prefix processing).
   virtual void Measure(const Font& font, std::string_view text, int& width, int& height) = 0;
-  // Draws a single line of text with its top left at (x, y), clipped at `clip_right`.
-  virtual void Text(const Font& font, int x, int y, int clip_right, std::string_view text,
-                    Color background) = 0;
+  // Draws a single line of text with its top left at (x, y), clipped at `clip_right`, over what
+  // is there (the layout fills backgrounds itself).
+  virtual void Text(const Font& font, int x, int y, int clip_right, std::string_view text) = 0;
   virtual void Fill(const Rect& r, Color color) = 0;
   virtual void Line(int x1, int y1, int x2, int y2, Color color) = 0;
 };

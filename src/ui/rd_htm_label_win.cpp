@@ -31,16 +31,13 @@ class GdiCanvas : public markup::Canvas {
     width = r.right - r.left;
     height = r.bottom - r.top;
   }
-  void Text(const markup::Font& font, int x, int y, int clip_right, std::string_view text,
-            markup::Color background) override {
+  void Text(const markup::Font& font, int x, int y, int clip_right,
+            std::string_view text) override {
     ScopedSelectObject select(dc_, FontOf(font));
     ::SetTextColor(dc_, ToColorRef(font.color));
     const std::wstring w = Widen(text);
-    int width = 0, height = 0;
-    Measure(font, text, width, height);
-    RECT r{x, y, std::min(x + width, clip_right), y + height};
-    if (background != markup::kNone)
-      Fill(markup::Rect{r.left, r.top, r.right, r.bottom}, background);
+    // Single lines from their top: the bottom only needs to be below the text.
+    RECT r{x, y, clip_right, y + 0x4000};
     ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r, kFlags,
                   nullptr);
   }
@@ -82,22 +79,6 @@ class GdiCanvas : public markup::Canvas {
   std::map<std::string, UniqueGdiObject> fonts_;
 };
 
-// A memory device context for measuring, released at scope end.
-class MemoryDC {
- public:
-  MemoryDC() : dc_(::CreateCompatibleDC(nullptr)) {}
-  ~MemoryDC() {
-    if (dc_ != nullptr)
-      ::DeleteDC(dc_);
-  }
-  MemoryDC(const MemoryDC&) = delete;
-  MemoryDC& operator=(const MemoryDC&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 }  // namespace
 
 void OpenPrivacyPolicy() {
@@ -134,7 +115,7 @@ markup::LayoutOptions TRdHtmLabel::Options(bool draw) {
 }
 
 markup::LayoutResult TRdHtmLabel::Measure() {
-  MemoryDC dc;
+  UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
   GdiCanvas canvas(dc.get());
   return markup::Layout(prepared_, prefix_off_, Options(false), canvas);
 }

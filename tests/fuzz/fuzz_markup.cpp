@@ -15,8 +15,7 @@ class FixedCanvas : public kovra::markup::Canvas {
     width = static_cast<int>(text.size()) * 6;
     height = font.points + 5;
   }
-  void Text(const kovra::markup::Font&, int, int, int, std::string_view,
-            kovra::markup::Color) override {}
+  void Text(const kovra::markup::Font&, int, int, int, std::string_view) override {}
   void Fill(const kovra::markup::Rect&, kovra::markup::Color) override {}
   void Line(int, int, int, int, kovra::markup::Color) override {}
 };

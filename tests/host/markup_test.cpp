@@ -20,7 +20,7 @@ class FakeCanvas : public Canvas {
     width = static_cast<int>(text.size()) * (font.bold ? char_width + 1 : char_width);
     height = font.points + 5;
   }
-  void Text(const Font& font, int x, int y, int, std::string_view text, Color) override {
+  void Text(const Font& font, int x, int y, int, std::string_view text) override {
     drawn.push_back({std::string(text), font, x, y});
   }
   void Fill(const Rect&, Color) override {}
