@@ -25,6 +25,9 @@ std::string FirstChars(std::string_view utf8, size_t count);
 std::string PadRightText(std::string_view utf8, size_t width);
 std::string PadLeftText(std::string_view utf8, size_t width);
 
+// Text in code page 437 (the ZIP format's default for names, the DOS console's) as UTF-8.
+std::string Cp437ToUtf8(std::string_view bytes);
+
 // Letter case of A to Z only; every other character compares exactly.
 char AsciiToLower(char c);
 char AsciiToUpper(char c);

@@ -289,29 +289,45 @@ void EncryptStream(const std::string& source, std::string& destination, std::str
   encoder.Finish(destination);
 }
 
+bool ContainerPlainLength(uint64_t container_size, const uint8_t* t, uint64_t& length,
+                          std::string& error) {
+  if (container_size < 4 || (container_size - 4) % 8 != 0) {
+    error = StrPrintf("container size %llu is not 8 x N + 4 bytes",
+                      static_cast<unsigned long long>(container_size));
+    return false;
+  }
+  const uint64_t blocks = container_size - 4;
+  length = t[0] | (t[1] << 8) | (t[2] << 16) | (static_cast<uint64_t>(t[3]) << 24);
+  if (length > blocks) {
+    error =
+        StrPrintf("length trailer %llu is longer than the %llu enciphered bytes",
+                  static_cast<unsigned long long>(length), static_cast<unsigned long long>(blocks));
+    return false;
+  }
+  if (blocks - length >= 8) {
+    error =
+        StrPrintf("length trailer %llu leaves more than one block of padding in %llu bytes",
+                  static_cast<unsigned long long>(length), static_cast<unsigned long long>(blocks));
+    return false;
+  }
+  return true;
+}
+
 bool DecryptContainer(std::string_view container, std::string_view key_text, std::string& plain,
                       std::string& error) {
-  if (container.size() < 4 || (container.size() - 4) % 8 != 0) {
-    error = StrPrintf("container size %zu is not 8 x N + 4 bytes", container.size());
+  const uint8_t none[4] = {};
+  uint64_t length = 0;
+  const auto* trailer =
+      container.size() >= 4
+          ? reinterpret_cast<const uint8_t*>(container.data() + container.size() - 4)
+          : none;
+  if (!ContainerPlainLength(container.size(), trailer, length, error))
     return false;
-  }
   const size_t blocks_size = container.size() - 4;
-  const auto* t = reinterpret_cast<const uint8_t*>(container.data() + blocks_size);
-  const uint32_t length = t[0] | (t[1] << 8) | (t[2] << 16) | (static_cast<uint32_t>(t[3]) << 24);
-  if (length > blocks_size) {
-    error =
-        StrPrintf("length trailer %u is longer than the %zu enciphered bytes", length, blocks_size);
-    return false;
-  }
-  if (blocks_size - length >= 8) {
-    error = StrPrintf("length trailer %u leaves more than one block of padding in %zu bytes",
-                      length, blocks_size);
-    return false;
-  }
   plain.assign(container.data(), blocks_size);
   DesKeySchedule(FoldKey(key_text))
       .DecryptBlocks(reinterpret_cast<uint8_t*>(plain.data()), blocks_size / 8);
-  plain.resize(length);
+  plain.resize(static_cast<size_t>(length));
   return true;
 }
 

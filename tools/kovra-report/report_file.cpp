@@ -54,31 +54,12 @@ ContainerInput::ContainerInput(ZipInput& container, std::string_view key_text)
 
 bool ContainerInput::Check(std::string& error) {
   const uint64_t size = container_.Size();
-  if (size < 4 || (size - 4) % 8 != 0) {
-    error = StrPrintf("container size %llu is not 8 x N + 4 bytes",
-                      static_cast<unsigned long long>(size));
-    return false;
-  }
-  uint8_t t[4];
-  if (!container_.ReadAt(size - 4, t, 4)) {
+  uint8_t trailer[4] = {};
+  if (size >= 4 && !container_.ReadAt(size - 4, trailer, 4)) {
     error = "cannot read the container's length";
     return false;
   }
-  const uint64_t blocks = size - 4;
-  length_ = t[0] | (t[1] << 8) | (t[2] << 16) | (static_cast<uint64_t>(t[3]) << 24);
-  if (length_ > blocks) {
-    error = StrPrintf("length trailer %llu is longer than the %llu enciphered bytes",
-                      static_cast<unsigned long long>(length_),
-                      static_cast<unsigned long long>(blocks));
-    return false;
-  }
-  if (blocks - length_ >= 8) {
-    error = StrPrintf("length trailer %llu leaves more than one block of padding in %llu bytes",
-                      static_cast<unsigned long long>(length_),
-                      static_cast<unsigned long long>(blocks));
-    return false;
-  }
-  return true;
+  return ContainerPlainLength(size, trailer, length_, error);
 }
 
 bool ContainerInput::ReadAt(uint64_t offset, void* buffer, size_t size) {

@@ -65,9 +65,6 @@ bool DetectEncoding(std::string_view b, int code_page, TextEncoding& encoding, s
 }
 
 std::string DecodePiece(std::string_view b, TextEncoding encoding) {
-  static constexpr char16_t kCp437[] =
-      u"ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌"
-      u"█▄▌▐▀αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00A0";
   std::u16string wide;
   switch (encoding) {
     case TextEncoding::kUtf8:
@@ -77,14 +74,13 @@ std::string DecodePiece(std::string_view b, TextEncoding encoding) {
         wide += static_cast<char16_t>(static_cast<unsigned char>(b[i]) |
                                       static_cast<unsigned char>(b[i + 1]) << 8);
       break;
-    case TextEncoding::kCp1252:
     case TextEncoding::kCp437:
+      return Cp437ToUtf8(b);
+    case TextEncoding::kCp1252:
       for (const char c : b) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x80)
           wide += static_cast<char16_t>(u);
-        else if (encoding == TextEncoding::kCp437)
-          wide += kCp437[u - 0x80];
         else
           wide += u < 0xA0 ? kCp1252High[u - 0x80] : static_cast<char16_t>(u);
       }
