@@ -65,6 +65,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
     StringList info;
     StringList error_log;
     std::unique_ptr<UpdaterCollector> updater;
+    std::unique_ptr<StartedCapture> system_info;
     StringList* archive_list = nullptr;
     try {
       info.push_back("Version:" + c.file_version_text());
@@ -79,6 +80,9 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         info.push_back(StarRule());
         info.push_back(c.process_table());
         next_step();
+        // systeminfo takes seconds; it runs while the stages up to its own work. Started after
+        // the process table, so that the table does not show it.
+        Guard(error_log, nullptr, [&] { system_info = c.start_system_info(); });
         c.services_and_drivers(info);
         next_step();
         StringList bhos = c.browser_helper_objects();
@@ -108,8 +112,11 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         next_step();
         c.product_logs(staging);
         next_step();
-        StringList system_info = c.system_info();
-        files.SaveList(system_info, staging + "SystemInfo.txt");
+        if (system_info == nullptr)
+          system_info = c.start_system_info();
+        const StringList system_info_lines = system_info ? system_info->Collect() : StringList{};
+        system_info.reset();
+        files.SaveList(system_info_lines, staging + "SystemInfo.txt");
         next_step();
       });
 
@@ -151,6 +158,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
     } catch (const RunCancelled&) {
       // Closed by the user: no report; this run's temporary files go with the staging folder.
       updater.reset();
+      system_info.reset();
       try {
         if (c.discard_temporary_files)
           c.discard_temporary_files();

@@ -43,6 +43,14 @@ class StagingFiles {
   virtual void SaveList(const StringList& list, const std::string& path) = 0;
 };
 
+// A program started ahead of the stage that collects its output, so that it runs while other
+// stages work. Dropping it without collecting ends the program and removes what it wrote.
+class StartedCapture {
+ public:
+  virtual ~StartedCapture() = default;
+  virtual StringList Collect() = 0;
+};
+
 // The collectors and texts of a run, in the order the run calls them. Any of them may throw;
 // the run contains every error.
 struct RunCollectors {
@@ -61,7 +69,8 @@ struct RunCollectors {
   std::function<void(StringList&)> uninstall_keys;
   std::function<void(StringList&)> services_tree;
   std::function<void(const std::string& staging_folder)> product_logs;
-  std::function<StringList()> system_info;
+  // Starts systeminfo; the run starts it after the process table and collects it at its stage.
+  std::function<std::unique_ptr<StartedCapture>()> start_system_info;
   std::function<void(const std::string& path)> scheduled_tasks;
   // Does the updater collector's whole work; the run holds it until after packing.
   std::function<std::unique_ptr<UpdaterCollector>()> updater;

@@ -37,6 +37,14 @@ void DiscardTemporaryFiles() {
   }
 }
 
+class StartedSystemInfo : public StartedCapture {
+ public:
+  StringList Collect() override { return capture_.Collect(); }
+
+ private:
+  SystemInfoCapture capture_;
+};
+
 }  // namespace
 
 TGenInfoThread::TGenInfoThread(HWND window, std::string report_path)
@@ -79,7 +87,9 @@ RunCollectors TGenInfoThread::Collectors() {
       .uninstall_keys = &ExportUninstallKeys,
       .services_tree = &ExportServicesTree,
       .product_logs = &CollectProductLogs,
-      .system_info = [] { return CaptureSystemInfo(); },
+      .start_system_info = []() -> std::unique_ptr<StartedCapture> {
+        return std::make_unique<StartedSystemInfo>();
+      },
       .scheduled_tasks = &SaveScheduledTasks,
       .updater = []() -> std::unique_ptr<UpdaterCollector> { return CreateUpdaterCollector(); },
       .store_apps = [this]() -> StoreAppCollector* {

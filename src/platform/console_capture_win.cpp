@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -152,85 +155,164 @@ void AddDecodedLines(const StringList& raw, StringList& output) {
     output.push_back(CodePageToUtf8(line, CP_ACP));
 }
 
+// One program started hidden in a new console with its output on a pipe. Step() does one round
+// of the capture without waiting, so that one loop can poll several programs; the time limit
+// and the size bound hold even while data keeps arriving.
+class CapturedProgram {
+ public:
+  enum class Progress { kData, kIdle, kDone };
+
+  CapturedProgram(const std::string& command_line, DWORD time_limit_ms)
+      : time_limit_ms_(time_limit_ms) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE read_raw = nullptr, write_raw = nullptr;
+    if (!::CreatePipe(&read_raw, &write_raw, &inheritable, 0))
+      ThrowLastError("Failed to create pipe\xEF\xBC\x81");
+    read_end_.reset(read_raw);
+    UniqueHandle write_end(write_raw);
+    // Only the write end goes to the program.
+    ::SetHandleInformation(read_end_.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    si.wShowWindow = SW_HIDE;
+    si.hStdOutput = write_end.get();
+    si.hStdError = write_end.get();
+    std::string command = Utf8ToCodePage(command_line, CP_ACP);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(nullptr, command.data(), &inheritable, &inheritable, TRUE,
+                          CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
+                          nullptr, &si, &pi))
+      ThrowLastError("Cannot start", command_line);
+    program_.Adopt(pi);
+  }
+
+  ~CapturedProgram() {
+    if (!done_)
+      Finish();
+  }
+
+  Progress Step() {
+    if (done_)
+      return Progress::kDone;
+    DWORD available = 0;
+    if (!::PeekNamedPipe(read_end_.get(), nullptr, 0, nullptr, &available, nullptr))
+      return Finish();  // every writer is gone: the end of the output
+    if (available > 0) {
+      DWORD got = 0;
+      if (!::ReadFile(read_end_.get(), buffer_, std::min<DWORD>(available, sizeof buffer_), &got,
+                      nullptr) ||
+          got == 0) {
+        return Finish();
+      }
+      raw_.clear();
+      splitter_.Feed(buffer_, got, raw_);
+      AddDecodedLines(raw_, output_);
+      captured_ += got;
+      // A program that never stops writing is ended at the time limit or the size bound
+      // alike; the output so far is kept.
+      if (captured_ >= kMaxCapturedBytes || clock_.ms() >= time_limit_ms_ ||
+          RunCancellation::Requested())
+        return Finish();
+      return Progress::kData;
+    }
+    const DWORD now = clock_.ms();
+    if (!exited_at_ && program_.Exited())
+      exited_at_ = now;
+    if (!ended_at_ && (now >= time_limit_ms_ || RunCancellation::Requested() ||
+                       (exited_at_ && now - *exited_at_ >= kAfterExitMs))) {
+      program_.End();
+      ended_at_ = now;
+    }
+    // A writer outside the job cannot be ended; stop reading soon after the end anyway.
+    if (ended_at_ && now - *ended_at_ >= 1000)
+      return Finish();
+    return Progress::kIdle;
+  }
+
+  // The process while it still runs (something to wait on between rounds), else null.
+  HANDLE RunningProcess() const { return exited_at_ ? nullptr : program_.process(); }
+  StringList& output() { return output_; }
+
+ private:
+  Progress Finish() {
+    done_ = true;
+    raw_.clear();
+    splitter_.Finish(raw_);
+    AddDecodedLines(raw_, output_);
+    read_end_.reset();
+    if (!program_.Exited())
+      program_.EndAndWait();
+    return Progress::kDone;
+  }
+
+  const DWORD time_limit_ms_;
+  UniqueHandle read_end_;
+  JobProcess program_;
+  ConsoleLineSplitter splitter_;
+  StringList raw_, output_;
+  const ElapsedClock clock_;
+  std::optional<DWORD> exited_at_, ended_at_;
+  uint64_t captured_ = 0;
+  bool done_ = false;
+  char buffer_[4096];
+};
+
+// Between rounds in which no program wrote: up to 10 ms, sooner when a running one ends.
+void WaitBetweenRounds(const std::vector<HANDLE>& running) {
+  if (running.empty())
+    ::Sleep(10);
+  else
+    ::WaitForMultipleObjects(static_cast<DWORD>(running.size()), running.data(), FALSE, 10);
+}
+
 }  // namespace
 
 bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
                           DWORD time_limit_ms) {
-  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  HANDLE read_raw = nullptr, write_raw = nullptr;
-  if (!::CreatePipe(&read_raw, &write_raw, &inheritable, 0))
-    ThrowLastError("Failed to create pipe\xEF\xBC\x81");
-  UniqueHandle read_end(read_raw), write_end(write_raw);
-  // Only the write end goes to the program.
-  ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  si.wShowWindow = SW_HIDE;
-  si.hStdOutput = write_end.get();
-  si.hStdError = write_end.get();
-  std::string command = Utf8ToCodePage(command_line, CP_ACP);
-  PROCESS_INFORMATION pi = {};
-  if (!::CreateProcessA(nullptr, command.data(), &inheritable, &inheritable, TRUE,
-                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi))
-    ThrowLastError("Cannot start", command_line);
-  JobProcess program;
-  program.Adopt(pi);
-  write_end.reset();
-
-  ConsoleLineSplitter splitter;
-  StringList raw;
-  const ElapsedClock clock;
-  std::optional<DWORD> exited_at, ended_at;
-  uint64_t captured = 0;
-  char buffer[1025];
+  CapturedProgram program(command_line, time_limit_ms);
   for (;;) {
-    DWORD available = 0;
-    if (!::PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr))
-      break;  // every writer is gone: the end of the output
-    if (available > 0) {
-      DWORD got = 0;
-      if (!::ReadFile(read_end.get(), buffer, std::min<DWORD>(available, sizeof buffer), &got,
-                      nullptr) ||
-          got == 0) {
-        break;
-      }
-      raw.clear();
-      splitter.Feed(buffer, got, raw);
-      AddDecodedLines(raw, output);
-      captured += got;
-      // A program that never stops writing is ended at the time limit or the size bound
-      // alike; the output so far is kept.
-      if (captured >= kMaxCapturedBytes || clock.ms() >= time_limit_ms ||
-          RunCancellation::Requested())
-        break;
-      continue;
-    }
-    const DWORD now = clock.ms();
-    if (!exited_at && program.Exited())
-      exited_at = now;
-    if (!ended_at && (now >= time_limit_ms || RunCancellation::Requested() ||
-                      (exited_at && now - *exited_at >= kAfterExitMs))) {
-      program.End();
-      ended_at = now;
-    }
-    // A writer outside the job cannot be ended; stop reading soon after the end anyway.
-    if (ended_at && now - *ended_at >= 1000)
+    const CapturedProgram::Progress progress = program.Step();
+    if (progress == CapturedProgram::Progress::kDone)
       break;
-    if (exited_at)
-      ::Sleep(10);
-    else
-      ::WaitForSingleObject(program.process(), 10);
+    if (progress == CapturedProgram::Progress::kIdle) {
+      const HANDLE process = program.RunningProcess();
+      WaitBetweenRounds(process ? std::vector<HANDLE>{process} : std::vector<HANDLE>{});
+    }
   }
-  raw.clear();
-  splitter.Finish(raw);
-  AddDecodedLines(raw, output);
-  read_end.reset();
-  if (!program.Exited())
-    program.EndAndWait();
+  AppendList(output, program.output());
   return true;
+}
+
+void CaptureConsoleOutputs(const StringList& command_lines, StringList& output, DWORD time_limit_ms,
+                           size_t at_once) {
+  at_once = std::clamp<size_t>(at_once, 1, MAXIMUM_WAIT_OBJECTS);
+  // Started in order and appended in order: the oldest one's output goes out once it is done.
+  std::deque<std::unique_ptr<CapturedProgram>> running;
+  size_t next = 0;
+  while (next < command_lines.size() || !running.empty()) {
+    while (running.size() < at_once && next < command_lines.size() &&
+           !RunCancellation::Requested()) {
+      running.push_back(std::make_unique<CapturedProgram>(command_lines[next++], time_limit_ms));
+    }
+    if (RunCancellation::Requested())
+      next = command_lines.size();
+    bool data = false;
+    std::vector<HANDLE> processes;
+    for (const auto& program : running) {
+      const CapturedProgram::Progress progress = program->Step();
+      data |= progress == CapturedProgram::Progress::kData;
+      if (progress == CapturedProgram::Progress::kIdle && program->RunningProcess())
+        processes.push_back(program->RunningProcess());
+    }
+    while (!running.empty() && running.front()->Step() == CapturedProgram::Progress::kDone) {
+      AppendList(output, running.front()->output());
+      running.pop_front();
+    }
+    if (!data)
+      WaitBetweenRounds(processes);
+  }
 }
 
 void EnumScheduledTasks(StringList& output) {
@@ -259,14 +341,14 @@ void EnumScheduledTasks(StringList& output) {
       details_code_page.Apply();
   }
   // Each task is queried by running schtasks itself, the name one quoted argument: nothing in a
-  // name reaches a command interpreter.
+  // name reaches a command interpreter. Several queries run at once; their outputs follow the
+  // list's order.
+  StringList queries;
   for (const std::string& name : names) {
-    if (RunCancellation::Requested())
-      break;
     if (IsPassableTaskName(name))
-      CaptureConsoleOutput(TaskQueryCommand(SystemProgramPath("schtasks.exe"), name), output,
-                           kTaskQueryLimitMs);
+      queries.push_back(TaskQueryCommand(SystemProgramPath("schtasks.exe"), name));
   }
+  CaptureConsoleOutputs(queries, output, kTaskQueryLimitMs, kTaskQueriesAtOnce);
 }
 
 void SaveScheduledTasks(const std::string& path) {
@@ -355,36 +437,57 @@ std::string DecodeTextFile(const std::string& bytes) {
 
 }  // namespace
 
-StringList CaptureSystemInfo(DWORD time_limit_ms) {
+// The started command, its temporary file and the clock of its time limit.
+struct SystemInfoCapture::State {
+  std::string temp;
+  JobProcess program;
+  bool started = false;
+  DWORD time_limit_ms = 0;
+  ElapsedClock clock;
+};
+
+SystemInfoCapture::SystemInfoCapture(DWORD time_limit_ms) : state_(std::make_unique<State>()) {
   SYSTEMTIME st;
   ::GetLocalTime(&st);
-  const std::string temp =
-      SystemInfoTempFileName(TempFolder(), st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
-                             st.wSecond, st.wMilliseconds);
+  state_->time_limit_ms = time_limit_ms;
+  state_->temp = SystemInfoTempFileName(TempFolder(), st.wYear, st.wMonth, st.wDay, st.wHour,
+                                        st.wMinute, st.wSecond, st.wMilliseconds);
   // cmd.exe writes the file; it runs hidden in a job so that a systeminfo that never ends is
   // ended at the limit.
-  std::wstring command = Widen("\"" + SystemProgramPath("cmd.exe") + "\" " +
-                               RedirectParameters(SystemProgramPath("systeminfo.exe"), "", temp));
+  std::wstring command =
+      Widen("\"" + SystemProgramPath("cmd.exe") + "\" " +
+            RedirectParameters(SystemProgramPath("systeminfo.exe"), "", state_->temp));
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION pi = {};
-  JobProcess program;
-  const bool started =
+  state_->started =
       ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
                        CREATE_NEW_CONSOLE | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi) != 0;
-  if (started) {
-    program.Adopt(pi);
-    const ElapsedClock clock;
+  if (state_->started)
+    state_->program.Adopt(pi);
+}
+
+SystemInfoCapture::~SystemInfoCapture() {
+  if (state_->started && !state_->program.Exited())
+    state_->program.EndAndWait();
+  DeleteFilePath(state_->temp);
+}
+
+StringList SystemInfoCapture::Collect() {
+  State& s = *state_;
+  if (s.started) {
     std::optional<DWORD> exited_at;
-    while (IsFileInUse(temp)) {
-      const DWORD now = clock.ms();
-      if (!exited_at && program.Exited())
+    while (IsFileInUse(s.temp)) {
+      const DWORD now = s.clock.ms();
+      if (!exited_at && s.program.Exited())
         exited_at = now;
-      // Out of time, or the command ended long ago without leaving the file.
-      if (now >= time_limit_ms || (exited_at && now - *exited_at >= kAfterExitMs)) {
-        program.EndAndWait();
+      // Out of time, the run is being closed, or the command ended long ago without leaving
+      // the file.
+      if (now >= s.time_limit_ms || RunCancellation::Requested() ||
+          (exited_at && now - *exited_at >= kAfterExitMs)) {
+        s.program.EndAndWait();
         break;
       }
       ::Sleep(100);
@@ -392,13 +495,17 @@ StringList CaptureSystemInfo(DWORD time_limit_ms) {
     }
   }
   StringList result;
-  if (FileExists(temp))
-    result = SplitTextLines(DecodeTextFile(ReadFileBytes(temp)));
+  if (FileExists(s.temp))
+    result = SplitTextLines(DecodeTextFile(ReadFileBytes(s.temp)));
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   result.insert(result.begin(), {DateTimeText(now), "", "===== System ====="});
-  DeleteFilePath(temp);
+  DeleteFilePath(s.temp);
   return result;
+}
+
+StringList CaptureSystemInfo(DWORD time_limit_ms) {
+  return SystemInfoCapture(time_limit_ms).Collect();
 }
 
 void SearchFiles(const std::string& folder, StringList& output) {

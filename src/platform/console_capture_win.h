@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,20 @@ namespace kovra::win {
 inline constexpr DWORD kTaskListLimitMs = 120000;
 inline constexpr DWORD kTaskQueryLimitMs = 60000;
 inline constexpr DWORD kSystemInfoLimitMs = 120000;
+// Task detail queries running at the same time.
+inline constexpr size_t kTaskQueriesAtOnce = 6;
 
 // Runs the command line (converted to the ANSI code page) hidden in a new console and appends
 // its output lines. True once the program ran; throws std::runtime_error when the pipe cannot
 // be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
 bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
                           DWORD time_limit_ms = kTaskListLimitMs);
+
+// Runs the command lines as CaptureConsoleOutput does, up to `at_once` of them at a time, each
+// under its own time limit, and appends their outputs in the order of the list. Throws when one
+// cannot start (the ones already running are ended).
+void CaptureConsoleOutputs(const StringList& command_lines, StringList& output, DWORD time_limit_ms,
+                           size_t at_once);
 
 // Appends the verbose details of the root folder's scheduled tasks, one query per task.
 void EnumScheduledTasks(StringList& output);
@@ -43,6 +52,23 @@ void WaitForRegExports(std::vector<UniqueHandle>& started);
 // The systeminfo output with its three header lines (date and time, an empty line,
 // "===== System =====").
 StringList CaptureSystemInfo(DWORD time_limit_ms = kSystemInfoLimitMs);
+
+// systeminfo started ahead of the stage that needs it, so that it runs while other collectors
+// work. Collect() waits for it (the time limit counts from the start) and returns what
+// CaptureSystemInfo returns; a capture dropped without Collect() ends the program and removes
+// its file.
+class SystemInfoCapture {
+ public:
+  explicit SystemInfoCapture(DWORD time_limit_ms = kSystemInfoLimitMs);
+  ~SystemInfoCapture();
+  SystemInfoCapture(const SystemInfoCapture&) = delete;
+  SystemInfoCapture& operator=(const SystemInfoCapture&) = delete;
+  StringList Collect();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // True when the file cannot be opened exclusively (missing or locked).
 bool IsFileInUse(const std::string& path);

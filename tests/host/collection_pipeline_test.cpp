@@ -51,6 +51,21 @@ class FakeRun : public RunProgress, public StagingFiles {
   };
   StoreApps store{store_fails};
 
+  // Records its collection and when it is dropped (the program ended).
+  class SystemInfo : public StartedCapture {
+   public:
+    explicit SystemInfo(FakeRun& run) : run_(run) {}
+    ~SystemInfo() override { run_.events.push_back("drop systeminfo"); }
+    StringList Collect() override {
+      run_.Maybe("systeminfo");
+      run_.events.push_back("collect systeminfo");
+      return {"systeminfo"};
+    }
+
+   private:
+    FakeRun& run_;
+  };
+
   void Maybe(const std::string& what) {
     if (fail.count(what))
       throw std::runtime_error(what);
@@ -123,7 +138,11 @@ class FakeRun : public RunProgress, public StagingFiles {
       Maybe("logs");
       events.push_back("logs " + staging);
     };
-    c.system_info = Gives<StringList>("systeminfo", {"systeminfo"});
+    c.start_system_info = [this]() -> std::unique_ptr<StartedCapture> {
+      Maybe("start systeminfo");
+      events.push_back("start systeminfo");
+      return std::make_unique<SystemInfo>(*this);
+    };
     c.scheduled_tasks = [this](const std::string& path) {
       Maybe("tasks");
       events.push_back("tasks " + path);
@@ -173,6 +192,7 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
       "step 1",
       "step 2",
       "step 3",
+      "start systeminfo",
       "step 4",
       "step 5",
       "step 6",
@@ -184,6 +204,8 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
       "step 9",
       "logs " + kStaging,
       "step 10",
+      "collect systeminfo",
+      "drop systeminfo",
       "save " + kStaging + "SystemInfo.txt",
       "step 11",
       "tasks " + kStaging + "task.txt",
@@ -269,6 +291,10 @@ TEST(CollectionRun, ACancelledRunEndsAtItsNextStepWithoutAReport) {
               0)
         << after;
     EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "discard"), 1) << after;
+    // A systeminfo started ahead of its stage is ended, not left running.
+    EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "start systeminfo"),
+              std::count(s.events.begin(), s.events.end(), "drop systeminfo"))
+        << after;
     ASSERT_GE(s.events.size(), 2u);
     EXPECT_EQ(s.events[s.events.size() - 2], "remove " + kStaging) << after;
     EXPECT_EQ(s.events.back(), "done");
@@ -286,6 +312,26 @@ TEST(CollectionRun, LaterStageFailureKeepsEarlierFiles) {
   EXPECT_EQ(s.saved.count(kStaging + "services.txt"), 1u);
   EXPECT_EQ(s.saved.count(kStaging + "SystemInfo.txt"), 0u);
   EXPECT_EQ(s.Steps(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+  EXPECT_EQ(std::count(s.events.begin(), s.events.end(), "drop systeminfo"), 1);
+}
+
+TEST(CollectionRun, SystemInfoStartsAtItsOwnStageWhenTheEarlyStartIsMissed) {
+  for (const char* fail : {"processes", "start systeminfo"}) {
+    FakeRun s;
+    s.fail = {fail};
+    s.Run(kReport);
+    const auto logs = std::find(s.events.begin(), s.events.end(), "logs " + kStaging);
+    const auto collect = std::find(s.events.begin(), s.events.end(), "collect systeminfo");
+    if (std::string(fail) == "processes") {
+      EXPECT_EQ(std::find(s.events.begin(), logs, "start systeminfo"), logs) << fail;
+      EXPECT_NE(std::find(logs, collect, "start systeminfo"), collect) << fail;
+      EXPECT_EQ(s.saved[kStaging + "SystemInfo.txt"], StringList{"systeminfo"}) << fail;
+    } else {
+      // Starting fails both times: the fourth stage's marker, no file.
+      EXPECT_EQ(collect, s.events.end()) << fail;
+      EXPECT_EQ(s.saved[kStaging + "GetInfoLog.txt"], StringList{"!!Error:4!!"}) << fail;
+    }
+  }
 }
 
 TEST(CollectionRun, NoUpdaterMeansNoArchiveList) {

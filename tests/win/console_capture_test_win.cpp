@@ -123,11 +123,12 @@ TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u) << "one list and two queries";
   EXPECT_NE(log[0].find("/query /FO csv"), std::string::npos);
-  EXPECT_NE(log[1].find("/TN \"BackupJob\""), std::string::npos);
-  EXPECT_NE(log[2].find("/TN \"\xDC"
-                        "berpr\xFC"
-                        "fung\""),
-            std::string::npos);  // ANSI bytes
+  // The queries run side by side: each is logged, in either order.
+  EXPECT_TRUE(Contains(log, "/TN \"BackupJob\""));
+  EXPECT_TRUE(Contains(log,
+                       "/TN \"\xDC"
+                       "berpr\xFC"
+                       "fung\""));  // ANSI bytes
   EXPECT_FALSE(Contains(log, "ScheduledDefrag"));
   EXPECT_TRUE(Contains(out, "TaskName:                             \\BackupJob"));
   EXPECT_TRUE(Contains(out,
@@ -165,11 +166,46 @@ TEST(ScheduledTasks, HostileNamesRunNothingAndQueryOnlyThemselves) {
   EnumScheduledTasks(out);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 4u);
-  EXPECT_NE(log[1].find("/TN \"a & echo pwned>" + pwned + " & rem \" /FO list"), std::string::npos)
-      << log[1];
-  EXPECT_NE(log[2].find("/TN \"100%TEMP%\" /FO list"), std::string::npos) << log[2];
-  EXPECT_NE(log[3].find("/TN \"x^|y<z>(w)!\" /FO list"), std::string::npos) << log[3];
+  EXPECT_TRUE(Contains(log, "/TN \"a & echo pwned>" + pwned + " & rem \" /FO list"));
+  EXPECT_TRUE(Contains(log, "/TN \"100%TEMP%\" /FO list"));
+  EXPECT_TRUE(Contains(log, "/TN \"x^|y<z>(w)!\" /FO list"));
   EXPECT_FALSE(FileExists(pwned));
+}
+
+TEST(ScheduledTasks, QueriesRunSeveralAtOnceAndKeepTheListsOrder) {
+  FakeDir fake("at-once");
+  // The first task takes three times as long as the others, so later ones end first.
+  std::string csv = "\"TaskName\",\"Next Run Time\",\"Status\"\r\n";
+  StringList names = {"SlowFirst"};
+  for (int i = 1; i <= 11; ++i)
+    names.push_back("Task" + std::to_string(i));
+  for (const std::string& name : names)
+    csv += "\"\\" + name + "\",\"N/A\",\"Ready\"\r\n";
+  fake.Put("csv.txt", csv);
+  fake.Put("query-delay.txt", "400");
+  StringList out;
+  EnumScheduledTasks(out);
+
+  StringList order;
+  for (const std::string& line : out) {
+    if (line.rfind("TaskName:", 0) == 0)
+      order.push_back(line.substr(line.find('\\') + 1));
+  }
+  EXPECT_EQ(order, names) << "outputs in the list's order";
+
+  // From the stand-ins' begin and end lines: how many queries ran at the same time.
+  int running = 0, most = 0;
+  std::ifstream in(fake.Path("queries.txt"));
+  std::string word, task;
+  size_t ended = 0;
+  while (in >> word >> task) {
+    running += word == "begin" ? 1 : -1;
+    ended += word == "end";
+    most = std::max(most, running);
+  }
+  EXPECT_EQ(ended, names.size());
+  EXPECT_GE(most, 2) << "the queries ran one after another";
+  EXPECT_LE(most, static_cast<int>(kTaskQueriesAtOnce));
 }
 
 // The console code-page value under HKCU, set up and read back by the tests.
@@ -315,6 +351,25 @@ TEST(SystemInfo, AHangingProgramIsEndedAndTheHeaderStays) {
   EXPECT_EQ(SystemInfoLeftovers(false), 0u) << "the temporary file stays";
 }
 
+TEST(SystemInfo, StartedAheadThenCollectedOrDropped) {
+  FakeDir fake("sysinfo-ahead");
+  fake.Put("systeminfo-delay.txt", "1000");
+  {
+    SystemInfoCapture ahead;
+    ::Sleep(3000);  // other stages at work meanwhile
+    const ULONGLONG start = ::GetTickCount64();
+    const StringList info = ahead.Collect();
+    EXPECT_LT(::GetTickCount64() - start, 1000u) << "it did not run while we waited";
+    ASSERT_GE(info.size(), 5u);
+    EXPECT_EQ(info[4], "Host Name:                 KOVRA-PC");
+  }
+  // A capture dropped while systeminfo still runs ends it and leaves no file.
+  fake.Put("systeminfo-delay.txt", "60000");
+  { SystemInfoCapture dropped; }
+  EXPECT_EQ(CountProcesses("systeminfo.exe"), 0u);
+  EXPECT_EQ(SystemInfoLeftovers(false), 0u) << "the temporary file stays";
+}
+
 class RegExportTest : public ::testing::Test {
  protected:
   void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraExportTest"); }
@@ -392,8 +447,7 @@ TEST(FileListings, InUseAndTheTwoWalks) {
   EXPECT_NE(std::find(many.begin(), many.end(), root + "\\\\\\a"), many.end());
   StringList listed_many;
   EXPECT_NO_THROW(ListFilesRecursive(root + "\\\\", listed_many));
-  EXPECT_NE(std::find(listed_many.begin(), listed_many.end(), root + "\\\\\\a"),
-            listed_many.end());
+  EXPECT_NE(std::find(listed_many.begin(), listed_many.end(), root + "\\\\\\a"), listed_many.end());
   ShellRemoveFolder(root);
 }
 

@@ -19,7 +19,9 @@ export WINEPREFIX="$state/prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export HOME="$state/home"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Our stand-ins over schtasks.exe and systeminfo.exe load as the programs they are, never
+# as Wine's built-in ones.
+export WINEDLLOVERRIDES="mscoree,mshtml=;schtasks.exe,systeminfo.exe=n"
 mkdir -p "$HOME"
 if [ -f "$state/display" ]; then export DISPLAY=$(cat "$state/display"); fi
 

@@ -6,7 +6,10 @@
 //   csv.txt (or csv<N>.txt for the N-th list, from 1), query.txt   the outputs to print
 //   hang-systeminfo, hang-query                                   hang instead (with a child)
 //   vanish-after-list<N>                     move itself away after the N-th list
-// and it appends its command line and the console CodePage value it sees to log.txt there.
+//   query-delay.txt, systeminfo-delay.txt    milliseconds to take before printing (a task
+//                                            whose name starts with "Slow" takes three times)
+// and it appends its command line and the console CodePage value it sees to log.txt there, and
+// "begin TASK" / "end TASK" around each query to queries.txt (several run at once).
 //
 // Run by its own name: "script FILE" follows FILE's lines "w HEX" (write bytes) and "s MS"
 // (sleep); "lock FILE" holds FILE open without any sharing, prints "locked" and sleeps for
@@ -62,6 +65,31 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
+// Appends one line in a single write, so that stand-ins running side by side do not mix lines.
+void AppendLine(const std::string& path, const std::string& line) {
+  const std::string bytes = line + "\n";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const kovra::win::UniqueHandle f(::CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                   OPEN_ALWAYS, 0, nullptr));
+    if (f) {
+      DWORD done = 0;
+      ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+      return;
+    }
+    ::Sleep(10);
+  }
+}
+
+DWORD DelayMs(const std::string& path) {
+  if (path.empty() || !Exists(path))
+    return 0;
+  std::ifstream in(path);
+  DWORD ms = 0;
+  in >> ms;
+  return ms;
+}
+
 void Out(const std::string& bytes) {
   DWORD done = 0;
   ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
@@ -70,8 +98,7 @@ void Out(const std::string& bytes) {
 
 std::string CodePageSeen(const char* console_key) {
   kovra::win::UniqueHkey key;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, console_key, 0, KEY_READ,
-                      key.receive()) != ERROR_SUCCESS)
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, console_key, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
     return "nokey";
   DWORD type = 0, value = 0, size = sizeof value;
   const LONG rc = ::RegQueryValueExA(key.get(), "CodePage", nullptr, &type,
@@ -153,10 +180,10 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(in, line))
       csv_calls += line.find("/FO csv") != std::string::npos;
-    std::ofstream(log, std::ios::app)
-        << command << " | CodePage=" << CodePageSeen("Console\\%SystemRoot%_system32_cmd.exe")
-        << " SchtasksCodePage=" << CodePageSeen("Console\\%SystemRoot%_system32_schtasks.exe")
-        << "\n";
+    AppendLine(
+        log,
+        command + " | CodePage=" + CodePageSeen("Console\\%SystemRoot%_system32_cmd.exe") +
+            " SchtasksCodePage=" + CodePageSeen("Console\\%SystemRoot%_system32_schtasks.exe"));
   }
   auto file = [&](const std::string& leaf) {
     return dir.empty() ? std::string() : dir + "\\" + leaf;
@@ -165,6 +192,7 @@ int main(int argc, char** argv) {
   if (name == "systeminfo.exe") {
     if (Exists(file("hang-systeminfo")))
       Hang(true);
+    ::Sleep(DelayMs(file("systeminfo-delay.txt")));
     Out(Exists(file("systeminfo.txt")) ? Slurp(file("systeminfo.txt")) : kSystemInfo);
     return 0;
   }
@@ -185,11 +213,17 @@ int main(int argc, char** argv) {
   if (tn != std::string::npos) {
     if (Exists(file("hang-query")))
       Hang(true);
+    const std::string task = command.substr(tn + 5, command.find('"', tn + 5) - tn - 5);
+    const std::string queries = dir.empty() ? std::string() : file("queries.txt");
+    if (!queries.empty())
+      AppendLine(queries, "begin " + task);
+    ::Sleep(DelayMs(file("query-delay.txt")) * (task.rfind("Slow", 0) == 0 ? 3 : 1));
+    if (!queries.empty())
+      AppendLine(queries, "end " + task);
     if (Exists(file("query.txt"))) {
       Out(Slurp(file("query.txt")));
       return 0;
     }
-    const std::string task = command.substr(tn + 5, command.find('"', tn + 5) - tn - 5);
     Out("\r\nFolder: \\\r\nHostName:                             KOVRA-PC\r\n"
         "TaskName:                             \\" +
         task +
