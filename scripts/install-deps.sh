@@ -5,6 +5,7 @@ set -eu
 packages=(
   cmake make g++ clang googletest zlib1g-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick fonts-wine
   unzip zip libarchive-tools python3 openssl clang-format chromium
 )

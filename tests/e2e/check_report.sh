@@ -27,7 +27,7 @@ for name in Kovra_Debug_Info.txt GetInfoLog.txt; do
     { echo "$name does not start with the UTF-16 LE byte-order mark"; return 1; }
 done
 main_info=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/Kovra_Debug_Info.txt" | tr -d '\r')
-for line in '^Version:' '^OS Name:	Windows ' '^OS Type:	64bit' '^Cur Users:	' \
+for line in '^Version:' '^OS Name:	Windows ' "^OS Type:	$os_type" '^Cur Users:	' \
   ' GetKovraInfo\.exe ' '^GlobalAtomInfo:Atom:' '^Virtual memory:'; do
   grep -qP "$line" <<<"$main_info" || { echo "Kovra_Debug_Info.txt lacks $line"; return 1; }
 done
@@ -53,8 +53,8 @@ uninstall=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/uninstall.txt" | tr -d 
   { echo "report lacks uninstall.txt"; return 1; }
 [ "$(head -1 <<<"$uninstall")" = "Windows Registry Editor Version 5.00" ] ||
   { echo "uninstall.txt lacks its header"; return 1; }
-grep -qF '[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1]' <<<"$uninstall" &&
-  grep -qF '"Inno Setup: App Path"="C:\\Program Files (x86)\\Zentrix Tune 8"' <<<"$uninstall" ||
+grep -qF "[$software_key\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1]" <<<"$uninstall" &&
+  grep -qF "\"Inno Setup: App Path\"=\"C:\\\\$programs\\\\Zentrix Tune 8\"" <<<"$uninstall" ||
   { echo "uninstall.txt lacks the product's entry"; return 1; }
 services=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/services.txt" | tr -d '\r') ||
   { echo "report lacks services.txt"; return 1; }
@@ -81,14 +81,14 @@ else
 fi
 # The updater's files under their stored paths, its digest list with correct digests (computed
 # here), the display facts, the registry exports, the hosts file; the shared component once.
-updater_stored="Program Files (x86)/Kovra Nimbrel Fetch"
+updater_stored="$programs/Kovra Nimbrel Fetch"
 for name in bugreport.txt Skin/main.png Database/nbFetch.dbd NimbrelFetch.log; do
   [ -f "$extracted/$updater_stored/$name" ] || { echo "report lacks the updater's $name"; return 1; }
 done
 temp_stored="users/$(id -un)/Temp"
 digests=$(tr -d '\r' <"$extracted/$temp_stored/NFMD5.txt") || { echo "report lacks NFMD5.txt"; return 1; }
 expected_md5=$(md5sum "$extracted/$updater_stored/Skin/main.png" | cut -d' ' -f1)
-grep -qF "C:\Program Files (x86)\Kovra Nimbrel Fetch\Skin\main.png,$expected_md5" <<<"$digests" ||
+grep -qF "C:\\$programs\\Kovra Nimbrel Fetch\\Skin\\main.png,$expected_md5" <<<"$digests" ||
   { echo "NFMD5.txt lacks the digest of Skin\main.png"; return 1; }
 grep -q '\.svn' <<<"$digests" && { echo "NFMD5.txt lists a .svn file"; return 1; }
 for name in InfoVersion.txt SYS_FILE_RunStart_1.txt metrologinfo.txt; do

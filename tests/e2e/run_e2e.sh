@@ -10,26 +10,15 @@ build=$(cd "$1" && pwd)
 check_script=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 env_sh="$here/../win/wine-env.sh"
-eval "$("$env_sh" "$build" env)"
-if ! "$env_sh" "$build" can-run-32bit; then
+if ! "$env_sh" "$build" can-run; then
   echo "SKIPPED: this machine cannot run 32-bit programs, so not the tool under Wine either"
   exit 77
 fi
-caption="Get Kovra Configuration File"
 out="$build/e2e"
 mkdir -p "$out"
-user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
-desktop="$user_dir/Desktop"
-staging="$user_dir/Temp/GetInfoDir"
-driver() {
-  "$env_sh" "$build" run "$build/tests/e2e_driver.exe" "$@" </dev/null >"$out/driver.out" 2>&1
-  local rc=$?
-  tr -d '\r' <"$out/driver.out"
-  return $rc
-}
-fail() { echo "FAIL: $*"; [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null; exit 1; }
-field() { sed -n "s/^$1 //p" <<<"$2"; }
-shot() { xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$out/$1.png"; }
+# shellcheck source=tests/e2e/e2e_lib.sh
+source "$here/e2e_lib.sh"
+fail() { echo "FAIL: $*"; exit 1; }
 
 # With KOVRA_E2E_HANG_SYSTEMINFO=1 the systeminfo stand-in hangs (with a child holding its
 # output): the run must end it at its time limit and still produce the report.
@@ -45,28 +34,26 @@ fi
 # A fixture product: the current generation's Uninstall entry in the 32-bit view and its main
 # executable (a copy of the tool itself, so its version and size are known). Removed at the end.
 product_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1'
-product_dir="$WINEPREFIX/drive_c/Program Files (x86)/Zentrix Tune 8"
+product_dir="$programs_dir/Zentrix Tune 8"
 top_key='HKLM\SOFTWARE\Kovra\Zentrix Tune Prime'
 updater_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kovra Nimbrel Fetch_is1'
-updater_dir="$WINEPREFIX/drive_c/Program Files (x86)/Kovra Nimbrel Fetch"
-shared_dir="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kovra/Nimbrel Fetch"
-pulse_dir="$WINEPREFIX/drive_c/Program Files (x86)/Kovra/PulseSync"
+updater_dir="$programs_dir/Kovra Nimbrel Fetch"
+shared_dir="$programs_dir/Common Files/Kovra/Nimbrel Fetch"
+pulse_dir="$programs_dir/Kovra/PulseSync"
 remove_fixture() {
-  "$env_sh" "$build" run reg delete "$product_key" /f /reg:32 </dev/null >/dev/null 2>&1
-  "$env_sh" "$build" run reg delete "$top_key" /f /reg:32 </dev/null >/dev/null 2>&1
-  "$env_sh" "$build" run reg delete "$updater_key" /f /reg:32 </dev/null >/dev/null 2>&1
+  reg_quiet delete "$product_key" /f
+  reg_quiet delete "$top_key" /f
+  reg_quiet delete "$updater_key" /f
   rm -rf "$product_dir" "$(dirname "$pulse_dir")" "$updater_dir" "$(dirname "$shared_dir")"
 }
 remove_fixture
 mkdir -p "$product_dir"
 cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
-"$env_sh" "$build" run reg add "$product_key" /v DisplayVersion /d 8.1.0 /f /reg:32 </dev/null >/dev/null 2>&1
-"$env_sh" "$build" run reg add "$product_key" /v "Inno Setup: App Path" \
-  /d 'C:\Program Files (x86)\Zentrix Tune 8' /f /reg:32 </dev/null >/dev/null 2>&1
+reg_quiet add "$product_key" /v DisplayVersion /d 8.1.0 /f
+reg_quiet add "$product_key" /v "Inno Setup: App Path" /d "C:\\$programs\\Zentrix Tune 8" /f
 # The top edition installed in the same folder (its inventory lists ztn.exe), and two logs of
 # the shared update component.
-"$env_sh" "$build" run reg add "$top_key" /v ztnpv8uninstallpath \
-  /d 'C:\Program Files (x86)\Zentrix Tune 8\unins000.exe' /f /reg:32 </dev/null >/dev/null 2>&1
+reg_quiet add "$top_key" /v ztnpv8uninstallpath /d "C:\\$programs\\Zentrix Tune 8\\unins000.exe" /f
 mkdir -p "$pulse_dir"
 echo "sync started" >"$pulse_dir/sync.log"
 echo "update checked" >"$pulse_dir/update.log"
@@ -79,8 +66,8 @@ echo "db" >"$updater_dir/Database/nbFetch.dbd"
 echo "fetch log" >"$updater_dir/NimbrelFetch.log"
 echo "svn" >"$updater_dir/.svn/entries"
 echo "shared" >"$shared_dir/component.dll"
-"$env_sh" "$build" run reg add "$updater_key" /v InstallLocation \
-  /d 'C:\Program Files (x86)\Kovra Nimbrel Fetch\NimbrelFetch.exe' /f /reg:32 </dev/null >/dev/null 2>&1
+reg_quiet add "$updater_key" /v InstallLocation \
+  /d "C:\\$programs\\Kovra Nimbrel Fetch\\NimbrelFetch.exe" /f
 trap remove_fixture EXIT
 export PRODUCT_EXE_SIZE=$(stat -c %s "$product_dir/ztn.exe")
 export PRODUCT_EXE_MD5=$(md5sum "$product_dir/ztn.exe" | cut -d' ' -f1)
@@ -89,45 +76,23 @@ export PRODUCT_EXE_MD5=$(md5sum "$product_dir/ztn.exe" | cut -d' ' -f1)
 mkdir -p "$staging/old/deeper"
 echo leftover >"$staging/old/deeper/stale.txt"
 rm -f "$desktop"/nf_logs_*.log
-today=$(date +%Y%m%d)
-report="$desktop/nf_logs_$today.log"
 echo "an older report" >"$report"
 
-# The tool's output goes to a file: programs it starts (Explorer) would hold a pipe open.
-"$env_sh" "$build" run "$build/GetKovraInfo.exe" </dev/null >"$out/tool.log" 2>&1 &
-app_pid=$!
-
-info=$(driver find-window "$caption" 30000) || fail "window not found"
+run_tool 300000 || fail "the run did not complete"
+info=$run_window_info
 echo "$info"
 [ "$(field client "$info")" = "305 148" ] || fail "client area is $(field client "$info"), not 305 148"
 [ "$(field button-text "$info")" = "Click here to save report" ] || fail "button caption"
 [ "$(field progress-visible "$info")" = "0" ] || fail "progress bar visible before the run"
-shot window
-read -r bx by <<<"$(field button "$info")"
-xdotool mousemove "$bx" "$by" click 1
-
-box=$(driver wait-msgbox "$caption" 300000) || fail "no final message box"
-echo "$box"
-shot done
-text=$(field text "$box")
-report_win="C:\\users\\$(id -un)\\Desktop\\nf_logs_$today.log"
+echo "$run_box_info"
+text=$run_text
 if [ -f "$report" ]; then
   expected="The info file: Kovra_Debug_Info.zip has been saved to:|$report_win"
 else
   expected="The info file save failed"
 fi
 [ "$text" = "$expected" ] || fail "message box says '$text', expected '$expected'"
-read -r ox oy <<<"$(field ok "$box")"
-xdotool mousemove "$ox" "$oy" click 1
-
-for _ in $(seq 1 300); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the process did not end after the message box"
-wait "$app_pid"
-code=$?
-[ "$code" = 0 ] || fail "exit code $code"
+[ "$run_code" = 0 ] || fail "exit code $run_code"
 [ -e "$staging" ] && fail "staging folder still exists"
 
 if [ -n "$check_script" ]; then

@@ -14,7 +14,7 @@ for zip in "$1"/*.zip; do
     status=1
   fi
 done
-if [ "$count" -eq 0 ] && ! "$here/wine-env.sh" "$(dirname "$1")" can-run-32bit; then
+if [ "$count" -eq 0 ] && ! "$here/wine-env.sh" "$(dirname "$1")" can-run; then
   echo "SKIPPED: no archives, as the Windows tests could not run on this machine"
   exit 77
 fi

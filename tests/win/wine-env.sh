@@ -7,7 +7,13 @@
 #   wine-env.sh BUILD_DIR stop       end the wineserver and Xvfb
 #   wine-env.sh BUILD_DIR run CMD..  run a Windows program in the environment
 #   wine-env.sh BUILD_DIR env        print the environment as shell assignments
-#   wine-env.sh BUILD_DIR can-run-32bit   whether this machine can run the 32-bit programs
+#   wine-env.sh BUILD_DIR can-run    whether this machine can run the build's programs
+#   wine-env.sh BUILD_DIR system-folder   the prefix folder the build's programs see as System32
+#   wine-env.sh BUILD_DIR pe-machine      the build's machine type: 014c (x86) or 8664 (x86-64)
+#
+# The product is 32-bit. A machine whose kernel cannot run 32-bit programs can still run the
+# Windows tests with the same sources built for x86_64 (the windows-x64 preset): the build's
+# own executable tells which loader runs its programs.
 set -u
 build=$(cd "$1" && pwd)
 action=$2
@@ -44,20 +50,40 @@ start_xvfb() {
   return 1
 }
 
-# The tool is a 32-bit program: Wine runs it through its 32-bit loader, a 32-bit Linux program.
-# A machine whose kernel has 32-bit emulation switched off cannot run it; the tests that need
-# it then end with the skip code 77 and say why.
+# The machine type in a PE file's header: 014c for x86, 8664 for x86-64.
+pe_machine() {
+  local offset
+  offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ -n "$offset" ] && od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
+}
+build_is_64bit() { [ "$(pe_machine "$build/GetKovraInfo.exe")" = 8664 ]; }
+# The 32-bit programs need Wine's 32-bit loader, a 32-bit Linux program; a machine whose kernel
+# has 32-bit emulation switched off cannot run it. The tests that need it then end with the
+# skip code 77 and say why.
 can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+can_run() {
+  if build_is_64bit; then /usr/lib/wine/wine64 --version >/dev/null 2>&1; else can_run_32bit; fi
+}
 skip_32bit() {
   echo "SKIPPED: this machine cannot run 32-bit programs (the kernel's 32-bit emulation is off)," \
-       "so Wine cannot run the 32-bit test programs" >&2
+       "so Wine cannot run the 32-bit test programs; the windows-x64 preset runs them as 64-bit" >&2
   exit 77
+}
+# Wine's launcher picks its 32-bit loader whenever it is installed; a 64-bit build runs
+# through the 64-bit one.
+wine_for_build() {
+  if build_is_64bit; then /usr/lib/wine/wine64 "$@"; else wine "$@"; fi
+}
+# The folder a process of the build sees as System32.
+system_folder() {
+  if build_is_64bit; then echo "$WINEPREFIX/drive_c/windows/system32"
+  else echo "$WINEPREFIX/drive_c/windows/syswow64"; fi
 }
 
 make_prefix() {
   [ -f "$WINEPREFIX/.kovra-ready" ] && return 0
   rm -rf "$WINEPREFIX"
-  wineboot -i </dev/null >/dev/null 2>&1
+  wine_for_build wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w
   local user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
   # wineboot links these folders to the Linux home; make them real folders of the prefix.
@@ -79,9 +105,9 @@ case "$action" in
     wineserver -p </dev/null >/dev/null 2>&1
     # Start Wine's own background processes now, detached from the caller's output: later
     # programs would otherwise start them with the test's output pipe, which then never closes.
-    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+    wine_for_build cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "Wine prefix $WINEPREFIX on display $DISPLAY"
-    can_run_32bit || echo "WARNING: 32-bit programs cannot run on this machine; the Windows tests will be skipped"
+    can_run || echo "WARNING: 32-bit programs cannot run on this machine; the Windows tests will be skipped"
     ;;
   stop)
     wineserver -k 2>/dev/null
@@ -90,17 +116,23 @@ case "$action" in
     rm -f "$state/xvfb.pid" "$state/display"
     ;;
   run)
-    can_run_32bit || skip_32bit
-    exec wine "$@"
+    can_run || skip_32bit
+    wine_for_build "$@"
     ;;
-  can-run-32bit)
-    can_run_32bit
+  can-run)
+    can_run
+    ;;
+  system-folder)
+    system_folder
+    ;;
+  pe-machine)
+    pe_machine "$build/GetKovraInfo.exe"
     ;;
   env)
-    echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all HOME='$HOME' DISPLAY='${DISPLAY:-}'"
+    echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all HOME='$HOME' DISPLAY='${DISPLAY:-}' WINEDLLOVERRIDES='$WINEDLLOVERRIDES'"
     ;;
   *)
-    echo "usage: wine-env.sh BUILD_DIR start|stop|run|env" >&2
+    echo "usage: wine-env.sh BUILD_DIR start|stop|run|env|can-run|system-folder|pe-machine" >&2
     exit 2
     ;;
 esac

@@ -12,8 +12,8 @@
 // "begin TASK" / "end TASK" around each query to queries.txt (several run at once).
 //
 // Run by its own name: "script FILE" follows FILE's lines "w HEX" (write bytes) and "s MS"
-// (sleep); "lock FILE" holds FILE open without any sharing, prints "locked" and sleeps for
-// ever; "flood" writes lines without end; "hang" prints a line and sleeps for ever;
+// (sleep); "lock FILE" holds FILE open for writing without any sharing, "share FILE" with
+// every sharing, and either prints "locked" and sleeps for ever; "flood" writes lines without end; "hang" prints a line and sleeps for ever;
 // "hang-child" first starts a child that
 // inherits the output and sleeps for ever too.
 #include <windows.h>
@@ -148,9 +148,12 @@ int main(int argc, char** argv) {
   const std::string command = ::GetCommandLineA();
   if (argc >= 3 && std::string(argv[1]) == "script")
     return RunScript(argv[2]);
-  if (argc >= 3 && std::string(argv[1]) == "lock") {
-    const kovra::win::UniqueHandle f(
-        ::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (argc >= 3 && (std::string(argv[1]) == "lock" || std::string(argv[1]) == "share")) {
+    const DWORD sharing = std::string(argv[1]) == "share"
+                              ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                              : 0;
+    const kovra::win::UniqueHandle f(::CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, sharing,
+                                                   nullptr, OPEN_EXISTING, 0, nullptr));
     Out(f ? "locked\r\n" : "not locked\r\n");
     for (;;)
       ::Sleep(1000);
