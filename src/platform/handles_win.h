@@ -136,6 +136,15 @@ struct GdiObjectTraits {
 };
 using UniqueGdiObject = ScopedHandle<GdiObjectTraits>;
 
+// An icon the program created or took from an image list.
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::DestroyIcon(h); }
+};
+using UniqueIcon = ScopedHandle<IconTraits>;
+
 // A memory device context from CreateCompatibleDC.
 struct MemoryDcTraits {
   using Handle = HDC;

@@ -56,7 +56,13 @@ struct Piece {
   int link = -1;
   int shift = 0;  // subscript (down) or superscript (up)
   bool shadow = false, error = false;
-  Color box = kNone;  // a list marker drawn as an 8 x 8 box of this colour instead of text
+  Color box = kNone;    // a list marker drawn as an 8 x 8 box of this colour instead of text
+  bool circle = false;  // the marker is a circle rather than a square
+  // An inline image instead of text: its size, the text height it is aligned against, and
+  // its alignment (0 bottom, 1 top, 2 middle).
+  ImageRef image;
+  int image_height = 0, text_height = 0, image_align = 0;
+  std::string alt;
 };
 
 class Engine {
@@ -102,7 +108,8 @@ class Engine {
     return h;
   }
   static std::string Key(const Font& f) {
-    return f.face + StrPrintf("/%d/%d%d%d%d", f.points, f.bold, f.italic, f.underline, f.strike);
+    return f.face +
+           StrPrintf("/%d/%d%d%d%d/%d", f.points, f.bold, f.italic, f.underline, f.strike, f.angle);
   }
   int Width(std::string_view s) {
     int w = 0, h = 0;
@@ -289,13 +296,36 @@ class Engine {
       start = o_.rect.right - width;
     else if (align_ == 2 && (o_.rect.right - o_.rect.left - width) / 2 > 0)
       start = o_.rect.left + (o_.rect.right - o_.rect.left - width) / 2;
-    if (o_.draw && paragraph_background_ != kNone)
-      c_.Fill(Rect{o_.rect.left, top_, o_.rect.right, top_ + height}, paragraph_background_);
+    if (o_.draw && paragraph_background_ != kNone) {
+      // With a second colour each band is a gradient, two pixels taller than the line.
+      if (paragraph_background_to_ != kNone)
+        c_.Gradient(Rect{o_.rect.left, top_ - 1, o_.rect.right, top_ + height + 1},
+                    paragraph_background_, paragraph_background_to_, false);
+      else
+        c_.Fill(Rect{o_.rect.left, top_, o_.rect.right, top_ + height}, paragraph_background_);
+    }
     for (const Piece& p : line_) {
       const int x = start + p.x;
       const int y = top_ + height - p.height + p.shift;
       if (o_.draw && p.box != kNone) {
-        c_.Fill(Rect{x, top_ + 2, x + 8, top_ + 10}, p.box);
+        if (p.circle)
+          c_.Ellipse(Rect{x, top_ + 2, x + 8, top_ + 10}, p.box);
+        else
+          c_.Fill(Rect{x, top_ + 2, x + 8, top_ + 10}, p.box);
+        continue;
+      }
+      if (p.image.valid) {
+        const int text_top = top_ + height - p.text_height;
+        const int image_y = p.image_align == 1   ? text_top
+                            : p.image_align == 2 ? text_top + (p.text_height - p.image_height) / 2
+                                                 : top_ + height - p.image_height;
+        if (o_.draw)
+          c_.Icon(p.image, x, image_y);
+        if (p.link >= 0)
+          AddLinkArea(
+              p.link,
+              Rect{x, image_y, std::min(x + p.width, o_.rect.right), image_y + p.image_height},
+              p.alt);
         continue;
       }
       if (o_.draw) {
@@ -313,19 +343,8 @@ class Engine {
                     0x0000FF);
         }
       }
-      if (p.link >= 0) {
-        const Rect r{x, y, std::min(x + p.width, o_.rect.right), y + p.height};
-        bool merged = false;
-        for (LinkArea& a : result_.link_areas) {
-          if (a.link == p.link && a.rect.top == r.top) {
-            a.rect.left = std::min(a.rect.left, r.left);
-            a.rect.right = std::max(a.rect.right, r.right);
-            merged = true;
-          }
-        }
-        if (!merged)
-          result_.link_areas.push_back(LinkArea{p.link, r, href_, title_});
-      }
+      if (p.link >= 0)
+        AddLinkArea(p.link, Rect{x, y, std::min(x + p.width, o_.rect.right), y + p.height}, "");
     }
     if (rule && o_.draw)
       c_.Line(o_.rect.left, top_ + height + 1, o_.rect.right, top_ + height + 1, rule_color);
@@ -335,6 +354,73 @@ class Engine {
     next_spacing_ = -1;
     line_.clear();
     x_ = 0;
+  }
+
+  // A link's piece joins the link's area on its line (or starts one).
+  void AddLinkArea(int link, const Rect& r, const std::string& alt) {
+    for (LinkArea& a : result_.link_areas) {
+      if (a.link == link && a.rect.top == r.top && alt.empty() && a.alt.empty()) {
+        a.rect.left = std::min(a.rect.left, r.left);
+        a.rect.right = std::max(a.rect.right, r.right);
+        return;
+      }
+    }
+    result_.link_areas.push_back(LinkArea{link, r, href_, title_, alt});
+  }
+
+  // An inline system icon: on the next line when it does not fit the rest of this one but
+  // would fit a line; it raises the line's height to its own unless WRAP.
+  void Image(const std::string& tag, const std::string& up) {
+    const ImageRef ref = ParseImageRef(QuotedValue(tag, "SRC"));
+    if (!ref.valid || hidden_)
+      return;
+    int w = 0, h = 0;
+    c_.IconSize(ref, w, h);
+    if (w <= 0 || h <= 0)
+      return;
+    if (w > Available() && w < o_.rect.right - o_.rect.left && x_ > 0 && !link_stopped_ &&
+        !Wrap(""))
+      return;
+    Piece p;
+    p.font = CurrentFont();
+    p.image = ref;
+    p.x = x_;
+    p.width = w;
+    p.image_height = h;
+    p.text_height = SampleHeight(p.font);
+    p.height = up.find(" WRAP") != std::string::npos ? p.text_height : h;
+    const std::string align = AsciiUpperCase(AttributeValue(tag, "ALIGN"));
+    p.image_align = align.find("TOP") != std::string::npos      ? 1
+                    : align.find("MIDDLE") != std::string::npos ? 2
+                                                                : 0;
+    p.link = link_;
+    p.alt = QuotedValue(tag, "ALT");
+    x_ += w;
+    line_.push_back(std::move(p));
+  }
+
+  // BODY: the drawing rectangle's background (a gradient with BGCOLORTO, vertical unless DIR
+  // is "H" or absent), and a picture at the current position.
+  void Body(const std::string& tag) {
+    const Color body = ParseColor(AttributeValue(tag, "BGCOLOR"), kNone);
+    const Color to = ParseColor(AttributeValue(tag, "BGCOLORTO"), kNone);
+    const Rect all{o_.rect.left - 2, o_.rect.top, o_.rect.right, o_.rect.bottom};
+    if (body != kNone) {
+      if (o_.draw) {
+        if (to != kNone) {
+          const std::string dir = AsciiUpperCase(QuotedValue(tag, "DIR"));
+          c_.Gradient(all, body, to, !dir.empty() && dir != "H");
+        } else {
+          c_.Fill(all, body);
+        }
+      }
+      background_ = body;
+    }
+    for (const char* name : {"BACKGROUND", "BGTOPLEFT"}) {
+      const ImageRef ref = ParseImageRef(QuotedValue(tag, name));
+      if (ref.valid && o_.draw)
+        c_.Icon(ref, LineLeft() + x_, top_);
+    }
   }
 
   // A break the markup asks for; false (and the layout ends) when text would follow that no
@@ -362,6 +448,31 @@ class Engine {
       return;
     if (exactly("B")) {
       font_.bold = !closing;
+    } else if (is("BL")) {
+      // Blinking text: the blink colour while the phase is off; the closing tag restores the
+      // font colour.
+      if (!closing) {
+        blink_saved_color_ = font_.color;
+        if (o_.blink_off)
+          font_.color = o_.blink_color;
+      } else {
+        font_.color = blink_saved_color_;
+      }
+    } else if (is("R")) {
+      // Rotated text: the angle from the first attribute whose name starts with "A".
+      if (!closing) {
+        rotation_saved_.push_back(font_.angle);
+        const size_t a = up.find(" A");
+        font_.angle = a == std::string::npos
+                          ? 0
+                          : 10 * std::atoi(AttributeValue(up.substr(a + 1), "A").c_str());
+      } else if (!rotation_saved_.empty()) {
+        font_.angle = rotation_saved_.back();
+        rotation_saved_.pop_back();
+      }
+    } else if (is("IM")) {
+      if (!closing)
+        Image(tag, up);
     } else if (exactly("I")) {
       font_.italic = !closing;
     } else if (exactly("U")) {
@@ -445,19 +556,15 @@ class Engine {
       if (o_.rect.left + at > LineLeft() + x_)
         x_ = o_.rect.left + at - LineLeft();
     } else if (is("BO")) {
-      const Color body = ParseColor(AttributeValue(tag, "BGCOLOR"), kNone);
-      if (body != kNone) {
-        if (o_.draw)
-          c_.Fill(Rect{o_.rect.left - 2, o_.rect.top, o_.rect.right, o_.rect.bottom}, body);
-        background_ = body;
-      }
+      if (!closing)
+        Body(tag);
     } else if (exactly("P")) {
       if (closing) {
         if (!line_.empty())
           Break();
         align_ = saved_align_;
         indent_ = 0;
-        paragraph_background_ = kNone;
+        paragraph_background_ = paragraph_background_to_ = kNone;
       } else {
         if (!line_.empty() || result_.height > 0)
           Break();
@@ -470,6 +577,7 @@ class Engine {
                                                           : align_;
         indent_ = std::atoi(AttributeValue(tag, "INDENT").c_str());
         paragraph_background_ = ParseColor(AttributeValue(tag, "BGCOLOR"), kNone);
+        paragraph_background_to_ = ParseColor(AttributeValue(tag, "BGCOLORTO"), kNone);
       }
     }
     // Any other tag is removed without effect.
@@ -501,6 +609,7 @@ class Engine {
     marker.height = SampleHeight(font_);
     if (type == "SQUARE" || type == "CIRCLE") {
       marker.box = color == kNone ? font_.color : color;
+      marker.circle = type == "CIRCLE";
       marker.width = 8;
       line_.push_back(marker);
       return;
@@ -599,7 +708,9 @@ class Engine {
   Font font_;
   Color background_ = kNone;
   int top_ = 0, x_ = 0, indent_ = 0, align_ = 0, saved_align_ = 0, next_spacing_ = -1;
-  Color paragraph_background_ = kNone, span_saved_background_ = kNone;
+  Color paragraph_background_ = kNone, paragraph_background_to_ = kNone;
+  Color span_saved_background_ = kNone, blink_saved_color_ = 0;
+  std::vector<int> rotation_saved_;
   Color color_before_font_ = 0, background_before_font_ = kNone;
   std::pair<Color, Color> highlight_saved_{0, kNone};
   bool hidden_ = false, sub_ = false, sup_ = false, shadow_ = false, error_ = false;
@@ -735,6 +846,34 @@ int FontSizePoints(int size) {
 LayoutResult Layout(const std::string& prepared, bool prefix_off, const LayoutOptions& options,
                     Canvas& canvas) {
   return Engine(prefix_off, options, canvas).Run(prepared);
+}
+
+ImageRef ParseImageRef(std::string_view reference) {
+  std::string s(reference);
+  if (AsciiUpperCase(s.substr(0, 4)) == "IDX:")
+    s.erase(0, 4);
+  ImageRef ref;
+  const std::string kind = AsciiUpperCase(s.substr(0, 5));
+  if ((kind != "SSYS:" && kind != "LSYS:") || s.size() == 5)
+    return ref;
+  ref.valid = true;
+  ref.large = kind == "LSYS:";
+  const std::string rest = s.substr(5);
+  if (rest.size() <= 6 && rest.find_first_not_of("0123456789") == std::string::npos)
+    ref.index = std::atoi(rest.c_str());
+  else
+    ref.path = rest;
+  return ref;
+}
+
+std::string HintFor(const HintQuery& q) {
+  if (q.link != nullptr && !q.link->hint.empty() && (!q.link->auto_show_hint || q.link->cut))
+    return q.link->hint;
+  if (q.auto_show_hint && !q.out_of_rect)
+    return std::string();
+  if (q.auto_show_hint && q.label_hint.empty())
+    return q.markup_text;
+  return q.label_hint;
 }
 
 LinkArea HitTest(const LayoutResult& layout, int x, int y) {

@@ -30,8 +30,21 @@ struct Font {
   int points = 8;
   bool bold = false, italic = false, underline = false, strike = false;
   Color color = SystemColor(8);
+  int angle = 0;  // rotated text: escapement and orientation in tenths of a degree
   bool operator==(const Font&) const = default;
 };
+
+// An image reference: "IDX:" dropped, then "SSYS:" (small) or "LSYS:" (large) and either an
+// index in the system image list or a path whose system icon is shown. Anything else is no
+// system icon (`valid` false) and takes no space.
+struct ImageRef {
+  bool valid = false;
+  bool large = false;
+  int index = -1;    // >= 0: an index in the system image list
+  std::string path;  // otherwise the file whose icon is shown
+  bool operator==(const ImageRef&) const = default;
+};
+ImageRef ParseImageRef(std::string_view reference);
 
 // What the layout needs of a device: text extents and drawing.
 class Canvas {
@@ -44,6 +57,13 @@ class Canvas {
   virtual void Text(const Font& font, int x, int y, int clip_right, std::string_view text) = 0;
   virtual void Fill(const Rect& r, Color color) = 0;
   virtual void Line(int x1, int y1, int x2, int y2, Color color) = 0;
+  // A gradient from `from` to `to`, left to right, or top to bottom when `vertical`.
+  virtual void Gradient(const Rect& r, Color from, Color to, bool vertical) = 0;
+  // A filled circle (ellipse) inside the rectangle.
+  virtual void Ellipse(const Rect& r, Color color) = 0;
+  // A system icon's size in the device's pixels (0 x 0 when there is none), and its drawing.
+  virtual void IconSize(const ImageRef& image, int& width, int& height) = 0;
+  virtual void Icon(const ImageRef& image, int x, int y) = 0;
 };
 
 // The look and behaviour of the n-th link of the text.
@@ -52,6 +72,8 @@ struct LinkItem {
   Color color_bg = kNone;
   int max_line = -1;  // most lines the link may take; -1: no limit
   bool cut = false;   // set by the layout when the link's text ran past the right edge
+  std::string hint;
+  bool auto_show_hint = false;  // show `hint` only when the link's text was cut
 };
 
 // A link's place on the device, as the layout found it.
@@ -59,6 +81,7 @@ struct LinkArea {
   int link = -1;
   Rect rect;
   std::string href, title;
+  std::string alt;  // an image inside the link: its ALT text, the hint over it
 };
 
 struct LayoutOptions {
@@ -70,6 +93,9 @@ struct LayoutOptions {
   int line_spacing = 0;
   int hovered_link = -1;  // this link is drawn with its hover font
   bool draw = true;       // false: measure only
+  // Blinking text (<BL>) takes the blink colour while the blink phase is off.
+  bool blink_off = false;
+  Color blink_color = SystemColor(15);
   std::vector<LinkItem>* links = nullptr;
 };
 
@@ -96,5 +122,16 @@ LayoutResult Layout(const std::string& prepared, bool prefix_off, const LayoutOp
 
 // The link under a point, from a measuring layout: its number (-1 if none) and area.
 LinkArea HitTest(const LayoutResult& layout, int x, int y);
+
+// The hint to show: over a link with a hint (unless it shows it only when cut and was not cut)
+// that hint; otherwise with `auto_show_hint` the whole markup text when the text was cut (and
+// the label has no hint of its own) or nothing; otherwise the label's hint.
+struct HintQuery {
+  const LinkItem* link = nullptr;  // the hovered link's item, if any
+  bool auto_show_hint = false;
+  bool out_of_rect = false;
+  std::string label_hint, markup_text;
+};
+std::string HintFor(const HintQuery& q);
 
 }  // namespace kovra::markup

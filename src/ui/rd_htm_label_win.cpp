@@ -1,5 +1,6 @@
 #include "ui/rd_htm_label_win.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <map>
@@ -52,6 +53,45 @@ class GdiCanvas : public markup::Canvas {
     ::MoveToEx(dc_, x1, y1, nullptr);
     ::LineTo(dc_, x2, y2);
   }
+  // One-pixel bands of interpolated colour (GDI alone, so nothing is needed beyond gdi32).
+  void Gradient(const markup::Rect& r, markup::Color from, markup::Color to,
+                bool vertical) override {
+    const COLORREF a = ToColorRef(from), b = ToColorRef(to);
+    const int steps = vertical ? r.bottom - r.top : r.right - r.left;
+    for (int i = 0; i < steps; ++i) {
+      auto mix = [&](int ca, int cb) { return ca + (cb - ca) * i / std::max(1, steps - 1); };
+      const COLORREF c = RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
+                             mix(GetBValue(a), GetBValue(b)));
+      const markup::Rect band = vertical
+                                    ? markup::Rect{r.left, r.top + i, r.right, r.top + i + 1}
+                                    : markup::Rect{r.left + i, r.top, r.left + i + 1, r.bottom};
+      Fill(band, c);
+    }
+  }
+  void Ellipse(const markup::Rect& r, markup::Color color) override {
+    UniqueGdiObject brush(::CreateSolidBrush(ToColorRef(color)));
+    UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, ToColorRef(color)));
+    ScopedSelectObject select_brush(dc_, brush.get());
+    ScopedSelectObject select_pen(dc_, pen.get());
+    ::Ellipse(dc_, r.left, r.top, r.right, r.bottom);
+  }
+  void IconSize(const markup::ImageRef& image, int& width, int& height) override {
+    width = height = 0;
+    UniqueIcon icon = SystemIcon(image);
+    if (!icon)
+      return;
+    // The system icon sizes are for 96 dpi; the device may have more pixels per inch.
+    const int size = ::GetSystemMetrics(image.large ? SM_CXICON : SM_CXSMICON);
+    width = ::MulDiv(size, ::GetDeviceCaps(dc_, LOGPIXELSX), 96);
+    height = ::MulDiv(size, ::GetDeviceCaps(dc_, LOGPIXELSY), 96);
+  }
+  void Icon(const markup::ImageRef& image, int x, int y) override {
+    int width = 0, height = 0;
+    IconSize(image, width, height);
+    UniqueIcon icon = SystemIcon(image);
+    if (icon)
+      ::DrawIconEx(dc_, x, y, icon.get(), width, height, 0, nullptr, DI_NORMAL);
+  }
 
  private:
   // The layout places each run itself: single lines, measured and drawn from their top.
@@ -60,19 +100,39 @@ class GdiCanvas : public markup::Canvas {
   HGDIOBJ FontOf(const markup::Font& f) {
     const std::string key = f.face + "/" + std::to_string(f.points) + (f.bold ? "b" : "") +
                             (f.italic ? "i" : "") + (f.underline ? "u" : "") +
-                            (f.strike ? "s" : "");
+                            (f.strike ? "s" : "") + "/" + std::to_string(f.angle);
     auto it = fonts_.find(key);
     if (it == fonts_.end()) {
       const int height = -::MulDiv(f.points, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
       it = fonts_
-               .emplace(key,
-                        UniqueGdiObject(::CreateFontW(
-                            height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, f.underline,
-                            f.strike, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(f.face).c_str())))
+               .emplace(key, UniqueGdiObject(::CreateFontW(
+                                 height, 0, f.angle, f.angle, f.bold ? FW_BOLD : FW_NORMAL,
+                                 f.italic, f.underline, f.strike, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH | FF_DONTCARE, Widen(f.face).c_str())))
                .first;
     }
     return it->second.get();
+  }
+
+  // The system image list's icon: by index, or of a file (a path that does not exist is looked
+  // up by its name and attributes alone).
+  static UniqueIcon SystemIcon(const markup::ImageRef& image) {
+    if (!image.valid)
+      return UniqueIcon();
+    const UINT size = image.large ? SHGFI_LARGEICON : SHGFI_SMALLICON;
+    SHFILEINFOW info = {};
+    if (image.index >= 0) {
+      const auto list = reinterpret_cast<HIMAGELIST>(
+          ::SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | size));
+      return UniqueIcon(list ? ::ImageList_GetIcon(list, image.index, ILD_NORMAL) : nullptr);
+    }
+    const std::wstring path = Widen(image.path);
+    const bool exists = ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                          SHGFI_ICON | size | (exists ? 0 : SHGFI_USEFILEATTRIBUTES)))
+      return UniqueIcon();
+    return UniqueIcon(info.hIcon);
   }
 
   HDC dc_;

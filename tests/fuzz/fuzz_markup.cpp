@@ -18,6 +18,13 @@ class FixedCanvas : public kovra::markup::Canvas {
   void Text(const kovra::markup::Font&, int, int, int, std::string_view) override {}
   void Fill(const kovra::markup::Rect&, kovra::markup::Color) override {}
   void Line(int, int, int, int, kovra::markup::Color) override {}
+  void Gradient(const kovra::markup::Rect&, kovra::markup::Color, kovra::markup::Color,
+                bool) override {}
+  void Ellipse(const kovra::markup::Rect&, kovra::markup::Color) override {}
+  void IconSize(const kovra::markup::ImageRef& image, int& width, int& height) override {
+    width = height = image.large ? 32 : 16;
+  }
+  void Icon(const kovra::markup::ImageRef&, int, int) override {}
 };
 
 }  // namespace

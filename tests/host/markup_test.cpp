@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
+
 namespace kovra::markup {
 namespace {
 
@@ -25,6 +27,25 @@ class FakeCanvas : public Canvas {
   }
   void Fill(const Rect&, Color) override {}
   void Line(int, int, int, int, Color) override {}
+  // Gradients, circles and icons as text: "gradient L,T,R,B FROM>TO h|v", "circle X,Y",
+  // "icon N X,Y" (N the index, or the path).
+  std::vector<std::string> ops;
+  void Gradient(const Rect& r, Color from, Color to, bool vertical) override {
+    ops.push_back(StrPrintf("gradient %d,%d,%d,%d %06X>%06X %s", r.left, r.top, r.right, r.bottom,
+                            from, to, vertical ? "v" : "h"));
+  }
+  void Ellipse(const Rect& r, Color) override {
+    ops.push_back(StrPrintf("circle %d,%d", r.left, r.top));
+  }
+  // Small system icons are 16 pixels, large ones 32; a missing file has no icon.
+  void IconSize(const ImageRef& image, int& width, int& height) override {
+    width = height = image.path == "missing.exe" ? 0 : image.large ? 32 : 16;
+  }
+  void Icon(const ImageRef& image, int x, int y) override {
+    ops.push_back(StrPrintf(
+        "icon %s %d,%d",
+        image.index >= 0 ? std::to_string(image.index).c_str() : image.path.c_str(), x, y));
+  }
 
   std::string Shown() const {
     std::string s;
@@ -197,6 +218,136 @@ TEST(Markup, CutTextMaxLineAndAutoSize) {
       prefix_off, o, limited);
   EXPECT_TRUE(links[0].cut);
   EXPECT_EQ(limited.Shown(), "go a very long link text that wraps|then more words|follow");
+}
+
+}  // namespace
+}  // namespace kovra::markup
+
+namespace kovra::markup {
+namespace {
+
+TEST(Markup, ImageReferences) {
+  struct Case {
+    const char* text;
+    ImageRef ref;
+  } const cases[] = {
+      {"SSYS:3", {true, false, 3, ""}},
+      {"IDX:LSYS:12", {true, true, 12, ""}},
+      {"lsys:C:\\Tools\\a.exe", {true, true, -1, "C:\\Tools\\a.exe"}},
+      {"SSYS:", {}},
+      {"logo.png", {}},
+      {"IDX:7", {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ParseImageRef(c.text), c.ref) << c.text;
+}
+
+struct Drawing {
+  FakeCanvas canvas;
+  LayoutResult result;
+};
+
+Drawing Draw(std::string_view text, int width = 600, bool blink_off = false) {
+  Drawing d;
+  bool prefix_off = false;
+  const std::string prepared = PrepareText(text, prefix_off);
+  LayoutOptions o = Options(width, 200);
+  o.blink_off = blink_off;
+  o.blink_color = 0x00FF00;
+  d.result = Layout(prepared, prefix_off, o, d.canvas);
+  return d;
+}
+
+TEST(Markup, ImagesGradientsCirclesBlinkAndRotation) {
+  // An icon between runs takes its width and raises the line to its height; text keeps the
+  // line's bottom. WRAP keeps the text height; ALIGN="TOP" puts it at the text's top.
+  Drawing d = Draw("ab<IMG SRC=\"SSYS:3\">cd");
+  EXPECT_EQ(d.canvas.ops, (std::vector<std::string>{"icon 3 12,0"}));
+  ASSERT_EQ(d.canvas.drawn.size(), 2u);
+  EXPECT_EQ(d.canvas.drawn[1].x, 28);
+  EXPECT_EQ(d.canvas.drawn[1].y, 3);
+  EXPECT_EQ(d.result.height, 16);
+  EXPECT_EQ(Draw("ab<IMG SRC=\"SSYS:3\" WRAP>cd").result.height, 13);
+  EXPECT_EQ(Draw("ab<IMG SRC=\"LSYS:1\" ALIGN=\"TOP\">cd").canvas.ops,
+            (std::vector<std::string>{"icon 1 12,19"}));
+  EXPECT_EQ(Draw("ab<IMG SRC=\"LSYS:1\" ALIGN=\"MIDDLE\">cd").canvas.ops,
+            (std::vector<std::string>{"icon 1 12,10"}));
+  // No system icon, no space; an icon that does not fit the rest of the line moves down.
+  EXPECT_EQ(Draw("ab<IMG SRC=\"logo.png\">cd").canvas.drawn[1].x, 12);
+  EXPECT_EQ(Draw("ab<IMG SRC=\"SSYS:missing.exe\">cd").canvas.drawn[1].x, 12);
+  EXPECT_EQ(Draw("abcd<IMG SRC=\"LSYS:1\">", 40).canvas.ops,
+            (std::vector<std::string>{"icon 1 0,13"}));
+
+  // Gradients: BODY horizontal unless DIR says otherwise; a paragraph band two pixels taller.
+  EXPECT_EQ(Draw("<BODY BGCOLOR=clred BGCOLORTO=clblue>x").canvas.ops,
+            (std::vector<std::string>{"gradient -2,0,600,200 0000FF>FF0000 h"}));
+  EXPECT_EQ(Draw("<BODY BGCOLOR=#000000 BGCOLORTO=#FFFFFF DIR=\"V\">x").canvas.ops,
+            (std::vector<std::string>{"gradient -2,0,600,200 000000>FFFFFF v"}));
+  EXPECT_EQ(Draw("<P BGCOLOR=clred BGCOLORTO=clyellow>x</P>").canvas.ops,
+            (std::vector<std::string>{"gradient 0,-1,600,14 0000FF>00FFFF h"}));
+  EXPECT_EQ(Draw("<BODY BGTOPLEFT=\"SSYS:2\">x").canvas.ops,
+            (std::vector<std::string>{"icon 2 0,0"}));
+
+  // A circle marker is a circle, a square one a filled box.
+  EXPECT_EQ(Draw("<UL><LI TYPE=\"CIRCLE\">a</UL>").canvas.ops,
+            (std::vector<std::string>{"circle 0,2"}));
+  EXPECT_TRUE(Draw("<UL><LI TYPE=\"SQUARE\">a</UL>").canvas.ops.empty());
+
+  // Blinking text takes the blink colour only while the phase is off; the closing tag restores.
+  for (const bool off : {false, true}) {
+    const Drawing b = Draw("<BL>x</BL>y", 600, off);
+    ASSERT_EQ(b.canvas.drawn.size(), 2u);
+    EXPECT_EQ(b.canvas.drawn[0].font.color, off ? 0x00FF00u : SystemColor(8));
+    EXPECT_EQ(b.canvas.drawn[1].font.color, SystemColor(8));
+  }
+  // Rotation: the angle in tenths of a degree, put back by the closing tag.
+  const Drawing r = Draw("<R ANGLE=45>x<R A=90>y</R>z</R>w");
+  ASSERT_EQ(r.canvas.drawn.size(), 4u);
+  EXPECT_EQ(r.canvas.drawn[0].font.angle, 450);
+  EXPECT_EQ(r.canvas.drawn[1].font.angle, 900);
+  EXPECT_EQ(r.canvas.drawn[2].font.angle, 450);
+  EXPECT_EQ(r.canvas.drawn[3].font.angle, 0);
+}
+
+TEST(Markup, ImageInsideALinkHintsWithItsAlt) {
+  std::vector<LinkItem> links(1);
+  bool prefix_off = false;
+  FakeCanvas canvas;
+  const LayoutResult result =
+      Layout(PrepareText("<A HREF=\"h\">go<IMG SRC=\"SSYS:1\" ALT=\"the logo\"></A>", prefix_off),
+             prefix_off, Options(600, 100, &links), canvas);
+  EXPECT_EQ(HitTest(result, 14, 5).alt, "the logo");
+  EXPECT_EQ(HitTest(result, 14, 5).link, 0);
+  EXPECT_EQ(HitTest(result, 2, 5).alt, "");
+}
+
+TEST(Markup, Hints) {
+  LinkItem plain, cut_only, cut_only_cut;
+  plain.hint = cut_only.hint = cut_only_cut.hint = "link hint";
+  cut_only.auto_show_hint = cut_only_cut.auto_show_hint = cut_only_cut.cut = true;
+  struct Case {
+    const LinkItem* link;
+    bool auto_show, out_of_rect;
+    const char *label_hint, *expected;
+  } const cases[] = {
+      {&plain, false, false, "", "link hint"},
+      {&cut_only, false, false, "label", "label"},
+      {&cut_only_cut, false, false, "", "link hint"},
+      {nullptr, false, true, "label", "label"},
+      {nullptr, true, false, "", ""},
+      {nullptr, true, true, "", "<b>all</b> of it"},
+      {nullptr, true, true, "label", "label"},
+  };
+  for (const Case& c : cases) {
+    HintQuery q;
+    q.link = c.link;
+    q.auto_show_hint = c.auto_show;
+    q.out_of_rect = c.out_of_rect;
+    q.label_hint = c.label_hint;
+    q.markup_text = "<b>all</b> of it";
+    EXPECT_EQ(HintFor(q), c.expected)
+        << (c.link ? c.link->hint : "-") << c.auto_show << c.out_of_rect;
+  }
 }
 
 }  // namespace
