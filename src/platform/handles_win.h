@@ -145,6 +145,15 @@ struct IconTraits {
 };
 using UniqueIcon = ScopedHandle<IconTraits>;
 
+// A window the program created and destroys itself (a tooltip, say).
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::DestroyWindow(h); }
+};
+using UniqueWindow = ScopedHandle<WindowTraits>;
+
 // A memory device context from CreateCompatibleDC.
 struct MemoryDcTraits {
   using Handle = HDC;

@@ -3,143 +3,11 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <map>
-
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
+#include "ui/gdi_canvas_win.h"
 
 namespace kovra::win {
-
-namespace {
-
-COLORREF ToColorRef(markup::Color c) {
-  if ((c & 0xFF000000u) == 0xFF000000u)
-    return ::GetSysColor(static_cast<int>(c & 0xFF));
-  return static_cast<COLORREF>(c & 0x00FFFFFF);
-}
-
-// GDI drawing of the layout: one font object per look, created on first use.
-class GdiCanvas : public markup::Canvas {
- public:
-  explicit GdiCanvas(HDC dc) : dc_(dc) { ::SetBkMode(dc_, TRANSPARENT); }
-
-  void Measure(const markup::Font& font, std::string_view text, int& width, int& height) override {
-    ScopedSelectObject select(dc_, FontOf(font));
-    const std::wstring w = Widen(text);
-    RECT r{0, 0, 0, 0};
-    ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r,
-                  kFlags | DT_CALCRECT, nullptr);
-    width = r.right - r.left;
-    height = r.bottom - r.top;
-  }
-  void Text(const markup::Font& font, int x, int y, int clip_right,
-            std::string_view text) override {
-    ScopedSelectObject select(dc_, FontOf(font));
-    ::SetTextColor(dc_, ToColorRef(font.color));
-    const std::wstring w = Widen(text);
-    // Single lines from their top: the bottom only needs to be below the text.
-    RECT r{x, y, clip_right, y + 0x4000};
-    ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r, kFlags,
-                  nullptr);
-  }
-  void Fill(const markup::Rect& r, markup::Color color) override {
-    UniqueGdiObject brush(::CreateSolidBrush(ToColorRef(color)));
-    RECT rect{r.left, r.top, r.right, r.bottom};
-    ::FillRect(dc_, &rect, static_cast<HBRUSH>(brush.get()));
-  }
-  void Line(int x1, int y1, int x2, int y2, markup::Color color) override {
-    UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, ToColorRef(color)));
-    ScopedSelectObject select(dc_, pen.get());
-    ::MoveToEx(dc_, x1, y1, nullptr);
-    ::LineTo(dc_, x2, y2);
-  }
-  // One-pixel bands of interpolated colour (GDI alone, so nothing is needed beyond gdi32).
-  void Gradient(const markup::Rect& r, markup::Color from, markup::Color to,
-                bool vertical) override {
-    const COLORREF a = ToColorRef(from), b = ToColorRef(to);
-    const int steps = vertical ? r.bottom - r.top : r.right - r.left;
-    for (int i = 0; i < steps; ++i) {
-      auto mix = [&](int ca, int cb) { return ca + (cb - ca) * i / std::max(1, steps - 1); };
-      const COLORREF c = RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
-                             mix(GetBValue(a), GetBValue(b)));
-      const markup::Rect band = vertical
-                                    ? markup::Rect{r.left, r.top + i, r.right, r.top + i + 1}
-                                    : markup::Rect{r.left + i, r.top, r.left + i + 1, r.bottom};
-      Fill(band, c);
-    }
-  }
-  void Ellipse(const markup::Rect& r, markup::Color color) override {
-    UniqueGdiObject brush(::CreateSolidBrush(ToColorRef(color)));
-    UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, ToColorRef(color)));
-    ScopedSelectObject select_brush(dc_, brush.get());
-    ScopedSelectObject select_pen(dc_, pen.get());
-    ::Ellipse(dc_, r.left, r.top, r.right, r.bottom);
-  }
-  void IconSize(const markup::ImageRef& image, int& width, int& height) override {
-    width = height = 0;
-    UniqueIcon icon = SystemIcon(image);
-    if (!icon)
-      return;
-    // The system icon sizes are for 96 dpi; the device may have more pixels per inch.
-    const int size = ::GetSystemMetrics(image.large ? SM_CXICON : SM_CXSMICON);
-    width = ::MulDiv(size, ::GetDeviceCaps(dc_, LOGPIXELSX), 96);
-    height = ::MulDiv(size, ::GetDeviceCaps(dc_, LOGPIXELSY), 96);
-  }
-  void Icon(const markup::ImageRef& image, int x, int y) override {
-    int width = 0, height = 0;
-    IconSize(image, width, height);
-    UniqueIcon icon = SystemIcon(image);
-    if (icon)
-      ::DrawIconEx(dc_, x, y, icon.get(), width, height, 0, nullptr, DI_NORMAL);
-  }
-
- private:
-  // The layout places each run itself: single lines, measured and drawn from their top.
-  static constexpr UINT kFlags = DT_SINGLELINE | DT_EXPANDTABS | DT_EXTERNALLEADING | DT_NOPREFIX;
-
-  HGDIOBJ FontOf(const markup::Font& f) {
-    const std::string key = f.face + "/" + std::to_string(f.points) + (f.bold ? "b" : "") +
-                            (f.italic ? "i" : "") + (f.underline ? "u" : "") +
-                            (f.strike ? "s" : "") + "/" + std::to_string(f.angle);
-    auto it = fonts_.find(key);
-    if (it == fonts_.end()) {
-      const int height = -::MulDiv(f.points, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
-      it = fonts_
-               .emplace(key, UniqueGdiObject(::CreateFontW(
-                                 height, 0, f.angle, f.angle, f.bold ? FW_BOLD : FW_NORMAL,
-                                 f.italic, f.underline, f.strike, DEFAULT_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH | FF_DONTCARE, Widen(f.face).c_str())))
-               .first;
-    }
-    return it->second.get();
-  }
-
-  // The system image list's icon: by index, or of a file (a path that does not exist is looked
-  // up by its name and attributes alone).
-  static UniqueIcon SystemIcon(const markup::ImageRef& image) {
-    if (!image.valid)
-      return UniqueIcon();
-    const UINT size = image.large ? SHGFI_LARGEICON : SHGFI_SMALLICON;
-    SHFILEINFOW info = {};
-    if (image.index >= 0) {
-      const auto list = reinterpret_cast<HIMAGELIST>(
-          ::SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | size));
-      return UniqueIcon(list ? ::ImageList_GetIcon(list, image.index, ILD_NORMAL) : nullptr);
-    }
-    const std::wstring path = Widen(image.path);
-    const bool exists = ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
-                          SHGFI_ICON | size | (exists ? 0 : SHGFI_USEFILEATTRIBUTES)))
-      return UniqueIcon();
-    return UniqueIcon(info.hIcon);
-  }
-
-  HDC dc_;
-  std::map<std::string, UniqueGdiObject> fonts_;
-};
-
-}  // namespace
 
 void OpenPrivacyPolicy() {
   ::ShellExecuteW(nullptr, nullptr, kPrivacyPolicyUrl, nullptr, nullptr, SW_SHOWNORMAL);
@@ -148,6 +16,108 @@ void OpenPrivacyPolicy() {
 TRdHtmLabel::TRdHtmLabel(HWND parent, const RECT& bounds, std::string caption, markup::Font font)
     : parent_(parent), bounds_(bounds), font_(std::move(font)) {
   prepared_ = markup::PrepareText(caption, prefix_off_);
+  caption_ = std::move(caption);
+}
+
+void TRdHtmLabel::SetAutoSize(bool on) {
+  auto_size_ = on;
+  AdjustBounds();
+}
+
+void TRdHtmLabel::SetTextBorder(const ui::TDesignRect& border) {
+  text_border_ = border;
+  AdjustBounds();
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
+void TRdHtmLabel::SetLineSpacing(int pixels) {
+  if (pixels == line_spacing_)
+    return;
+  line_spacing_ = pixels;
+  AdjustBounds();
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
+void TRdHtmLabel::SetBackground(markup::Color color, HBITMAP picture,
+                                const ui::TDesignRect& option) {
+  color_ = color;
+  picture_ = picture;
+  picture_option_ = option;
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
+void TRdHtmLabel::SetHint(std::string hint, bool auto_show_hint) {
+  hint_ = std::move(hint);
+  auto_show_hint_ = auto_show_hint;
+}
+
+// The text's own height measured on a memory device context without a bottom limit; the
+// control's height becomes the insets and that height.
+void TRdHtmLabel::AdjustBounds() {
+  if (!auto_size_)
+    return;
+  UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
+  GdiCanvas canvas(dc.get());
+  markup::LayoutOptions o = Options(false);
+  o.fixed_height = false;
+  o.rect.bottom = o.rect.top + 65535;
+  const int height = markup::Layout(prepared_, prefix_off_, o, canvas).height;
+  const RECT old = bounds_;
+  bounds_.bottom = bounds_.top + text_border_.top + height + text_border_.bottom;
+  RECT both;
+  ::UnionRect(&both, &old, &bounds_);
+  ::InvalidateRect(parent_, &both, TRUE);
+}
+
+std::string TRdHtmLabel::HintText() const {
+  markup::HintQuery q;
+  if (hovered_ >= 0 && hovered_ < static_cast<int>(items_.size()))
+    q.link = &items_[static_cast<size_t>(hovered_)];
+  q.auto_show_hint = auto_show_hint_;
+  q.out_of_rect = out_of_rect_;
+  q.label_hint = hint_;
+  q.markup_text = caption_;
+  if (hovered_ >= 0 && hovered_ < static_cast<int>(links_.size()) &&
+      !links_[static_cast<size_t>(hovered_)].hint_alt.empty() && q.link->hint.empty())
+    return links_[static_cast<size_t>(hovered_)].hint_alt;
+  return hovered_ == -2 ? std::string() : markup::HintFor(q);
+}
+
+void TRdHtmLabel::UpdateHint(int x, int y) {
+  const std::wstring text = Widen(HintText());
+  if (text == tooltip_text_)
+    return;
+  tooltip_text_ = text;
+  if (!tooltip_ && !text.empty()) {
+    tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                     WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent_, nullptr,
+                                     nullptr, nullptr));
+    if (!tooltip_)
+      return;
+    TOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = parent_;
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  if (!tooltip_)
+    return;
+  TOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = parent_;
+  tool.lpszText = const_cast<wchar_t*>(tooltip_text_.c_str());
+  ::SendMessageW(tooltip_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (text.empty()) {
+    ::SendMessageW(tooltip_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    return;
+  }
+  // Below and right of the mouse, as the system places hints.
+  POINT at{x + 12, y + 20};
+  ::ClientToScreen(parent_, &at);
+  ::SendMessageW(tooltip_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  ::SendMessageW(tooltip_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
 
 TRdHtmLabelLink& TRdHtmLabel::AddLink(markup::Color hover_color, LPCWSTR cursor,
@@ -165,9 +135,18 @@ TRdHtmLabelLink& TRdHtmLabel::AddLink(markup::Color hover_color, LPCWSTR cursor,
 }
 
 markup::LayoutOptions TRdHtmLabel::Options(bool draw) {
+  // The items as the links now describe them; the cut flags are the layout's.
+  for (size_t i = 0; i < links_.size() && i < items_.size(); ++i) {
+    const bool cut = items_[i].cut;
+    items_[i] = links_[i].item;
+    items_[i].cut = cut;
+  }
   markup::LayoutOptions o;
-  o.rect = markup::Rect{bounds_.left, bounds_.top, bounds_.right, bounds_.bottom};
+  // The text rectangle: the control inset by the text border.
+  o.rect = markup::Rect{bounds_.left + text_border_.left, bounds_.top + text_border_.top,
+                        bounds_.right - text_border_.right, bounds_.bottom - text_border_.bottom};
   o.font = font_;
+  o.line_spacing = line_spacing_;
   o.hovered_link = hovered_;
   o.draw = draw;
   o.links = &items_;
@@ -183,6 +162,11 @@ markup::LayoutResult TRdHtmLabel::Measure() {
 void TRdHtmLabel::Paint(HDC dc) {
   if (bounds_.right <= bounds_.left || bounds_.bottom <= bounds_.top)
     return;
+  if (color_ != markup::kNone) {
+    UniqueGdiObject brush(::CreateSolidBrush(ToColorRef(color_)));
+    ::FillRect(dc, &bounds_, static_cast<HBRUSH>(brush.get()));
+  }
+  DrawPicture(dc, picture_, bounds_, picture_option_);
   GdiCanvas canvas(dc);
   out_of_rect_ = markup::Layout(prepared_, prefix_off_, Options(true), canvas).out_of_rect;
 }
@@ -205,8 +189,12 @@ void TRdHtmLabel::MouseMove(int x, int y) {
     return;
   last_mouse_ = POINT{x, y};
   const markup::LinkArea hit = markup::HitTest(Measure(), x, y);
-  if (hit.link == hovered_)
+  if (hit.link >= 0 && hit.link < static_cast<int>(links_.size()))
+    links_[static_cast<size_t>(hit.link)].hint_alt = hit.alt;
+  if (hit.link == hovered_) {
+    UpdateHint(x, y);
     return;
+  }
   // Only the two link rectangles are repainted.
   if (hovered_ >= 0)
     Invalidate(hovered_rect_);
@@ -214,6 +202,7 @@ void TRdHtmLabel::MouseMove(int x, int y) {
   hovered_rect_ = hit.link >= 0 ? hit.rect : markup::Rect{-1, -1, -1, -1};
   if (hovered_ >= 0)
     Invalidate(hovered_rect_);
+  UpdateHint(x, y);
 }
 
 void TRdHtmLabel::MouseLeave() {
@@ -222,6 +211,7 @@ void TRdHtmLabel::MouseLeave() {
   hovered_ = -2;
   hovered_rect_ = markup::Rect{-1, -1, -1, -1};
   last_mouse_ = POINT{-1, -1};
+  UpdateHint(-1, -1);
 }
 
 void TRdHtmLabel::MouseDown(int x, int y) {

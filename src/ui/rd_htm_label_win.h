@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win.h"
+#include "ui/label_model.h"
 #include "ui/markup.h"
 
 namespace kovra::win {
@@ -22,6 +24,7 @@ struct TRdHtmLabelLink {
   markup::LinkItem item;
   LPCWSTR cursor = nullptr;  // nullptr keeps the label's cursor
   std::function<void()> on_click;
+  std::string hint_alt;  // the ALT text of an image under the mouse inside the link
 };
 
 class TRdHtmLabel {
@@ -31,6 +34,18 @@ class TRdHtmLabel {
   // The links follow the label font: underlined, and the hover font a copy with its own colour.
   TRdHtmLabelLink& AddLink(markup::Color hover_color, LPCWSTR cursor,
                            std::function<void()> on_click);
+
+  // Height follows the text: the top inset, the text's height and the bottom inset.
+  void SetAutoSize(bool on);
+  void SetTextBorder(const ui::TDesignRect& border);
+  void SetLineSpacing(int pixels);
+  // Opaque background colour (markup::kNone: transparent) and a picture (not owned) drawn over
+  // it, sliced by `option`.
+  void SetBackground(markup::Color color, HBITMAP picture, const ui::TDesignRect& option);
+  // The label's hint, and whether the whole text is the hint when it was cut.
+  void SetHint(std::string hint, bool auto_show_hint);
+  // The hint that applies at the mouse's position now (empty: none).
+  std::string HintText() const;
 
   void Paint(HDC dc);
   // Mouse messages in the parent's client coordinates; true when the label handled them.
@@ -50,6 +65,9 @@ class TRdHtmLabel {
   markup::LayoutResult Measure();
   markup::LayoutOptions Options(bool draw);
   void Invalidate(const markup::Rect& r);
+  void AdjustBounds();
+  // Shows the hint that applies at the point in a tracking tooltip, or hides it.
+  void UpdateHint(int x, int y);
 
   HWND parent_;
   RECT bounds_;
@@ -63,6 +81,17 @@ class TRdHtmLabel {
   POINT last_mouse_{-1, -1};
   markup::Rect hovered_rect_{-1, -1, -1, -1};
   bool out_of_rect_ = false;
+  std::string caption_;
+  bool auto_size_ = false;
+  ui::TDesignRect text_border_;
+  int line_spacing_ = 0;
+  markup::Color color_ = markup::kNone;
+  HBITMAP picture_ = nullptr;
+  ui::TDesignRect picture_option_;
+  std::string hint_;
+  bool auto_show_hint_ = false;
+  UniqueWindow tooltip_;
+  std::wstring tooltip_text_;
 };
 
 }  // namespace kovra::win

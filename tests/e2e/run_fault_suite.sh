@@ -33,7 +33,7 @@ service_key='HKLM\SYSTEM\CurrentControlSet\Services\KovraHostileService'
 product_dir="$programs_dir/Zentrix Tune 8"
 pulse_dir="$programs_dir/Kovra/PulseSync"
 updater_dir="$programs_dir/Kovra Nimbrel Fetch"
-odd_names=("Отчёт о работе.log" "ログファイル.txt" "😀 emoji.dll" "Ünïcödé.exe")
+odd_names=("Отчёт о работе.log" "ログファイル.log" "😀 emoji.log" "Ünïcödé.log")
 run_values=("KovraDword" "KovraBinary" "KovraMulti" "KovraLong" "Автозапуск 日本 😀")
 
 remove_fixture() {
