@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/buffer_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 
@@ -11,7 +12,6 @@ namespace kovra::win {
 
 namespace {
 
-constexpr size_t kStringBufferBytes = 2048;
 constexpr DWORD kEnumBufferUnits = 2049;
 
 [[noreturn]] void Raise(const char* format, const std::string& name) {
@@ -147,18 +147,31 @@ RegDataKind TRegistry::GetDataType(const std::string& name) const {
 std::string TRegistry::ReadString(const std::string& name) const {
   if (GetDataSize(name) <= 0)
     return std::string();
-  wchar_t buffer[kStringBufferBytes / sizeof(wchar_t)] = {};
-  DWORD type = REG_NONE, size = kStringBufferBytes;
-  const LONG rc = ::RegQueryValueExW(CurrentKey_.get(), Widen(name).c_str(), nullptr, &type,
-                                     reinterpret_cast<BYTE*>(buffer), &size);
+  // The whole value, however long: a fixed buffer would turn a long command line (a Run entry,
+  // say) into an empty one.
+  const std::wstring wide_name = Widen(name);
+  DWORD type = REG_NONE;
+  std::vector<uint8_t> data = GrowByteBuffer([&](uint8_t* buffer, DWORD capacity, DWORD* needed) {
+    DWORD size = capacity;
+    const LONG rc =
+        ::RegQueryValueExW(CurrentKey_.get(), wide_name.c_str(), nullptr, &type, buffer, &size);
+    if (rc == ERROR_SUCCESS && buffer == nullptr) {
+      ::SetLastError(ERROR_MORE_DATA);  // the size alone: ask again with a buffer
+      *needed = size + sizeof(wchar_t);
+      return false;
+    }
+    ::SetLastError(static_cast<DWORD>(rc));
+    *needed = size + sizeof(wchar_t);  // room for a terminator the data may lack
+    return rc == ERROR_SUCCESS;
+  });
   const RegDataKind kind = RegKindFromType(type);
   if (kind != RegDataKind::String && kind != RegDataKind::ExpandString)
     Raise("Invalid data type for '%s'", name);
-  if (rc != ERROR_SUCCESS)
+  if (data.empty())
     return std::string();
-  // The text up to its first NUL, and never past the bytes the query filled.
-  const size_t units = std::min<size_t>(size / sizeof(wchar_t), std::size(buffer));
-  return Narrow(std::wstring_view(buffer, wcsnlen(buffer, units)));
+  // The text up to its first NUL; the block is zeroed past what the query filled.
+  const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+  return Narrow(std::wstring_view(text, wcsnlen(text, data.size() / sizeof(wchar_t))));
 }
 
 DWORD TRegistry::ReadDword(const std::string& name) const {

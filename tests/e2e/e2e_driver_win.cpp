@@ -1,7 +1,8 @@
 // Looks at the tool's windows from inside Wine for the end-to-end test: where the window and
 // its button are, and what the final message box says. Clicks are real X input (xdotool).
 //
-//   e2e_driver find-window CAPTION TIMEOUT_MS  -> "window W H" / "client W H" / "button X Y"
+//   e2e_driver find-window CAPTION TIMEOUT_MS  -> "window W H" / "client W H" /
+//                                                "client-origin X Y" / "button X Y"
 //   e2e_driver wait-msgbox CAPTION TIMEOUT_MS  -> "text ..." / "ok X Y" / "icon info|error"
 #include <windows.h>
 
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
         GetClientRect(w, &c);
         std::printf("window %ld %ld\n", r.right - r.left, r.bottom - r.top);
         std::printf("client %ld %ld\n", c.right, c.bottom);
+        POINT origin{0, 0};
+        ClientToScreen(w, &origin);
+        std::printf("client-origin %ld %ld\n", origin.x, origin.y);
         HWND button = FindWindowExW(w, nullptr, L"Button", nullptr);
         if (button != nullptr) {
           PrintCenter("button", button);

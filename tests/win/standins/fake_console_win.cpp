@@ -13,9 +13,10 @@
 //
 // Run by its own name: "script FILE" follows FILE's lines "w HEX" (write bytes) and "s MS"
 // (sleep); "lock FILE" holds FILE open for writing without any sharing, "share FILE" with
-// every sharing, and either prints "locked" and sleeps for ever; "flood" writes lines without end; "hang" prints a line and sleeps for ever;
-// "hang-child" first starts a child that
-// inherits the output and sleeps for ever too.
+// every sharing, and either prints "locked" and sleeps for ever; "flood" writes lines without end;
+// "hang" prints a line and sleeps for ever; "record-url FILE URL" appends URL to FILE (a stand-in
+// handler of web addresses); "hang-child" first starts a child that inherits the output and sleeps
+// for ever too.
 #include <windows.h>
 
 #include <cstdio>
@@ -157,6 +158,11 @@ int main(int argc, char** argv) {
     Out(f ? "locked\r\n" : "not locked\r\n");
     for (;;)
       ::Sleep(1000);
+  }
+  // "record-url FILE URL": a stand-in handler of web addresses writes the address it was given.
+  if (argc >= 4 && std::string(argv[1]) == "record-url") {
+    AppendLine(argv[2], argv[3]);
+    return 0;
   }
   if (argc >= 2 && std::string(argv[1]) == "hang")
     Hang(false);
