@@ -19,6 +19,23 @@ TRdHtmLabel::TRdHtmLabel(HWND parent, const RECT& bounds, std::string caption, m
   caption_ = std::move(caption);
 }
 
+void TRdHtmLabel::SetFont(const markup::Font& font) {
+  for (TRdHtmLabelLink& link : links_) {
+    const markup::Font old_link_font = link.item.font;
+    ui::TRdFont follows_label(font_);
+    follows_label.font = link.item.font;
+    follows_label.ParentChanged(font);
+    link.item.font = follows_label.font;
+    ui::TRdFont follows_link(old_link_font);
+    follows_link.font = link.item.font_hover;
+    follows_link.ParentChanged(link.item.font);
+    link.item.font_hover = follows_link.font;
+  }
+  font_ = font;
+  AdjustBounds();
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
 void TRdHtmLabel::SetAutoSize(bool on) {
   auto_size_ = on;
   AdjustBounds();

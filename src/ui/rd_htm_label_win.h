@@ -35,6 +35,9 @@ class TRdHtmLabel {
   TRdHtmLabelLink& AddLink(markup::Color hover_color, LPCWSTR cursor,
                            std::function<void()> on_click);
 
+  // A new label font: every link's font follows it where it still equals the old one (its own
+  // underline stays), and each hover font follows its link font the same way.
+  void SetFont(const markup::Font& font);
   // Height follows the text: the top inset, the text's height and the bottom inset.
   void SetAutoSize(bool on);
   void SetTextBorder(const ui::TDesignRect& border);

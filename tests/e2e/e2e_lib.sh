@@ -1,7 +1,13 @@
 # Sourced by the end-to-end scripts and the run benchmark, with `build` (the build folder),
 # `env_sh` (tests/win/wine-env.sh) and `out` (a folder for logs and screenshots) set: the Wine
 # environment, the paths a run uses, and one run of the tool from the button's click to the
-# confirmed final message box.
+# confirmed final message box. A machine that cannot run the build's programs ends the script
+# with the skip code 77.
+if ! "$env_sh" "$build" can-run; then
+  echo "SKIPPED: this machine cannot run 32-bit programs, so not the tool under Wine either"
+  exit 77
+fi
+mkdir -p "$out"
 eval "$("$env_sh" "$build" env)"
 caption="Get Kovra Configuration File"
 user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
