@@ -3,7 +3,7 @@
 # system calls beneath them. Needs the windows build.
 set -eu
 cd "$(dirname "$0")/.."
-build=$(pwd)/build/windows
+build=$(cd "${1:-build/windows}" && pwd)
 [ -x "$build/bench/bench_system.exe" ] || { echo "build the windows preset first"; exit 1; }
 trap 'tests/win/wine-env.sh "$build" stop >/dev/null 2>&1 || true' EXIT
 tests/win/wine-env.sh "$build" start >/dev/null

@@ -143,8 +143,26 @@ DeflateResult DeflateAll(int level, ZipSource& source, uint64_t read_limit, ZipS
 constexpr size_t kParallelBlock = 1u << 20;
 constexpr size_t kDictionary = 32768;
 
+// Whether a block looks incompressible (compressed, random or media data): a 16 KiB sample
+// compressed quickly keeps at least 98% of its size. Such blocks are stored inside the Deflate
+// stream, as the compressor would end up storing them anyway, without the slow search.
+bool LooksIncompressible(const char* data, size_t size) {
+  constexpr size_t kSample = 16384;
+  if (size < 4 * kSample)
+    return false;
+  const char* sample = data + (size - kSample) / 2;
+  uLongf out_size = compressBound(kSample);
+  std::string out(out_size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &out_size,
+                reinterpret_cast<const Bytef*>(sample), kSample, 1) != Z_OK)
+    return false;
+  return out_size * 100 >= kSample * 98;
+}
+
 std::string DeflateBlock(int level, const std::string& dictionary, const char* data, size_t size,
                          bool last) {
+  if (level > 0 && LooksIncompressible(data, size))
+    level = 0;
   z_stream z = {};
   if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     throw ZipWriteError("the compressor cannot start");

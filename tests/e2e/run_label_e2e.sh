@@ -14,19 +14,33 @@ rm -rf "$out"
 # shellcheck source=tests/e2e/e2e_lib.sh
 source "$here/e2e_lib.sh"
 to_win() { echo "Z:${1//\//\\}"; }
-handler_key='HKCU\Software\Classes\https\shell\open\command'
+# The machine's handler of https addresses, replaced for the test in both registry views and
+# put back afterwards.
+handler_key='HKLM\Software\Classes\https'
 urls="$out/urls.txt"
+for view in 32 64; do
+  wine_run reg export "$handler_key" "$(to_win "$out/https-$view.reg")" /reg:$view /y \
+    >/dev/null 2>&1 || rm -f "$out/https-$view.reg"
+done
 cleanup() {
   end_tool "${pid:-0}"
-  wine_run reg delete 'HKCU\Software\Classes\https' /f >/dev/null 2>&1
+  for view in 32 64; do
+    wine_run reg delete "$handler_key" /f /reg:$view >/dev/null 2>&1
+    [ -f "$out/https-$view.reg" ] &&
+      wine_run reg import "$(to_win "$out/https-$view.reg")" /reg:$view >/dev/null 2>&1
+  done
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 # The stand-in handler of https addresses.
-wine_run reg add "$handler_key" /ve /f \
-  /d "\"$(to_win "$build/tests/fake_console.exe")\" record-url \"$(to_win "$urls")\" \"%1\"" \
-  >/dev/null 2>&1 || fail "cannot register the https stand-in"
+for view in 32 64; do
+  wine_run reg delete "$handler_key" /f /reg:$view >/dev/null 2>&1
+  wine_run reg add "$handler_key" /v "URL Protocol" /d "" /f /reg:$view >/dev/null 2>&1
+  wine_run reg add "$handler_key\shell\open\command" /ve /f /reg:$view \
+    /d "\"$(to_win "$build/tests/fake_console.exe")\" record-url \"$(to_win "$urls")\" \"%1\"" \
+    >/dev/null 2>&1 || fail "cannot register the https stand-in"
+done
 
 "$env_sh" "$build" run "$build/GetKovraInfo.exe" </dev/null >"$out/tool.log" 2>&1 &
 pid=$!
