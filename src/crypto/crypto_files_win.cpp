@@ -17,7 +17,9 @@ namespace kovra::win {
 
 namespace {
 
-constexpr DWORD kChunk = 1u << 20;
+// Read, enciphered (on the cores) and written a piece at a time: large enough that the cores'
+// share of a piece outweighs starting them, small enough to keep memory low.
+constexpr DWORD kChunk = 8u << 20;
 
 }  // namespace
 
