@@ -36,8 +36,8 @@ void GdiCanvas::Text(const markup::Font& font, int x, int y, int clip_right,
   const std::wstring w = Widen(text);
   // Single lines from their top: the bottom only needs to be below the text.
   RECT r{x, y, clip_right, y + 0x4000};
-  ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r, kFlags,
-                nullptr);
+  ::DrawTextExW(dc_, const_cast<wchar_t*>(w.c_str()), static_cast<int>(w.size()), &r,
+                kFlags | ellipsis_, nullptr);
 }
 
 void GdiCanvas::Fill(const markup::Rect& r, markup::Color color) {

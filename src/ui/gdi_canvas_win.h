@@ -33,6 +33,9 @@ class GdiCanvas : public markup::Canvas {
 
   // The font object of a look (owned by the canvas).
   HGDIOBJ FontOf(const markup::Font& f);
+  // The ellipsis style of runs cut at the right edge: 0, DT_PATH_ELLIPSIS, DT_END_ELLIPSIS or
+  // DT_WORD_ELLIPSIS.
+  void SetEllipsis(UINT style) { ellipsis_ = style; }
 
  private:
   // The layout places each run itself: single lines, measured and drawn from their top.
@@ -43,6 +46,7 @@ class GdiCanvas : public markup::Canvas {
   static UniqueIcon SystemIcon(const markup::ImageRef& image);
 
   HDC dc_;
+  UINT ellipsis_ = 0;
   std::map<std::string, UniqueGdiObject> fonts_;
 };
 

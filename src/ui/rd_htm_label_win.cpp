@@ -15,8 +15,33 @@ void OpenPrivacyPolicy() {
 
 TRdHtmLabel::TRdHtmLabel(HWND parent, const RECT& bounds, std::string caption, markup::Font font)
     : parent_(parent), bounds_(bounds), font_(std::move(font)) {
-  prepared_ = markup::PrepareText(caption, prefix_off_);
-  caption_ = std::move(caption);
+  SetCaption(caption);
+}
+
+void TRdHtmLabel::SetCaption(const std::string& caption) {
+  if (caption == caption_ && !lines_.empty())
+    return;
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at; (at = caption.find('\n', start)) != std::string::npos; start = at + 1)
+    lines.push_back(caption.substr(start, at - start - (at > start && caption[at - 1] == '\r')));
+  lines.push_back(caption.substr(start));
+  SetLines(lines);
+}
+
+void TRdHtmLabel::SetLines(const std::vector<std::string>& lines) {
+  lines_ = lines;
+  caption_.clear();
+  for (size_t i = 0; i < lines_.size(); ++i)
+    caption_ += (i ? "<BR>" : "") + lines_[i];
+  prepared_ = markup::PrepareText(caption_, prefix_off_);
+  AdjustBounds();
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
+void TRdHtmLabel::SetEllipsisPosition(UINT style) {
+  ellipsis_ = style;
+  Invalidate(markup::Rect{-1, -1, -1, -1});
 }
 
 void TRdHtmLabel::SetFont(const markup::Font& font) {
@@ -185,6 +210,7 @@ void TRdHtmLabel::Paint(HDC dc) {
   }
   DrawPicture(dc, picture_, bounds_, picture_option_);
   GdiCanvas canvas(dc);
+  canvas.SetEllipsis(ellipsis_);
   out_of_rect_ = markup::Layout(prepared_, prefix_off_, Options(true), canvas).out_of_rect;
 }
 

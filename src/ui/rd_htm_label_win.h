@@ -35,6 +35,13 @@ class TRdHtmLabel {
   TRdHtmLabelLink& AddLink(markup::Color hover_color, LPCWSTR cursor,
                            std::function<void()> on_click);
 
+  // The markup text: a new caption replaces the lines (split at its line breaks); the caption
+  // is the lines joined with "<BR>".
+  void SetCaption(const std::string& caption);
+  void SetLines(const std::vector<std::string>& lines);
+  const std::vector<std::string>& Lines() const { return lines_; }
+  // The ellipsis style of text cut at the right edge (0 or a DT_*_ELLIPSIS flag).
+  void SetEllipsisPosition(UINT style);
   // A new label font: every link's font follows it where it still equals the old one (its own
   // underline stays), and each hover font follows its link font the same way.
   void SetFont(const markup::Font& font);
@@ -85,6 +92,8 @@ class TRdHtmLabel {
   markup::Rect hovered_rect_{-1, -1, -1, -1};
   bool out_of_rect_ = false;
   std::string caption_;
+  std::vector<std::string> lines_;
+  UINT ellipsis_ = 0;
   bool auto_size_ = false;
   ui::TDesignRect text_border_;
   int line_spacing_ = 0;
