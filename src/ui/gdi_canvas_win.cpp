@@ -140,22 +140,29 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& target, const ui::TDesignR
   UniqueMemoryDC source(::CreateCompatibleDC(dc));
   ScopedSelectObject select(source.get(), picture);
   ::SetStretchBltMode(dc, HALFTONE);
+  // 32-bit pictures carry premultiplied alpha and are blended; others are copied.
+  const bool alpha = info.bmBitsPixel == 32;
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  const auto blit = [&](int x, int y, int w, int h, const markup::Rect& from, int fw, int fh) {
+    if (alpha)
+      ::AlphaBlend(dc, x, y, w, h, source.get(), from.left, from.top, fw, fh, blend);
+    else
+      ::StretchBlt(dc, x, y, w, h, source.get(), from.left, from.top, fw, fh, SRCCOPY);
+  };
   for (const ui::SlicePart& part :
        ui::NineSlice(info.bmWidth, info.bmHeight,
                      markup::Rect{target.left, target.top, target.right, target.bottom}, option)) {
     const int sw = part.source.right - part.source.left, sh = part.source.bottom - part.source.top;
     if (!part.tile) {
-      ::StretchBlt(dc, part.target.left, part.target.top, part.target.right - part.target.left,
-                   part.target.bottom - part.target.top, source.get(), part.source.left,
-                   part.source.top, sw, sh, SRCCOPY);
+      blit(part.target.left, part.target.top, part.target.right - part.target.left,
+           part.target.bottom - part.target.top, part.source, sw, sh);
       continue;
     }
     // Tiled: the piece repeated at its own size, the last row and column cut at the target.
     for (int y = part.target.top; y < part.target.bottom; y += sh) {
       for (int x = part.target.left; x < part.target.right; x += sw) {
-        ::BitBlt(dc, x, y, std::min(sw, part.target.right - x),
-                 std::min(sh, part.target.bottom - y), source.get(), part.source.left,
-                 part.source.top, SRCCOPY);
+        const int w = std::min(sw, part.target.right - x), h = std::min(sh, part.target.bottom - y);
+        blit(x, y, w, h, part.source, w, h);
       }
     }
   }

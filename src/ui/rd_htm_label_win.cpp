@@ -39,6 +39,17 @@ void TRdHtmLabel::SetLines(const std::vector<std::string>& lines) {
   Invalidate(markup::Rect{-1, -1, -1, -1});
 }
 
+void TRdHtmLabel::SetPlacement(Placement placement) {
+  placement_ = placement;
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
+void TRdHtmLabel::SetEnabled(bool enabled, markup::Color disabled_color) {
+  enabled_ = enabled;
+  disabled_color_ = disabled_color;
+  Invalidate(markup::Rect{-1, -1, -1, -1});
+}
+
 void TRdHtmLabel::SetEllipsisPosition(UINT style) {
   ellipsis_ = style;
   Invalidate(markup::Rect{-1, -1, -1, -1});
@@ -93,17 +104,22 @@ void TRdHtmLabel::SetHint(std::string hint, bool auto_show_hint) {
   auto_show_hint_ = auto_show_hint;
 }
 
+int TRdHtmLabel::TextHeight() {
+  UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
+  GdiCanvas canvas(dc.get());
+  markup::LayoutOptions o = Options(false);
+  o.fixed_height = false;
+  o.rect.top = bounds_.top + text_border_.top;
+  o.rect.bottom = o.rect.top + 65535;
+  return markup::Layout(prepared_, prefix_off_, o, canvas).height;
+}
+
 // The text's own height measured on a memory device context without a bottom limit; the
 // control's height becomes the insets and that height.
 void TRdHtmLabel::AdjustBounds() {
   if (!auto_size_)
     return;
-  UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
-  GdiCanvas canvas(dc.get());
-  markup::LayoutOptions o = Options(false);
-  o.fixed_height = false;
-  o.rect.bottom = o.rect.top + 65535;
-  const int height = markup::Layout(prepared_, prefix_off_, o, canvas).height;
+  const int height = TextHeight();
   const RECT old = bounds_;
   bounds_.bottom = bounds_.top + text_border_.top + height + text_border_.bottom;
   RECT both;
@@ -188,7 +204,18 @@ markup::LayoutOptions TRdHtmLabel::Options(bool draw) {
   o.rect = markup::Rect{bounds_.left + text_border_.left, bounds_.top + text_border_.top,
                         bounds_.right - text_border_.right, bounds_.bottom - text_border_.bottom};
   o.font = font_;
+  if (!enabled_)
+    o.font.color = disabled_color_;
   o.line_spacing = line_spacing_;
+  // Centre and bottom placement move the text down by its free height (measured without a
+  // bottom limit, which is also how that measuring itself is laid out).
+  if (placement_ != Placement::kTop && !measuring_height_) {
+    measuring_height_ = true;
+    const int free = (o.rect.bottom - o.rect.top) - TextHeight();
+    measuring_height_ = false;
+    if (free > 0)
+      o.rect.top += placement_ == Placement::kCenter ? free / 2 : free;
+  }
   o.hovered_link = hovered_;
   o.draw = draw;
   o.links = &items_;

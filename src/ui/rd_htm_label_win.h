@@ -40,6 +40,11 @@ class TRdHtmLabel {
   void SetCaption(const std::string& caption);
   void SetLines(const std::vector<std::string>& lines);
   const std::vector<std::string>& Lines() const { return lines_; }
+  // Vertical place of the text in the control, and the disabled look (the text in the
+  // disabled colour).
+  enum class Placement { kTop, kCenter, kBottom };
+  void SetPlacement(Placement placement);
+  void SetEnabled(bool enabled, markup::Color disabled_color = markup::SystemColor(17));
   // The ellipsis style of text cut at the right edge (0 or a DT_*_ELLIPSIS flag).
   void SetEllipsisPosition(UINT style);
   // A new label font: every link's font follows it where it still equals the old one (its own
@@ -76,6 +81,8 @@ class TRdHtmLabel {
   markup::LayoutOptions Options(bool draw);
   void Invalidate(const markup::Rect& r);
   void AdjustBounds();
+  // The text's height laid out without a bottom limit.
+  int TextHeight();
   // Shows the hint that applies at the point in a tracking tooltip, or hides it.
   void UpdateHint(int x, int y);
 
@@ -94,6 +101,10 @@ class TRdHtmLabel {
   std::string caption_;
   std::vector<std::string> lines_;
   UINT ellipsis_ = 0;
+  Placement placement_ = Placement::kTop;
+  bool measuring_height_ = false;
+  bool enabled_ = true;
+  markup::Color disabled_color_ = markup::SystemColor(17);
   bool auto_size_ = false;
   ui::TDesignRect text_border_;
   int line_spacing_ = 0;
