@@ -19,6 +19,7 @@
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "own_view_win.h"
 
 namespace kovra::win {
 namespace {
@@ -42,7 +43,7 @@ void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD
 class RegistryTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(IsWow64()) << "the tests expect a 64-bit prefix";
+    ASSERT_TRUE(InA64BitPrefix()) << "the tests expect a 64-bit prefix";
     UniqueHkey k64 = CreateKey(kTestKey, KEY_WOW64_64KEY);
     UniqueHkey k32 = CreateKey(kTestKey, KEY_WOW64_32KEY);
     SetValue(k64.get(), L"view", REG_SZ, L"64", 6);

@@ -17,6 +17,7 @@
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "own_view_win.h"
 
 namespace kovra::win {
 namespace {
@@ -27,7 +28,7 @@ constexpr wchar_t kTop[] = L"SOFTWARE\\Kovra\\Zentrix Tune Prime";
 UniqueHkey Key32(const std::wstring& path) {
   UniqueHkey key;
   EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.receive(), nullptr),
+                              KEY_ALL_ACCESS | kOwnView, nullptr, key.receive(), nullptr),
             ERROR_SUCCESS);
   return key;
 }
@@ -41,7 +42,7 @@ void SetText(HKEY key, const wchar_t* name, const std::string& text) {
 class DiscoveryTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(IsWow64());
+    ASSERT_TRUE(InA64BitPrefix());
     DiscoveredForUpdate() = DiscoveredProduct{};
     ForceDirectories(kFix + "App");
     ForceDirectories(kFix + "Svc\\Antivirus");
@@ -49,7 +50,7 @@ class DiscoveryTest : public testing::Test {
   }
   void TearDown() override {
     UniqueHkey software;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | kOwnView,
                         software.receive()) == ERROR_SUCCESS) {
       ::RegDeleteTreeW(software.get(), L"Kovra");
       ::RegDeleteTreeW(software.get(),

@@ -16,6 +16,7 @@
 #include "platform/local_time_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "own_view_win.h"
 
 namespace kovra::win {
 namespace {
@@ -37,11 +38,11 @@ class UpdaterTest : public testing::Test {
   static void SetLocation(const char* location) {
     UniqueHkey key;
     if (location == nullptr) {
-      ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstall, KEY_WOW64_32KEY, 0);
+      ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstall, kOwnView, 0);
       return;
     }
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, nullptr, 0,
-                                KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.receive(), nullptr),
+                                KEY_ALL_ACCESS | kOwnView, nullptr, key.receive(), nullptr),
               ERROR_SUCCESS);
     const std::wstring w = Widen(location);
     ::RegSetValueExW(key.get(), L"InstallLocation", 0, REG_SZ,
@@ -52,7 +53,7 @@ class UpdaterTest : public testing::Test {
 };
 
 TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
-  ASSERT_TRUE(IsWow64());
+  ASSERT_TRUE(InA64BitPrefix());
   std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector();
   const StringList& list = collector->ArchiveList();
   const std::string shared = frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*";
