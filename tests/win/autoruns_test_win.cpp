@@ -16,6 +16,7 @@
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "own_view_win.h"
 
 namespace kovra::win {
 namespace {
@@ -49,7 +50,7 @@ size_t Find(const StringList& lines, const std::string& line) {
 class AutorunsTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(IsWow64());
+    ASSERT_TRUE(InA64BitPrefix());
     startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(10));
     ASSERT_TRUE(ForceDirectories(startup_));
     SetText(HKEY_CURRENT_USER, kRun, L"KovraNative", L"C:\\n.exe", KEY_WOW64_64KEY);
