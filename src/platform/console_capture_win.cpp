@@ -16,6 +16,7 @@
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "platform/local_time_win.h"
 #include "platform/os_version_win.h"
 #include "platform/win_text_win.h"
 
@@ -406,17 +407,6 @@ bool IsFileInUse(const std::string& path) {
 
 namespace {
 
-// The local date and time in the user's short date and long time formats; the time is left out
-// at exactly midnight.
-std::string DateTimeText(const SYSTEMTIME& st) {
-  wchar_t date[128] = {}, time[128] = {};
-  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128);
-  if (st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0 && st.wMilliseconds == 0)
-    return Narrow(date);
-  ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, 128);
-  return Narrow(date) + " " + Narrow(time);
-}
-
 // Text of a file: the byte-order mark chooses UTF-8 or UTF-16, otherwise the ANSI code page.
 std::string DecodeTextFile(const std::string& bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -497,9 +487,13 @@ StringList SystemInfoCapture::Collect() {
   StringList result;
   if (FileExists(s.temp))
     result = SplitTextLines(DecodeTextFile(ReadFileBytes(s.temp)));
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  result.insert(result.begin(), {DateTimeText(now), "", "===== System ====="});
+  std::string stamp;
+  try {
+    stamp = LocalDateTimeText();
+  } catch (const std::runtime_error&) {
+    // A date the locale cannot format leaves the first line empty.
+  }
+  result.insert(result.begin(), {stamp, "", "===== System ====="});
   DeleteFilePath(s.temp);
   return result;
 }
