@@ -76,23 +76,26 @@ void GdiCanvas::Ellipse(const markup::Rect& r, markup::Color color) {
   ::Ellipse(dc_, r.left, r.top, r.right, r.bottom);
 }
 
-void GdiCanvas::IconSize(const markup::ImageRef& image, int& width, int& height) {
-  width = height = 0;
-  UniqueIcon icon = SystemIcon(image);
-  if (!icon)
-    return;
-  // The system icon sizes are for 96 dpi; the device may have more pixels per inch.
-  const int size = ::GetSystemMetrics(image.large ? SM_CXICON : SM_CXSMICON);
+// The system icon sizes are for 96 dpi; the device may have more pixels per inch.
+void GdiCanvas::ScaledIconSize(bool large, int& width, int& height) {
+  const int size = ::GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
   width = ::MulDiv(size, ::GetDeviceCaps(dc_, LOGPIXELSX), 96);
   height = ::MulDiv(size, ::GetDeviceCaps(dc_, LOGPIXELSY), 96);
 }
 
+void GdiCanvas::IconSize(const markup::ImageRef& image, int& width, int& height) {
+  width = height = 0;
+  if (SystemIcon(image))
+    ScaledIconSize(image.large, width, height);
+}
+
 void GdiCanvas::Icon(const markup::ImageRef& image, int x, int y) {
+  const UniqueIcon icon = SystemIcon(image);
+  if (!icon)
+    return;
   int width = 0, height = 0;
-  IconSize(image, width, height);
-  UniqueIcon icon = SystemIcon(image);
-  if (icon)
-    ::DrawIconEx(dc_, x, y, icon.get(), width, height, 0, nullptr, DI_NORMAL);
+  ScaledIconSize(image.large, width, height);
+  ::DrawIconEx(dc_, x, y, icon.get(), width, height, 0, nullptr, DI_NORMAL);
 }
 
 HGDIOBJ GdiCanvas::FontOf(const markup::Font& f) {

@@ -44,6 +44,7 @@ class GdiCanvas : public markup::Canvas {
   // The system image list's icon: by index, or of a file (a path that does not exist is looked
   // up by its name and attributes alone).
   static UniqueIcon SystemIcon(const markup::ImageRef& image);
+  void ScaledIconSize(bool large, int& width, int& height);
 
   HDC dc_;
   UINT ellipsis_ = 0;

@@ -135,9 +135,8 @@ std::string TRdHtmLabel::HintText() const {
   q.out_of_rect = out_of_rect_;
   q.label_hint = hint_;
   q.markup_text = caption_;
-  if (hovered_ >= 0 && hovered_ < static_cast<int>(links_.size()) &&
-      !links_[static_cast<size_t>(hovered_)].hint_alt.empty() && q.link->hint.empty())
-    return links_[static_cast<size_t>(hovered_)].hint_alt;
+  if (q.link != nullptr && q.link->hint.empty() && !hovered_alt_.empty())
+    return hovered_alt_;
   return hovered_ == -2 ? std::string() : markup::HintFor(q);
 }
 
@@ -259,8 +258,7 @@ void TRdHtmLabel::MouseMove(int x, int y) {
     return;
   last_mouse_ = POINT{x, y};
   const markup::LinkArea hit = markup::HitTest(Measure(), x, y);
-  if (hit.link >= 0 && hit.link < static_cast<int>(links_.size()))
-    links_[static_cast<size_t>(hit.link)].hint_alt = hit.alt;
+  hovered_alt_ = hit.alt;
   if (hit.link == hovered_) {
     UpdateHint(x, y);
     return;

@@ -24,7 +24,6 @@ struct TRdHtmLabelLink {
   markup::LinkItem item;
   LPCWSTR cursor = nullptr;  // nullptr keeps the label's cursor
   std::function<void()> on_click;
-  std::string hint_alt;  // the ALT text of an image under the mouse inside the link
 };
 
 class TRdHtmLabel {
@@ -113,6 +112,7 @@ class TRdHtmLabel {
   ui::TDesignRect picture_option_;
   std::string hint_;
   bool auto_show_hint_ = false;
+  std::string hovered_alt_;  // the ALT text of an image under the mouse inside a link
   UniqueWindow tooltip_;
   std::wstring tooltip_text_;
 };
