@@ -7,13 +7,15 @@
 #   wine-env.sh BUILD_DIR stop       end the wineserver and Xvfb
 #   wine-env.sh BUILD_DIR run CMD..  run a Windows program in the environment
 #   wine-env.sh BUILD_DIR env        print the environment as shell assignments
-#   wine-env.sh BUILD_DIR can-run    whether this machine can run the build's programs
+#   wine-env.sh BUILD_DIR can-run    whether this machine can run the build's programs, and
+#                                    their faults arrive as the Windows exceptions they are
 #   wine-env.sh BUILD_DIR system-folder   the prefix folder the build's programs see as System32
 #   wine-env.sh BUILD_DIR pe-machine      the build's machine type: 014c (x86) or 8664 (x86-64)
 #
-# The product is 32-bit. A machine whose kernel cannot run 32-bit programs can still run the
-# Windows tests with the same sources built for x86_64 (the windows-x64 preset): the build's
-# own executable tells which loader runs its programs.
+# The product is 32-bit. A machine whose kernel cannot run 32-bit programs runs them through
+# qemu's user-mode emulator once scripts/i386-emulation/setup.sh has set it up; where that is
+# not possible the same sources built for x86_64 (the windows-x64 preset) run the tests: the
+# build's own executable tells which loader runs its programs.
 set -u
 build=$(cd "$1" && pwd)
 action=$2
@@ -57,17 +59,37 @@ pe_machine() {
   [ -n "$offset" ] && od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
 }
 build_is_64bit() { [ "$(pe_machine "$build/GetKovraInfo.exe")" = 8664 ]; }
-# The 32-bit programs need Wine's 32-bit loader, a 32-bit Linux program; a machine whose kernel
-# has 32-bit emulation switched off cannot run it. The tests that need it then end with the
-# skip code 77 and say why.
+# The 32-bit programs need Wine's 32-bit loader, a 32-bit Linux program: run natively, or
+# through qemu's emulator where the kernel cannot run it. Where it does not start at all, the
+# tests that need it end with the skip code 77 and say why.
 can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
-can_run() {
+loader_runs() {
   if build_is_64bit; then /usr/lib/wine/wine64 --version >/dev/null 2>&1; else can_run_32bit; fi
 }
 skip_32bit() {
-  echo "SKIPPED: this machine cannot run 32-bit programs (the kernel's 32-bit emulation is off)," \
-       "so Wine cannot run the 32-bit test programs; the windows-x64 preset runs them as 64-bit" >&2
+  echo "SKIPPED: this machine cannot run 32-bit programs (the kernel's 32-bit emulation is off" \
+       "and scripts/i386-emulation/setup.sh has not set up qemu's), so Wine cannot run the" \
+       "32-bit test programs; the windows-x64 preset runs them as 64-bit" >&2
   exit 77
+}
+# Whether a fault in the build's programs reaches its handler as the exception it is: a
+# half-working emulation of 32-bit code turns access violations into illegal instructions,
+# and tests would then fail in odd ways. Asked once per test run, when the environment starts
+# (the answer is kept in the state folder); without the probe program (not built yet) only the
+# loader is checked.
+exceptions_file="$state/exceptions"
+check_exceptions() {
+  local probe="$build/tests/exception_probe.exe" answer
+  [ -f "$probe" ] || return 0
+  answer=$(wine_for_build "$probe" </dev/null 2>&1)
+  local status=$?
+  echo "$answer" >"$exceptions_file"
+  [ $status -eq 0 ]
+}
+exceptions_broken() {
+  echo "ERROR: a write to address 0 in a program of this build does not reach its handler as an" \
+       "access violation ($(cat "$exceptions_file" 2>/dev/null | tr -d '\r'))." \
+       "Where 32-bit code is emulated, run scripts/i386-emulation/setup.sh as root." >&2
 }
 # Wine's launcher picks its 32-bit loader whenever it is installed; a 64-bit build runs
 # through the 64-bit one.
@@ -107,7 +129,14 @@ case "$action" in
     # programs would otherwise start them with the test's output pipe, which then never closes.
     wine_for_build cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "Wine prefix $WINEPREFIX on display $DISPLAY"
-    can_run || echo "WARNING: 32-bit programs cannot run on this machine; the Windows tests will be skipped"
+    rm -f "$state/exceptions-broken"
+    if ! loader_runs; then
+      echo "WARNING: 32-bit programs cannot run on this machine; the Windows tests will be skipped"
+    elif ! check_exceptions; then
+      exceptions_broken
+      echo broken >"$state/exceptions-broken"
+      exit 1
+    fi
     ;;
   stop)
     wineserver -k 2>/dev/null
@@ -116,11 +145,19 @@ case "$action" in
     rm -f "$state/xvfb.pid" "$state/display"
     ;;
   run)
-    can_run || skip_32bit
+    loader_runs || skip_32bit
+    if [ -f "$state/exceptions-broken" ]; then
+      exceptions_broken
+      exit 1
+    fi
     wine_for_build "$@"
     ;;
   can-run)
-    can_run
+    loader_runs || exit 1
+    if [ -f "$WINEPREFIX/.kovra-ready" ] && ! check_exceptions; then
+      exceptions_broken
+      exit 1
+    fi
     ;;
   system-folder)
     system_folder
