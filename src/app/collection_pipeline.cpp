@@ -93,9 +93,8 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
     try {
       log.Stage("version", [&] { info.push_back("Version:" + c.file_version_text()); });
 
-      Guard(log, error_log, "stage 1", "!!Error:1!!", [&] {
-        log.Step("date", [&] { info.push_back("Date:" + c.date_time_text()); });
-      });
+      Guard(log, error_log, "stage 1", "!!Error:1!!",
+            [&] { log.Step("date", [&] { info.push_back("Date:" + c.date_time_text()); }); });
 
       Guard(log, error_log, "stage 2", "!!Error:2!!", [&] {
         log.Step("os summary", [&] { AppendList(info, c.os_summary()); });
@@ -148,8 +147,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         log.Step("systeminfo", [&] {
           if (system_info == nullptr)
             system_info = c.start_system_info();
-          const StringList system_info_lines =
-              system_info ? system_info->Collect() : StringList{};
+          const StringList system_info_lines = system_info ? system_info->Collect() : StringList{};
           system_info.reset();
           files.SaveList(system_info_lines, staging + "SystemInfo.txt");
         });
@@ -157,9 +155,8 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
       });
 
       check_cancel();
-      Guard(log, error_log, "stage 5", "!!Error:5!!", [&] {
-        log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt"); });
-      });
+      Guard(log, error_log, "stage 5", "!!Error:5!!",
+            [&] { log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt"); }); });
       check_cancel();
 
       Guard(log, error_log, "stage 6", "!!Error:6!!", [&] {

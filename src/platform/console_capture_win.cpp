@@ -280,8 +280,7 @@ void WaitBetweenRounds(const std::vector<HANDLE>& running) {
 
 }  // namespace
 
-void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end,
-                      DWORD time_limit_ms) {
+void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms) {
   switch (end) {
     case CaptureEnd::kEnded:
       return;
@@ -290,7 +289,9 @@ void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end,
                        "the output so far");
       return;
     case CaptureEnd::kSizeLimit:
-      log.LimitReached(program, StrPrintf("size limit of %llu MB", static_cast<unsigned long long>(kMaxCapturedBytes >> 20)),
+      log.LimitReached(program,
+                       StrPrintf("size limit of %llu MB",
+                                 static_cast<unsigned long long>(kMaxCapturedBytes >> 20)),
                        "the output so far");
       return;
     case CaptureEnd::kCancelled:
@@ -350,22 +351,22 @@ std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, S
 
 void EnumScheduledTasks(StringList& output, RunLog& log) {
   if (WindowsMajorVersion() <= 5) {
-    RecordCaptureEnd(log, "schtasks /query",
-                     CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") +
-                                              "\" /query /V /FO list",
-                                          output, kTaskListLimitMs),
-                     kTaskListLimitMs);
+    RecordCaptureEnd(
+        log, "schtasks /query",
+        CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") + "\" /query /V /FO list",
+                             output, kTaskListLimitMs),
+        kTaskListLimitMs);
     return;
   }
   StringList names;
   auto name_pass = [&names, &log] {
     StringList csv;
-    RecordCaptureEnd(
-        log, "schtasks task list",
-        CaptureConsoleOutput("\"" + SystemProgramPath("cmd.exe") + "\" " +
-                                 CommandParameters(SystemProgramPath("schtasks.exe"), "/query /FO csv"),
-                             csv, kTaskListLimitMs),
-        kTaskListLimitMs);
+    RecordCaptureEnd(log, "schtasks task list",
+                     CaptureConsoleOutput(
+                         "\"" + SystemProgramPath("cmd.exe") + "\" " +
+                             CommandParameters(SystemProgramPath("schtasks.exe"), "/query /FO csv"),
+                         csv, kTaskListLimitMs),
+                     kTaskListLimitMs);
     AddRootTaskNames(csv, names);
   };
   name_pass();

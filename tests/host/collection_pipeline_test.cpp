@@ -452,8 +452,8 @@ TEST(CollectionRunLog, EveryStageHasItsLineAndTheDurationsAddUp) {
     }
   }
   EXPECT_EQ(stages, (std::vector<std::string>{"wow64", "start message", "staging folder", "version",
-                                              "stage 1", "stage 2", "stage 3", "stage 4",
-                                              "stage 5", "stage 6", "store apps", "error log"}));
+                                              "stage 1", "stage 2", "stage 3", "stage 4", "stage 5",
+                                              "stage 6", "store apps", "error log"}));
   // The fake clock moves only inside the collectors, so the stages cover the run exactly.
   EXPECT_EQ(sum, entries[0].ms);
   const RunEntry* tasks = Find(entries, "stage 5/scheduled tasks", RunEntryKind::kStep);
@@ -496,8 +496,7 @@ TEST(CollectionRunLog, AFailureNamesItsStageAndStepWithItsReasonBesideTheMarker)
     EXPECT_EQ(s.saved[kStaging + "GetInfoLog.txt"], StringList{k.marker}) << k.call;
     const std::vector<RunEntry> entries = SavedRunLog(s);
     const RunEntry* stage = Find(entries, k.stage, RunEntryKind::kStage);
-    const RunEntry* step =
-        Find(entries, std::string(k.stage) + "/" + k.step, RunEntryKind::kStep);
+    const RunEntry* step = Find(entries, std::string(k.stage) + "/" + k.step, RunEntryKind::kStep);
     ASSERT_NE(stage, nullptr) << k.call;
     ASSERT_NE(step, nullptr) << k.call;
     EXPECT_EQ(stage->outcome, RunOutcome::kFailed) << k.call;
@@ -526,8 +525,9 @@ TEST(CollectionRunLog, AFailureNamesItsStageAndStepWithItsReasonBesideTheMarker)
   const StringList& lines = no_temp.saved["C:\\Tool\\GetInfoDir\\GetInfoRun.txt"];
   EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                          [](const std::string& l) {
-                           return l.find("\tstaging folder\tfailed\t1\ttemporary folder: temp; "
-                                         "the program's folder is used") != std::string::npos;
+                           return l.find(
+                                      "\tstaging folder\tfailed\t1\ttemporary folder: temp; "
+                                      "the program's folder is used") != std::string::npos;
                          }),
             lines.end());
 }

@@ -17,11 +17,17 @@ std::vector<std::string> Log(int scale, const std::string& logs_outcome) {
       "0\t" + t(100) + "\tstage\tstage 2\tok\t1\t",
       "0\t" + t(60) + "\tstep\tstage 2/process table\tok\t1\t",
       t(60) + "\t" + t(40) + "\tstep\tstage 2/services and drivers\tok\t1\t",
-      t(100) + "\t" + t(700) + "\tstage\tstage 4\t" + logs_outcome + "\t1\tCannot copy x: Access is denied. (error 5)",
-      t(100) + "\t" + t(150) + "\tstep\tstage 4/product logs\t" + logs_outcome + "\t1\tCannot copy x: Access is denied. (error 5)",
-      t(120) + "\t\tnote\tstage 4/product logs\tskipped\t3\tC:\\PulseSync\\locked.log: held by another program",
+      t(100) + "\t" + t(700) + "\tstage\tstage 4\t" + logs_outcome +
+          "\t1\tCannot copy x: Access is denied. (error 5)",
+      t(100) + "\t" + t(150) + "\tstep\tstage 4/product logs\t" + logs_outcome +
+          "\t1\tCannot copy x: Access is denied. (error 5)",
+      t(120) +
+          "\t\tnote\tstage 4/product logs\tskipped\t3\tC:\\PulseSync\\locked.log: held by another "
+          "program",
       t(250) + "\t" + t(550) + "\tstep\tstage 4/systeminfo\tok\t1\t",
-      t(800) + "\t\tnote\tstage 4/systeminfo\tlimit\t1\tsysteminfo: time limit of 120 s reached, kept the output so far",
+      t(800) +
+          "\t\tnote\tstage 4/systeminfo\tlimit\t1\tsysteminfo: time limit of 120 s reached, kept "
+          "the output so far",
       "a line of another form",
   };
 }

@@ -265,8 +265,7 @@ int main(int argc, char** argv) {
   if (command == "summary") {
     const std::string run =
         kovra::RunLogSummaryText(kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry)));
-    std::fputs(kovra::TerminalSafe(kovra::SummaryText(report.Facts()) + run, true).c_str(),
-               stdout);
+    std::fputs(kovra::TerminalSafe(kovra::SummaryText(report.Facts()) + run, true).c_str(), stdout);
     return 0;
   }
   if (command == "show") {
