@@ -13,6 +13,7 @@
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -95,7 +96,9 @@ TEST_F(RegistryExportTest, TreesInWalkOrderAndTheMakersKeyFromThe32BitView) {
                                "\"Count\"=dword:00000002"}));
 
   StringList uninstall{"Windows Registry Editor Version 5.00"};
-  ExportUninstallKeys(uninstall);
+  TestRunLog run;
+  ExportUninstallKeys(uninstall, run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_GE(uninstall.size(), 4u);
   EXPECT_EQ(uninstall[2], "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra]");
   EXPECT_EQ(uninstall[3], "\"view\"=\"32\"");
@@ -167,7 +170,9 @@ class DriverServiceTest : public testing::Test {
 
 TEST_F(DriverServiceTest, RowTakesTheNativeFileAndTheDumpLeavesMultiStringsOut) {
   StringList table;
-  ListServicesAndDrivers(table);
+  TestRunLog run;
+  ListServicesAndDrivers(table, run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_GE(table.size(), 2u);
   EXPECT_EQ(table[0], StarRule());
   std::string row;
@@ -187,7 +192,8 @@ TEST_F(DriverServiceTest, RowTakesTheNativeFileAndTheDumpLeavesMultiStringsOut) 
   EXPECT_GT(table.size(), 3u);
 
   StringList dump;
-  ExportServicesTree(dump);
+  ExportServicesTree(dump, run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_FALSE(dump.empty());
   EXPECT_EQ(dump[0], StarRule());
   const size_t key =

@@ -11,6 +11,7 @@
 #include "archive/zip_reader.h"
 #include "report_file.h"
 #include "report_text.h"
+#include "run_log_text.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +24,8 @@ constexpr char kUsage[] =
     "  list REPORT                 the archive's entries: size, CRC, stored name\n"
     "  show REPORT ENTRY [--codepage N]\n"
     "                              one entry as UTF-8 text (a stored name or a unique file\n"
-    "                              name; ANSI files decoded from code page N, default 1252)\n"
+    "                              name; ANSI files decoded from code page N, default 1252);\n"
+    "                              GetInfoRun.txt is the run log: stages, steps, times\n"
     "  diff OLD NEW                what changed between two reports of one machine, by section\n"
     "                              (exit 0 equal, 1 different, 2 trouble)\n"
     "  view REPORT -o FILE.html    one self-contained page: summary, sortable tables, files\n"
@@ -240,8 +242,11 @@ int main(int argc, char** argv) {
         kovra::DiffSections(kovra::SplitSections(before.TextLines("Kovra_Debug_Info.txt")),
                             kovra::SplitSections(after.TextLines("Kovra_Debug_Info.txt")));
     const std::string entries = kovra::DiffEntries(before.Names(), after.Names());
-    std::fputs(kovra::TerminalSafe(sections + entries, true).c_str(), stdout);
-    return sections.empty() && entries.empty() ? 0 : 1;
+    // The run log by what happened, not by how long it took.
+    const std::string run = kovra::DiffRunLogs(before.TextLines(kovra::kRunLogEntry),
+                                               after.TextLines(kovra::kRunLogEntry));
+    std::fputs(kovra::TerminalSafe(sections + entries + run, true).c_str(), stdout);
+    return sections.empty() && entries.empty() && run.empty() ? 0 : 1;
   }
   if (!report.Open(args[1], error))
     return Fail(error, 1);
@@ -258,7 +263,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "summary") {
-    std::fputs(kovra::TerminalSafe(kovra::SummaryText(report.Facts()), true).c_str(), stdout);
+    const std::string run =
+        kovra::RunLogSummaryText(kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry)));
+    std::fputs(kovra::TerminalSafe(kovra::SummaryText(report.Facts()) + run, true).c_str(), stdout);
     return 0;
   }
   if (command == "show") {
