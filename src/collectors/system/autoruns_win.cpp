@@ -45,7 +45,7 @@ void AppendValueLines(const TRegistry& registry, const std::string& name, Split 
 // The default value of a key in the native view; empty when the key does not open.
 std::string DefaultValueOf(TRegistry& registry, const std::string& path) {
   registry.CloseKey();
-  if (!registry.OpenKey(path))
+  if (!registry.OpenKeyReadOnly(path))
     return std::string();
   return ValueAsText(registry, "");
 }
@@ -62,9 +62,9 @@ const CLSID kShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 StringList ListBrowserHelperObjects() {
   StringList lines{"", "===== BHOs =====", ""};
-  TRegistry registry;
+  TRegistry registry(KEY_READ);
   registry.SetRootKey(HKEY_LOCAL_MACHINE);
-  if (!registry.OpenKey(
+  if (!registry.OpenKeyReadOnly(
           "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\") ||
       !registry.HasSubKeys())
     return lines;
