@@ -26,6 +26,9 @@ constexpr int kButtonId = 1001;
 constexpr UINT_PTR kCancelTimer = 1;
 constexpr UINT kCancelWaitMs = 10000;
 constexpr int kProgressId = 1003;
+// The window's font, Tahoma 11 pixels high (8 points at 96 DPI), for every control: the layout
+// is in fixed pixels.
+constexpr int kFontPixels = 11;
 
 }  // namespace
 
@@ -70,16 +73,19 @@ bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
   if (window_ == nullptr)
     return false;
 
-  font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  font_.reset(::CreateFontW(-kFontPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
-  // The explanatory text, a windowless markup label painted on the window.
+  // The explanatory text, a windowless markup label painted on the window, in the window's font
+  // (in points it would grow with the DPI, outgrow its box and cut the privacy link off).
+  markup::Font label_font;
+  label_font.pixels = kFontPixels;
   label_ = std::make_unique<TRdHtmLabel>(
       window_, RECT{25, 17, 25 + 248, 17 + 59},
       "This tool will collect information to help us diagnose and fix the problem you are "
       "experiencing with our product. By sending us the report, you accept our <a>Privacy "
       "Policy.</a>",
-      markup::Font{});
+      label_font);
   label_->AddLink(markup::kBlue, IDC_HAND, [this] { RdHtmLabel1LinkItems0Click(); });
   button_ = ::CreateWindowExW(0, L"BUTTON", L"Click here to save report",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 61, 86, 169, 25,

@@ -402,18 +402,19 @@ void SaveScheduledTasks(const std::string& path, RunLog& log) {
   SaveListAnsi(tasks, path);
 }
 
-bool RegExportByShell(const std::string& key, const std::string& file, HWND owner) {
+bool RegExportByShell(const std::string& key, const std::string& file, HWND owner,
+                      unsigned windows_major) {
   std::vector<UniqueHandle> started;
-  if (!StartRegExport(key, file, started, owner))
+  if (!StartRegExport(key, file, started, owner, windows_major))
     return false;
   WaitForRegExports(started);
   return true;
 }
 
 bool StartRegExport(const std::string& key, const std::string& file,
-                    std::vector<UniqueHandle>& started, HWND owner) {
+                    std::vector<UniqueHandle>& started, HWND owner, unsigned windows_major) {
   const std::wstring parameters =
-      Widen(RegExportParameters(SystemProgramPath("reg.exe"), key, file));
+      Widen(RegExportParameters(SystemProgramPath("reg.exe"), key, file, windows_major));
   const std::wstring cmd = Widen(SystemProgramPath("cmd.exe"));
   SHELLEXECUTEINFOW sei = {};
   sei.cbSize = sizeof sei;

@@ -14,6 +14,7 @@
 #include "base/run_log.h"
 #include "base/string_list.h"
 #include "platform/handles_win.h"
+#include "platform/os_version_win.h"
 
 namespace kovra::win {
 
@@ -49,13 +50,16 @@ void EnumScheduledTasks(StringList& output, RunLog& log);
 // EnumScheduledTasks saved in the ANSI code page, no byte-order mark, CR LF after every line.
 void SaveScheduledTasks(const std::string& path, RunLog& log);
 
-// Starts `reg export KEY FILE /y` through cmd.exe hidden and waits up to about 3.1 s. True when
-// the shell started the command.
-bool RegExportByShell(const std::string& key, const std::string& file, HWND owner = nullptr);
+// Starts `reg export KEY FILE` through cmd.exe hidden, in the form the reg of that Windows
+// major version takes (with /y from Vista on), and waits up to about 3.1 s. True when the
+// shell started the command. Callers delete an older FILE first.
+bool RegExportByShell(const std::string& key, const std::string& file, HWND owner = nullptr,
+                      unsigned windows_major = WindowsMajorVersion());
 // The same in two halves, so that several exports run at once: the start (true when the shell
 // started it; its process joins `started`), and one wait of about 3.1 s for all of them.
 bool StartRegExport(const std::string& key, const std::string& file,
-                    std::vector<UniqueHandle>& started, HWND owner = nullptr);
+                    std::vector<UniqueHandle>& started, HWND owner = nullptr,
+                    unsigned windows_major = WindowsMajorVersion());
 void WaitForRegExports(std::vector<UniqueHandle>& started);
 
 // The systeminfo output with its three header lines (date and time, an empty line,

@@ -62,9 +62,10 @@ std::string TaskQueryCommand(std::string_view schtasks, std::string_view task_na
 
 // cmd.exe /c strips the first and the last quote of a command that starts with one, so the
 // quoted program path inside survives.
-std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file) {
+std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file,
+                                unsigned windows_major) {
   return "/c \"\"" + std::string(reg) + "\" export \"" + std::string(key) + "\" \"" +
-         std::string(file) + "\" /y\"";
+         std::string(file) + (windows_major >= 6 ? "\" /y\"" : "\"\"");
 }
 
 std::string CommandParameters(std::string_view program, std::string_view arguments) {

@@ -39,8 +39,11 @@ bool IsPassableTaskName(std::string_view name);
 // The verbose query of one task, run directly (no command interpreter).
 std::string TaskQueryCommand(std::string_view schtasks, std::string_view task_name);
 
-// The cmd.exe parameters of a registry export; /y answers the overwrite question.
-std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file);
+// The cmd.exe parameters of a registry export on Windows of the given major version: from 6
+// (Vista) on with /y, which answers the overwrite question; the reg of earlier versions knows
+// no such switch and fails on it, so there the callers' deleting the file first is all.
+std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file,
+                                unsigned windows_major);
 
 // The cmd.exe parameters of a command.
 std::string CommandParameters(std::string_view program, std::string_view arguments);

@@ -99,12 +99,13 @@ void GdiCanvas::Icon(const markup::ImageRef& image, int x, int y) {
 }
 
 HGDIOBJ GdiCanvas::FontOf(const markup::Font& f) {
-  const std::string key = f.face + "/" + std::to_string(f.points) + (f.bold ? "b" : "") +
-                          (f.italic ? "i" : "") + (f.underline ? "u" : "") + (f.strike ? "s" : "") +
-                          "/" + std::to_string(f.angle);
+  const std::string key = f.face + "/" + std::to_string(f.points) + "/" + std::to_string(f.pixels) +
+                          (f.bold ? "b" : "") + (f.italic ? "i" : "") + (f.underline ? "u" : "") +
+                          (f.strike ? "s" : "") + "/" + std::to_string(f.angle);
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
-    const int height = -::MulDiv(f.points, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
+    const int height =
+        f.pixels > 0 ? -f.pixels : -::MulDiv(f.points, ::GetDeviceCaps(dc_, LOGPIXELSY), 72);
     it = fonts_
              .emplace(key, UniqueGdiObject(::CreateFontW(
                                height, 0, f.angle, f.angle, f.bold ? FW_BOLD : FW_NORMAL, f.italic,

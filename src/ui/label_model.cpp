@@ -69,8 +69,11 @@ std::vector<SlicePart> NineSlice(int picture_width, int picture_height, const ma
 void TRdFont::ParentChanged(const markup::Font& parent) {
   if (font.color == parent_.color)
     font.color = parent.color;
-  if (font.points == parent_.points)
+  // The height is one attribute, in points or in pixels.
+  if (font.points == parent_.points && font.pixels == parent_.pixels) {
     font.points = parent.points;
+    font.pixels = parent.pixels;
+  }
   if (font.face == parent_.face)
     font.face = parent.face;
   const auto style = [](const markup::Font& f) {

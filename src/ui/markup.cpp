@@ -108,8 +108,8 @@ class Engine {
     return h;
   }
   static std::string Key(const Font& f) {
-    return f.face +
-           StrPrintf("/%d/%d%d%d%d/%d", f.points, f.bold, f.italic, f.underline, f.strike, f.angle);
+    return f.face + StrPrintf("/%d/%d/%d%d%d%d/%d", f.points, f.pixels, f.bold, f.italic,
+                              f.underline, f.strike, f.angle);
   }
   int Width(std::string_view s) {
     int w = 0, h = 0;
@@ -329,10 +329,12 @@ class Engine {
         continue;
       }
       if (o_.draw) {
-        if (p.shadow)
-          c_.Text(Font{p.font.face, p.font.points, p.font.bold, p.font.italic, p.font.underline,
-                       p.font.strike, SystemColor(16)},
-                  x + 1, y + 1, o_.rect.right, p.text);
+        if (p.shadow) {
+          Font shadow = p.font;
+          shadow.color = SystemColor(16);
+          shadow.angle = 0;
+          c_.Text(shadow, x + 1, y + 1, o_.rect.right, p.text);
+        }
         if (p.background != kNone)
           c_.Fill(Rect{x, y, std::min(x + p.width, o_.rect.right), y + p.height}, p.background);
         c_.Text(p.font, x, y, o_.rect.right, p.text);
@@ -634,6 +636,7 @@ class Engine {
     if (closing) {
       font_.face = o_.font.face;
       font_.points = o_.font.points;
+      font_.pixels = o_.font.pixels;
       font_.color = color_before_font_;
       background_ = background_before_font_;
       return;
@@ -657,11 +660,14 @@ class Engine {
       const size_t at = us.find("FONT-SIZE:");
       if (at != std::string::npos) {
         const int pt = std::atoi(us.c_str() + at + 10);
-        if (us.find("PT", at) != std::string::npos)
+        if (us.find("PT", at) != std::string::npos) {
           font_.points = pt;
+          font_.pixels = 0;
+        }
       }
     } else if (up.find("SIZE") != std::string::npos) {
       font_.points = FontSizePoints(std::atoi(AttributeValue(up, "SIZE").c_str()));
+      font_.pixels = 0;
     }
   }
 

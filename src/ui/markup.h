@@ -31,6 +31,10 @@ struct Font {
   bool bold = false, italic = false, underline = false, strike = false;
   Color color = SystemColor(8);
   int angle = 0;  // rotated text: escapement and orientation in tenths of a degree
+  // Above 0: the character height in device pixels whatever the device's DPI (a window laid out
+  // in fixed pixels, height -11); 0: the height follows from `points` and the device's DPI. A
+  // size written in the markup sets points and clears this.
+  int pixels = 0;
   bool operator==(const Font&) const = default;
 };
 

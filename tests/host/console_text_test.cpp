@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace kovra {
 namespace {
 
@@ -65,10 +69,17 @@ TEST(ConsoleLines, CommandLinesAndNames) {
   EXPECT_FALSE(IsPassableTaskName("folder\\task"));
   EXPECT_FALSE(IsPassableTaskName("line\nbreak"));
   EXPECT_FALSE(IsPassableTaskName(""));
-  EXPECT_EQ(
-      RegExportParameters("C:\\W\\reg.exe", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra", "C:\\T\\a.reg"),
-      "/c \"\"C:\\W\\reg.exe\" export \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\" "
-      "\"C:\\T\\a.reg\" /y\"");
+  // reg's overwrite switch from Vista (6) on; XP's reg (5) fails on it, and an unknown version
+  // (0) goes without it too: the file is deleted before every export.
+  const std::string head =
+      "/c \"\"C:\\W\\reg.exe\" export \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\" \"C:\\T\\a.reg\"";
+  for (const auto& [major, tail] : std::vector<std::pair<unsigned, std::string>>{
+           {5, "\""}, {0, "\""}, {6, " /y\""}, {10, " /y\""}}) {
+    EXPECT_EQ(RegExportParameters("C:\\W\\reg.exe", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra",
+                                  "C:\\T\\a.reg", major),
+              head + tail)
+        << major;
+  }
   EXPECT_EQ(SystemInfoTempFileName("C:\\T\\", 2026, 12, 9, 8, 5, 3, 7),
             "C:\\T\\SystemInfo_20261209080503007.txt");
 }

@@ -73,6 +73,16 @@ TEST(LabelModel, FontFollowsItsParentAndPlainColours) {
   changed.points = 12;
   link.ParentChanged(changed);
   EXPECT_EQ(link.font.points, 12);
+  // A height in pixels is the same attribute: followed as one, and kept once the link's own.
+  changed.pixels = 11;
+  link.ParentChanged(changed);
+  EXPECT_EQ(link.font.pixels, 11);
+  link.font.points = 9;
+  link.font.pixels = 0;
+  changed.pixels = 13;
+  link.ParentChanged(changed);
+  EXPECT_EQ(link.font.points, 9);
+  EXPECT_EQ(link.font.pixels, 0);
 
   PlainLabelColors c;
   c.hover = 0x0000FF;

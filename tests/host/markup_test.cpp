@@ -106,13 +106,20 @@ TEST(Markup, FontSizesAndColours) {
                         {"<FONT STYLE=\"FONT-SIZE:9PT\" SIZE=5>", 9},
                         {"<FONT SIZE=x>", 0}};
   for (const Case& c : sizes) {
-    bool prefix_off = false;
-    FakeCanvas canvas;
-    Layout(PrepareText(std::string(c.tag) + "x</FONT>y", prefix_off), prefix_off, Options(600, 100),
-           canvas);
-    ASSERT_EQ(canvas.drawn.size(), 2u) << c.tag;
-    EXPECT_EQ(canvas.drawn[0].font.points, c.points) << c.tag;
-    EXPECT_EQ(canvas.drawn[1].font.points, 8) << c.tag;  // the label's size again
+    // A label font in points, and one of fixed pixels (the window's): a size in the markup is
+    // in points either way, and the label's own height comes back after the tag.
+    for (const int pixels : {0, 11}) {
+      bool prefix_off = false;
+      FakeCanvas canvas;
+      LayoutOptions o = Options(600, 100);
+      o.font.pixels = pixels;
+      Layout(PrepareText(std::string(c.tag) + "x</FONT>y", prefix_off), prefix_off, o, canvas);
+      ASSERT_EQ(canvas.drawn.size(), 2u) << c.tag;
+      EXPECT_EQ(canvas.drawn[0].font.points, c.points) << c.tag;
+      EXPECT_EQ(canvas.drawn[0].font.pixels, 0) << c.tag;
+      EXPECT_EQ(canvas.drawn[1].font.points, 8) << c.tag;  // the label's size again
+      EXPECT_EQ(canvas.drawn[1].font.pixels, pixels) << c.tag;
+    }
   }
   EXPECT_EQ(ParseColor("clRed", 0), 0x0000FFu);
   EXPECT_EQ(ParseColor("#FF0000", 0), ParseColor("clred", 0));

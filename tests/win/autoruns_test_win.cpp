@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "base/text.h"
 #include "collectors/system/autoruns_win.h"
@@ -14,6 +15,7 @@
 #include "platform/app_frame_new_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "platform/registry_class_ex_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
@@ -125,6 +127,83 @@ TEST_F(AutorunsTest, StartupFolderRunKeysAndRunOnceEx) {
   EXPECT_EQ(StringList(block.begin() + once + 1, block.begin() + once + 4),
             (StringList{"rundll32.exe kovra.dll", "rundll32.exe kovra.dll,Install",
                         "rundll32.exe kovra.dll,Install /q"}));
+}
+
+// Values of other kinds in the steps that split their values: each is one line, its value
+// text, whatever bytes it holds; text values still split. Every step opens for reading only,
+// whatever the instance was made with.
+TEST(AutorunSteps, OtherKindsAreOneUnsplitLineAndKeysAreOnlyRead) {
+  constexpr wchar_t kKey[] = L"Software\\KovraAutorunSteps";
+  const std::string key = "Software\\KovraAutorunSteps";
+  UniqueHkey values, entry;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, values.receive(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyExW(values.get(), L"0001", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, entry.receive(), nullptr),
+            ERROR_SUCCESS);
+  const BYTE bytes[] = {0x65, 0x00, 0x78, 0x2C, 0x20, 0x7C};  // "e", NUL, "x, |"
+  const DWORD one = 1;
+  const std::wstring text = L"explorer.exe, a.exe b.exe";
+  for (HKEY k : {values.get(), entry.get()}) {
+    ::RegSetValueExW(k, L"Binary", 0, REG_BINARY, bytes, sizeof bytes);
+    ::RegSetValueExW(k, L"Dword", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
+    ::RegSetValueExW(k, L"Empty", 0, REG_BINARY, nullptr, 0);
+  }
+  ::RegSetValueExW(values.get(), L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+
+  const std::string hex = "hex:65,00,78,2C,20,7C";
+  const struct {
+    const char* step;
+    std::function<void(TRegistry&, StringList&)> run;
+    StringList lines;
+  } cases[] = {
+      {"Shell binary",
+       [&](TRegistry& r, StringList& l) {
+         ListShellValue(r, HKEY_CURRENT_USER, key, "Binary", "explorer.exe", l);
+       },
+       {hex}},
+      {"Userinit dword",
+       [&](TRegistry& r, StringList& l) {
+         ListShellValue(r, HKEY_CURRENT_USER, key, "Dword", "userinit.exe", l);
+       },
+       {"dword:00000001"}},
+      {"Shell text",
+       [&](TRegistry& r, StringList& l) {
+         ListShellValue(r, HKEY_CURRENT_USER, key, "Text", "explorer.exe", l);
+       },
+       {"a.exe", "b.exe"}},
+      {"Shell empty binary",
+       [&](TRegistry& r, StringList& l) {
+         ListShellValue(r, HKEY_CURRENT_USER, key, "Empty", "explorer.exe", l);
+       },
+       {}},
+      {"Run binary",
+       [&](TRegistry& r, StringList& l) {
+         ListDelimitedValue(r, HKEY_CURRENT_USER, key, "Binary", l);
+       },
+       {hex}},
+      {"Load dword",
+       [&](TRegistry& r, StringList& l) {
+         ListDelimitedValue(r, HKEY_CURRENT_USER, key, "Dword", l);
+       },
+       {"dword:00000001"}},
+      {"RunOnceEx entry",  // the values of its sub-key 0001; Wine lists them by name
+       [&](TRegistry& r, StringList& l) { ListRunOnceEx(r, HKEY_CURRENT_USER, key, l); },
+       {hex, "dword:00000001"}},
+  };
+  for (const auto& c : cases) {
+    TRegistry registry;  // KEY_ALL_ACCESS, as the class starts
+    StringList lines;
+    c.run(registry, lines);
+    EXPECT_EQ(lines, c.lines) << c.step;
+    EXPECT_EQ(registry.Access(), static_cast<DWORD>(KEY_READ | (IsWow64() ? KEY_WOW64_64KEY : 0)))
+        << c.step;
+  }
+  values.reset();
+  entry.reset();
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
 }
 
 TEST_F(AutorunsTest, HelperWithoutAClassKeyAndTheSecuritySection) {

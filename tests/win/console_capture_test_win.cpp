@@ -392,17 +392,25 @@ TEST_F(RegExportTest, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
   ::RegSetValueExW(key.get(), L"marker", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"exported"), 18);
   const std::string file =
       TempFolder() + "kovra-export-" + std::to_string(::GetCurrentProcessId()) + ".reg";
-  WriteFileBytes(file, "an older export");
-  ASSERT_TRUE(RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file));
-  std::string bytes;
-  for (int i = 0; i < 100; ++i) {
-    bytes = IsFileInUse(file) ? std::string() : ReadFileBytes(file);
-    if (bytes.find(std::string("m\0a\0r\0k\0e\0r\0", 12)) != std::string::npos)
-      break;
-    ::Sleep(100);
+  // The command line of XP (no overwrite switch: the file is deleted first) and of Vista and
+  // later (which overwrites an older file); Wine's reg takes both forms.
+  for (const unsigned major : {5u, 6u}) {
+    if (major == 5)
+      DeleteFilePath(file);
+    else
+      WriteFileBytes(file, "an older export");
+    ASSERT_TRUE(
+        RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, nullptr, major));
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) {
+      bytes = IsFileInUse(file) ? std::string() : ReadFileBytes(file);
+      if (bytes.find(std::string("m\0a\0r\0k\0e\0r\0", 12)) != std::string::npos)
+        break;
+      ::Sleep(100);
+    }
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << major;
+    EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos) << major;
   }
-  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-  EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos);
 
   {
     UniqueHandle lock(

@@ -1,18 +1,22 @@
 // The registry export writer, the services table and the services dump on Wine's real registry
 // and service manager (a 64-bit prefix: the tests run under WOW64).
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "base/text.h"
 #include "collectors/product/registry_export_win.h"
+#include "collectors/system/autoruns_win.h"
 #include "collectors/system/services_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "own_view_win.h"
 #include "test_run_log_win.h"
 
 namespace kovra::win {
@@ -83,10 +87,11 @@ class RegistryExportTest : public testing::Test {
 };
 
 TEST_F(RegistryExportTest, TreesInWalkOrderAndTheMakersKeyFromThe32BitView) {
-  TRegistry registry;
+  TRegistry registry;  // KEY_ALL_ACCESS, as the class starts: the walk only reads
   registry.SetRootKey(HKEY_LOCAL_MACHINE);
   StringList lines;
   ExportRegKey(registry, "SOFTWARE\\KovraTree", "HKEY_LOCAL_MACHINE", lines);
+  EXPECT_EQ(registry.Access(), static_cast<DWORD>(KEY_READ | KEY_WOW64_64KEY));
   // Wine lists sub-keys sorted by name; Windows in the order they were made (here the same).
   EXPECT_EQ(lines, (StringList{"", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraTree]", "",
                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraTree\\A]", "",
@@ -208,6 +213,115 @@ TEST_F(DriverServiceTest, RowTakesTheNativeFileAndTheDumpLeavesMultiStringsOut) 
       values.end());
   for (const std::string& v : values)
     EXPECT_FALSE(StartsWithTextAscii(v, "\"DependOnService\"")) << v;
+}
+
+// Keys whose security lets everyone read but nobody write (as with the service keys of
+// protected security products): each reader and walk still reads them, its sub-keys too.
+class ReadOnlyKeysTest : public testing::Test {
+ protected:
+  struct Locked {
+    HKEY root;
+    std::wstring parent, name;
+  };
+  static constexpr wchar_t kHelperId[] = L"{0B1A2C3D-0000-4000-8000-00000000BEEF}";
+  static constexpr wchar_t kHelpers[] =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+  const std::vector<Locked> keys_ = {
+      {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+       L"KovraLocked"},
+      {HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services", L"KovraLockedSvc"},
+      {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\CLSID", kHelperId},
+  };
+
+  // Sets the security of a key and, first, of its sub-keys.
+  static void SetSecurity(HKEY root, const std::wstring& path, const wchar_t* sddl) {
+    UniqueLocalMem descriptor;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        sddl, SDDL_REVISION_1, descriptor.receive(), nullptr));
+    UniqueHkey key;
+    ASSERT_EQ(::RegOpenKeyExW(root, path.c_str(), 0,
+                              READ_CONTROL | WRITE_DAC | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE |
+                                  KEY_WOW64_64KEY,
+                              key.receive()),
+              ERROR_SUCCESS);
+    wchar_t name[256];
+    for (DWORD i = 0, length = 256; ::RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr,
+                                                    nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = 256)
+      SetSecurity(root, path + L"\\" + name, sddl);
+    ASSERT_EQ(::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()),
+              ERROR_SUCCESS);
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(InA64BitPrefix());
+    {
+      UniqueHkey k =
+          CreateKey(HKEY_LOCAL_MACHINE, keys_[0].parent + L"\\" + keys_[0].name + L"\\Inner",
+                    KEY_WOW64_64KEY);
+      SetText(k.get(), L"DisplayName", L"Inner entry");
+      UniqueHkey top =
+          CreateKey(HKEY_LOCAL_MACHINE, keys_[0].parent + L"\\" + keys_[0].name, KEY_WOW64_64KEY);
+      SetText(top.get(), L"DisplayName", L"Locked entry");
+      UniqueHkey service =
+          CreateKey(HKEY_LOCAL_MACHINE, keys_[1].parent + L"\\" + keys_[1].name, KEY_WOW64_64KEY);
+      const DWORD three = 3;
+      ::RegSetValueExW(service.get(), L"Start", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&three),
+                       4);
+      UniqueHkey server =
+          CreateKey(HKEY_LOCAL_MACHINE,
+                    keys_[2].parent + L"\\" + keys_[2].name + L"\\InprocServer32", KEY_WOW64_64KEY);
+      SetText(server.get(), L"", L"C:\\Kovra\\helper.dll");
+      UniqueHkey helper =
+          CreateKey(HKEY_LOCAL_MACHINE, keys_[2].parent + L"\\" + keys_[2].name, KEY_WOW64_64KEY);
+      SetText(helper.get(), L"", L"Kovra Locked Helper");
+      CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kHelpers) + L"\\" + kHelperId, KEY_WOW64_64KEY);
+    }
+    // Everyone may read; changing the security back is all the owner keeps (for the clean-up).
+    for (const Locked& k : keys_)
+      SetSecurity(k.root, k.parent + L"\\" + k.name, L"D:P(A;;KRWD;;;WD)");
+  }
+  void TearDown() override {
+    for (const Locked& k : keys_) {
+      SetSecurity(k.root, k.parent + L"\\" + k.name, L"D:P(A;;KA;;;WD)");
+      DeleteTree(k.root, k.parent.c_str(), k.name.c_str(), KEY_WOW64_64KEY);
+    }
+    DeleteTree(HKEY_LOCAL_MACHINE, kHelpers, kHelperId, KEY_WOW64_64KEY);
+  }
+};
+
+TEST_F(ReadOnlyKeysTest, WalksAndReadersReadKeysThatDenyWriting) {
+  UniqueHkey probe;
+  const LONG full =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (keys_[0].parent + L"\\" + keys_[0].name).c_str(), 0,
+                      KEY_ALL_ACCESS | KEY_WOW64_64KEY, probe.receive());
+  if (full == ERROR_SUCCESS)
+    GTEST_SKIP() << "this Wine grants full access whatever the key's security says";
+  ASSERT_EQ(full, ERROR_ACCESS_DENIED);
+
+  TestRunLog run;
+  StringList uninstall{"Windows Registry Editor Version 5.00"};
+  ExportUninstallKeys(uninstall, run.log);
+  const std::string entry =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KovraLocked";
+  // The entry and its sub-key, each with its value.
+  const size_t at = std::min(IndexOf(uninstall, entry + "]"), uninstall.size());
+  EXPECT_EQ(
+      StringList(uninstall.begin() + at, uninstall.begin() + std::min(at + 5, uninstall.size())),
+      (StringList{entry + "]", "\"DisplayName\"=\"Locked entry\"", "", entry + "\\Inner]",
+                  "\"DisplayName\"=\"Inner entry\""}));
+
+  StringList services;
+  ExportServicesTree(services, run.log);
+  const size_t service = IndexOf(
+      services, "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\KovraLockedSvc]");
+  EXPECT_LT(service + 1, services.size());
+  if (service + 1 < services.size()) {
+    EXPECT_EQ(services[service + 1], "\"Start\"=dword:00000003");
+  }
+
+  const StringList helpers = ListBrowserHelperObjects();
+  EXPECT_LT(IndexOf(helpers, "Kovra Locked Helper, C:\\Kovra\\helper.dll"), helpers.size());
 }
 
 }  // namespace

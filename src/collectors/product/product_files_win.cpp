@@ -102,7 +102,7 @@ DWORD CopyShared(const std::string& source, const std::string& target) {
 }  // namespace
 
 std::string QueryServiceBinaryPath(const std::string& service_name) {
-  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager)
     return std::string();
   int32_t start = 0;
@@ -113,7 +113,7 @@ std::string QueryServiceBinaryPath(const std::string& service_name) {
 
 void DiscoverProductFolder() {
   DiscoveredProduct& state = DiscoveredForUpdate();
-  TRegistry key;
+  TRegistry key(KEY_READ);
   key.SetRootKey(HKEY_LOCAL_MACHINE);
   key.SetAutoView(false);  // the process's own view: the 32-bit keys on 64-bit Windows
   // A path value of another kind than text counts as absent, so one odd value never ends the

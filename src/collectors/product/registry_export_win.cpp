@@ -6,8 +6,10 @@
 namespace kovra::win {
 
 bool RegistryTreeSource::Open(const std::string& path) {
+  // Read rights only, whatever the instance was made with: keys that grant reading alone (those
+  // of protected services, say) are exported too.
   registry_.CloseKey();
-  return registry_.OpenKey(path);
+  return registry_.OpenKeyReadOnly(path);
 }
 
 std::vector<RegValue> RegistryTreeSource::Values() {
@@ -53,7 +55,7 @@ void ExportRegKey(TRegistry& registry, const std::string& path, const std::strin
 
 void ExportUninstallKeys(StringList& lines, RunLog& log) {
   try {
-    TRegistry registry;
+    TRegistry registry(KEY_READ);
     const bool wow64 = IsWow64();
     constexpr char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     constexpr char kUninstall32[] =

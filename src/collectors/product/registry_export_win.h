@@ -12,8 +12,9 @@
 
 namespace kovra::win {
 
-// The keys of a TRegistry's root, read with its view rules; the values as the export writes
-// them. A value that cannot be read as its kind promises is written by its value text.
+// The keys of a TRegistry's root, opened for reading only, with its view rules; the values as
+// the export writes them. A value that cannot be read as its kind promises is written by its
+// value text.
 class RegistryTreeSource : public RegTreeSource {
  public:
   explicit RegistryTreeSource(TRegistry& registry) : registry_(registry) {}

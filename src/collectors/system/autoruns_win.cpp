@@ -26,10 +26,26 @@ std::string ValueAsText(const TRegistry& registry, const std::string& name) {
   return registry.ReadTextValue(name, text) ? text : registry.ReadValueText(name);
 }
 
+// The lines of a value that the splitting rules take apart: the rules' lines for a text value;
+// a value of any other kind is one line, its value text, unsplit (the rules are for text: a
+// binary Shell value would become one line per byte). Nothing for a missing or empty value.
+template <typename Split>
+void AppendValueLines(const TRegistry& registry, const std::string& name, Split split,
+                      StringList& lines) {
+  std::string text;
+  if (registry.ReadTextValue(name, text)) {
+    AppendList(lines, split(text));
+    return;
+  }
+  text = registry.ReadValueText(name);
+  if (!text.empty())
+    lines.push_back(std::move(text));
+}
+
 // The default value of a key in the native view; empty when the key does not open.
 std::string DefaultValueOf(TRegistry& registry, const std::string& path) {
   registry.CloseKey();
-  if (!registry.OpenKey(path))
+  if (!registry.OpenKeyReadOnly(path))
     return std::string();
   return ValueAsText(registry, "");
 }
@@ -46,9 +62,9 @@ const CLSID kShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 StringList ListBrowserHelperObjects() {
   StringList lines{"", "===== BHOs =====", ""};
-  TRegistry registry;
+  TRegistry registry(KEY_READ);
   registry.SetRootKey(HKEY_LOCAL_MACHINE);
-  if (!registry.OpenKey(
+  if (!registry.OpenKeyReadOnly(
           "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\") ||
       !registry.HasSubKeys())
     return lines;
@@ -125,8 +141,7 @@ void ListRunOnceEx(TRegistry& registry, HKEY root, const std::string& path, Stri
     registry.GetValueNames(names);
     for (const std::string& name : names) {
       if (!name.empty())
-        for (std::string& line : RunOnceExLines(ValueAsText(registry, name)))
-          lines.push_back(std::move(line));
+        AppendValueLines(registry, name, RunOnceExLines, lines);
     }
   }
   registry.CloseKey();
@@ -136,7 +151,7 @@ void ListDelimitedValue(TRegistry& registry, HKEY root, const std::string& path,
                         const std::string& value, StringList& lines) {
   if (!OpenForReading(registry, root, path))
     return;
-  AppendList(lines, DelimitedValueLines(ValueAsText(registry, value)));
+  AppendValueLines(registry, value, DelimitedValueLines, lines);
   registry.CloseKey();
 }
 
@@ -145,8 +160,12 @@ void ListShellValue(TRegistry& registry, HKEY root, const std::string& path,
   if (!OpenForReading(registry, root, path))
     return;
   const TAppFrame& frame = SharedPathFrame();
-  AppendList(lines, ShellValueLines(ValueAsText(registry, value), program, frame.GetSystemPath(1),
-                                    frame.GetSystemPath(0)));
+  AppendValueLines(
+      registry, value,
+      [&](std::string_view text) {
+        return ShellValueLines(text, program, frame.GetSystemPath(1), frame.GetSystemPath(0));
+      },
+      lines);
   registry.CloseKey();
 }
 

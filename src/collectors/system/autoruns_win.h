@@ -16,7 +16,8 @@ StringList ListBrowserHelperObjects();
 // The autoruns block: its opening lines and every section that found entries.
 StringList ListAutoruns();
 
-// The steps of ListAutoruns. Values of a kind other than text are listed by their value text.
+// The steps of ListAutoruns. A value of a kind other than text is listed by its value text, in
+// the split values (Run, Load, Shell, Userinit, RunOnceEx) as one line of its own, unsplit.
 void ListStartupFolder(const std::string& folder, StringList& lines);
 // "\"target\" arguments" of a shell link; COM must be initialised on the thread.
 std::string ResolveShortcut(const std::string& link);

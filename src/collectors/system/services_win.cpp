@@ -51,7 +51,10 @@ std::string ServiceFileFacts(const std::string& binary_path) {
 }
 
 void ListServicesAndDrivers(StringList& out, RunLog& log) {
-  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  // The rights the enumeration needs and no more: full access is refused to all but the system
+  // on some machines.
+  UniqueServiceHandle manager(
+      ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
   if (!manager)
     return;
   DWORD count = 0;
@@ -88,7 +91,7 @@ void ListServicesAndDrivers(StringList& out, RunLog& log) {
 
 void ExportServicesTree(StringList& out, RunLog& log) {
   try {
-    TRegistry registry;
+    TRegistry registry(KEY_READ);
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     out.push_back(StarRule());
     RegistryTreeSource source(registry);
