@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/pe_version.h"
+
 namespace kovra::win {
 
 // Enciphers the source file into a container at the destination. Empty arguments: nothing
@@ -17,5 +19,15 @@ void EncryptFile(const std::string& source, const std::string& destination, cons
 // MD5 of the file as 32 lowercase hex digits; the empty-input digest on any failure (a read
 // fault included).
 std::string GetFileMD5(const std::string& path);
+
+// The MD5 digest as GetFileMD5 gives it and, read through the same open, the fixed version
+// block of the file's version resource (FindPeFileVersion: unknown where the file is not plainly
+// a PE image, or cannot be opened or read; the caller then asks the system). An inventory of
+// many files thus opens each one once.
+struct FileDigestAndVersion {
+  std::string md5;
+  PeVersion version;
+};
+FileDigestAndVersion GetFileMD5AndVersion(const std::string& path);
 
 }  // namespace kovra::win

@@ -198,8 +198,9 @@ void CollectProductFiles(StringList& lines, RunLog& log) {
     for (const std::string& file : files) {
       SYSTEMTIME changed;
       GetFileDateTime(file, 1, changed);
-      lines.push_back(InventoryLine(RelativeTo(file, folder), FileVersionText(file),
-                                    GetFileMD5(file), DateTimeText(changed)));
+      const FileVersionAndDigest facts = GetFileVersionAndDigest(file);
+      lines.push_back(
+          InventoryLine(RelativeTo(file, folder), facts.version, facts.md5, DateTimeText(changed)));
     }
   } catch (...) {
     // The lines so far stay.

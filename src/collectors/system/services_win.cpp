@@ -20,6 +20,19 @@ std::string FileVersionText(const std::string& path) {
   return GetFixedFileVersion(path, ms, ls) ? FixedVersionText(ms, ls) : std::string();
 }
 
+FileVersionAndDigest GetFileVersionAndDigest(const std::string& path) {
+  const FileDigestAndVersion read = GetFileMD5AndVersion(path);
+  switch (read.version.find) {
+    case PeVersionFind::kFound:
+      return {FixedVersionText(read.version.ms, read.version.ls), read.md5};
+    case PeVersionFind::kNone:
+      return {std::string(), read.md5};
+    case PeVersionFind::kUnknown:
+      break;
+  }
+  return {FileVersionText(path), read.md5};
+}
+
 bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, int32_t& start,
                               std::string& binary_path) {
   start = -1;
@@ -47,7 +60,8 @@ std::string ServiceFileFacts(const std::string& binary_path) {
       binary_path, [](const std::string& p) { return FileExists(p); }, &ExpandEnvironmentText);
   if (!FileExists(file))
     return std::string();
-  return ServiceFileFactsText(FileVersionText(file), GetFileMD5(file));
+  const FileVersionAndDigest facts = GetFileVersionAndDigest(file);
+  return ServiceFileFactsText(facts.version, facts.md5);
 }
 
 void ListServicesAndDrivers(StringList& out, RunLog& log) {
