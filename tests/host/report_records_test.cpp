@@ -210,6 +210,7 @@ TEST(ReportRecords, TheMainInfoFileOfTheWritersBlocksReadsBackBlockByBlock) {
   autoruns.Section("---------- Run ----------");
   autoruns.Add(RunValueLine("KovraTool", "C:\\Tools\\tool.exe /min"));
   autoruns.Add(RunValueLine("", "%SystemRoot%\\system32\\ctfmon.exe"));
+  autoruns.Add(RunValueLine("Number", "dword:00000007"));
   autoruns.Section("---------- RunOnceEx ----------");
   autoruns.Add(RunOnceExLines("a.dll|Go|now"));
   autoruns.Section("---------- Windows Shell ----------");
@@ -271,6 +272,7 @@ TEST(ReportRecords, TheMainInfoFileOfTheWritersBlocksReadsBackBlockByBlock) {
             "Startup||C:\\Tools\\a.exe|true\n"
             "Run|KovraTool|C:\\Tools\\tool.exe|true\n"
             "Run||%SystemRoot%\\system32\\ctfmon.exe|false\n"
+            "Run|Number||false\n"
             "RunOnceEx||rundll32.exe|false\n"
             "RunOnceEx||rundll32.exe|false\n"
             "RunOnceEx||rundll32.exe|false\n"

@@ -824,13 +824,15 @@ class MainInfoParser : public ParserBase {
     if (valued && equals == std::string::npos)
       return false;
     const std::string command = valued ? line.substr(equals + 1) : line;
+    // A value of another kind than text is listed by its value text: it names no file.
+    const bool value_text = valued && (StartsWith(command, "dword:") || StartsWith(command, "hex:"));
     Record r = New(TableId::kAutostart);
     Set(r, "section", autostart_section_);
     Set(r, "entry", line);
     Set(r, "name", valued ? line.substr(0, equals) : "");
     Set(r, "command", command);
-    Set(r, "file", CommandFile(command));
-    Set(r, "outside_windows", Flag(OutsideWindowsFolders(command)));
+    Set(r, "file", value_text ? "" : CommandFile(command));
+    Set(r, "outside_windows", Flag(!value_text && OutsideWindowsFolders(command)));
     Emit(r);
     return true;
   }
