@@ -26,7 +26,7 @@ constexpr char kScript[] =
     "function rowsOf(t){return Array.from(t.tBodies[0].rows);}\n"
     "function count(t){const rows=rowsOf(t);const shown=rows.filter(r=>!r.hidden).length;"
     "document.getElementById('c'+t.id.slice(1)).textContent=shown===rows.length?"
-    "rows.length+' rows':shown+' of '+rows.length+' rows';}\n"
+    "rows.length+(rows.length===1?' row':' rows'):shown+' of '+rows.length+' rows';}\n"
     "function sortBy(t,col,type,th){const asc=th.getAttribute('aria-sort')!=='ascending';"
     "for(const h of t.tHead.rows[0].cells)h.setAttribute('aria-sort','none');"
     "th.setAttribute('aria-sort',asc?'ascending':'descending');"

@@ -825,7 +825,8 @@ class MainInfoParser : public ParserBase {
       return false;
     const std::string command = valued ? line.substr(equals + 1) : line;
     // A value of another kind than text is listed by its value text: it names no file.
-    const bool value_text = valued && (StartsWith(command, "dword:") || StartsWith(command, "hex:"));
+    const bool value_text =
+        valued && (StartsWith(command, "dword:") || StartsWith(command, "hex:"));
     Record r = New(TableId::kAutostart);
     Set(r, "section", autostart_section_);
     Set(r, "entry", line);
