@@ -107,8 +107,12 @@ struct OpenReport {
     return kovra::SplitLines(text);
   }
   kovra::ReportFacts Facts() const {
-    kovra::ReportFacts f =
-        kovra::ReadFacts(TextLines("Kovra_Debug_Info.txt"), TextLines("GetInfoLog.txt"));
+    // The main info file streamed through its parser, so that its size does not matter.
+    kovra::ReportFacts f = kovra::ReadFacts({}, TextLines("GetInfoLog.txt"));
+    std::string error;
+    kovra::ForEachRecordOf(
+        zip, kovra::SourceFile::kMainInfo,
+        [&](const kovra::Record& r) { kovra::AddRecordFacts(r, f); }, error);
     f.entries = zip.entries().size();
     for (const kovra::ZipEntry& e : zip.entries())
       f.bytes += e.uncompressed_size;

@@ -4,14 +4,16 @@
 
 namespace kovra {
 
-bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCallback& callback,
-                   std::string& error, int code_page) {
+namespace {
+
+// The records of the entries whose source passes `wanted`, those of `table` only (nullptr: all).
+template <typename Wanted>
+bool Scan(const ZipReader& zip, Wanted&& wanted, const TableSpec* table,
+          const RecordCallback& callback, std::string& error, int code_page) {
   for (const ZipEntry& entry : zip.entries()) {
     const std::string name = EntryNameUtf8(entry);
     SourceFile source;
-    if (!SourceOfEntry(name, source))
-      continue;
-    if (table != nullptr && table->id != TableId::kUnparsed && table->source != source)
+    if (!SourceOfEntry(name, source) || !wanted(source))
       continue;
     const std::string file = name.substr(name.rfind('/') + 1);
     auto parser = MakeParser(source, file, [&](const Record& r) {
@@ -40,6 +42,22 @@ bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCal
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCallback& callback,
+                   std::string& error, int code_page) {
+  auto wanted = [&](SourceFile source) {
+    return table == nullptr || table->id == TableId::kUnparsed || table->source == source;
+  };
+  return Scan(zip, wanted, table, callback, error, code_page);
+}
+
+bool ForEachRecordOf(const ZipReader& zip, SourceFile source, const RecordCallback& callback,
+                     std::string& error, int code_page) {
+  auto wanted = [&](SourceFile s) { return s == source; };
+  return Scan(zip, wanted, nullptr, callback, error, code_page);
 }
 
 }  // namespace kovra

@@ -18,5 +18,8 @@ constexpr size_t kMaxRecordLine = 1 << 20;
 // False with a reason when an entry cannot be read (records before the damage were given).
 bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCallback& callback,
                    std::string& error, int code_page = 1252);
+// Every record of the entries that hold one source file (all its tables, "unparsed" included).
+bool ForEachRecordOf(const ZipReader& zip, SourceFile source, const RecordCallback& callback,
+                     std::string& error, int code_page = 1252);
 
 }  // namespace kovra
