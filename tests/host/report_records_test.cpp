@@ -417,6 +417,20 @@ TEST(ReportRecords, UpdaterFilesTasksAndTheStoreAppLogReadBack) {
   EXPECT_EQ(log[2].Get("line"), "3");
 }
 
+TEST(ReportRecords, EndlessLinesAreKeptAsUnrecognisedWithoutExhaustingTheStack) {
+  for (const size_t length : {size_t{5000}, size_t{300000}}) {
+    const std::string name(length, 'x');
+    const std::string text =
+        StarRule() + "\n" + ServiceRowText({name, 0x10, 1, 0, 3, "C:\\a.exe", ""}) + "\n" +
+        StarRule() + "\n" + InventoryLine(name, "", std::string(32, 'a'), "1/1/2026") + "\n";
+    const std::vector<Record> records = ParseText(SourceFile::kMainInfo, text);
+    ASSERT_EQ(records.size(), 2u) << length;
+    EXPECT_EQ(records[0].Get("text"), ServiceRowText({name, 0x10, 1, 0, 3, "C:\\a.exe", ""}));
+    EXPECT_EQ(records[1].Get("line"), "4");
+    EXPECT_EQ(DateSortKey(name), name);
+  }
+}
+
 TEST(ReportRecords, DatesSortAndWindowsFoldersAreRecognised) {
   const std::pair<const char*, const char*> dates[] = {
       {"12/9/2026 9:46:03 PM", "2026-12-09 21:46:03"},

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "base/text.h"
+#include "report_regex.h"
 
 namespace kovra {
 
@@ -53,7 +54,7 @@ std::string Flag(bool b) {
 std::string NumberField(std::string_view text) {
   static const std::regex number("^-?[0-9]+(\\.[0-9]+)?$");
   const std::string t(TrimView(text));
-  if (!std::regex_match(t, number))
+  if (!RegexMatch(t, number))
     return std::string();
   size_t i = t[0] == '-' ? 1 : 0;
   while (i + 1 < t.size() && t[i] == '0' && t[i + 1] != '.')
@@ -75,13 +76,13 @@ std::string DurationMs(const std::string& text) {
       min("^([0-9]+):([0-9]{2}) min$"), h("^([0-9]+):([0-9]{2}) h$");
   std::smatch m;
   auto n = [&](int i) { return std::stoull(m[i].str()); };
-  if (std::regex_match(text, m, ms))
+  if (RegexMatch(text, m, ms))
     return std::to_string(n(1));
-  if (std::regex_match(text, m, s))
+  if (RegexMatch(text, m, s))
     return std::to_string(n(1) * 1000 + n(2) * 10);
-  if (std::regex_match(text, m, min))
+  if (RegexMatch(text, m, min))
     return std::to_string(n(1) * 60000 + n(2) * 1000);
-  if (std::regex_match(text, m, h))
+  if (RegexMatch(text, m, h))
     return std::to_string(n(1) * 3600000 + n(2) * 60000);
   return std::string();
 }
@@ -373,7 +374,7 @@ bool SourceOfEntry(std::string_view entry_name, SourceFile& source) {
   }
   static const std::regex exports(
       "^(sw_reg_[0-9]+|lp_reg_[0-9]+|ztnp?_[rg]eg_[0-9]+|sys_file_.*)\\.txt$");
-  if (std::regex_match(name, exports)) {
+  if (RegexMatch(name, exports)) {
     source = SourceFile::kRegistryExports;
     return true;
   }
@@ -393,7 +394,7 @@ std::string DateSortKey(std::string_view date) {
   const std::string text(TrimView(date));
   std::smatch m;
   for (int form = 0; form < 3; ++form) {
-    if (!std::regex_match(text, m, forms[form]))
+    if (!RegexMatch(text, m, forms[form]))
       continue;
     int year, month, day;
     if (form == 1) {
@@ -615,7 +616,7 @@ class MainInfoParser : public ParserBase {
   bool ProductLine(const std::string& line) {
     static const std::regex header("^====(.+)====$");
     std::smatch m;
-    if (std::regex_match(line, m, header) && !StartsWith(line, "=====")) {
+    if (RegexMatch(line, m, header) && !StartsWith(line, "=====")) {
       EmptyLine();
       product_ = New(TableId::kProducts);
       Set(*product_, "name", m[1]);
@@ -671,7 +672,7 @@ class MainInfoParser : public ParserBase {
         "([0-9]+ ms|[0-9]+[^0-9 ]{1,4}[0-9]{2} s|[0-9]+:[0-9]{2} min|[0-9]+:[0-9]{2} h)"
         "(?: +(.*))?$");
     std::smatch m;
-    if (!std::regex_match(line, m, row))
+    if (!RegexMatch(line, m, row))
       return false;
     // The name column is followed by the session column (only when some session is not 0) and
     // the GDI and USER columns: two or three numbers, the same for every row of the table. The
@@ -735,17 +736,17 @@ class MainInfoParser : public ParserBase {
       Set(r, "desktop_heap", line.substr(12));
     } else if (is_vm) {
       Set(r, "virtual_memory_line", line.substr(15));
-      if (std::regex_match(line, m, vm)) {
+      if (RegexMatch(line, m, vm)) {
         Set(r, "virtual_free_mb", m[1]), Set(r, "virtual_total_mb", m[2]);
         Set(r, "page_free_mb", m[3]), Set(r, "page_total_mb", m[4]);
         Set(r, "drive_free", m[5]), Set(r, "drive_total", m[6]);
       }
     } else {
       Set(r, "atom_line", line.substr(15));
-      if (std::regex_match(line, m, atoms)) {
+      if (RegexMatch(line, m, atoms)) {
         Set(r, "atoms", m[1]), Set(r, "registered_names", m[2]);
         const std::string rest = m[3];
-        if (std::regex_match(rest, m, group)) {
+        if (RegexMatch(rest, m, group)) {
           Set(r, "largest_group_count", m[1]), Set(r, "largest_group", m[2]);
           if (m[3].matched)
             Set(r, "second_group_count", m[4]), Set(r, "second_group", m[5]);
@@ -762,7 +763,7 @@ class MainInfoParser : public ParserBase {
         "^(.*?) ([0-9A-F]+)  (-?[0-9]+)  (-?[0-9]+) (-?[0-9]+) (.*?)(?: Ver:(.*)   "
         "MD5:([0-9a-f]*)| )$");
     std::smatch m;
-    if (!std::regex_match(line, m, row))
+    if (!RegexMatch(line, m, row))
       return false;
     std::string name = m[1];
     const size_t length = TextLength(name);
@@ -814,7 +815,7 @@ class MainInfoParser : public ParserBase {
     std::smatch m;
     if (line == "===== Autoruns =====")
       return true;
-    if (std::regex_match(line, m, header)) {
+    if (RegexMatch(line, m, header)) {
       autostart_section_ = m[1];
       return true;
     }
@@ -842,7 +843,7 @@ class MainInfoParser : public ParserBase {
     static const std::regex header("^\\[(AntiVirusProduct|AntiSpywareProduct|FirewallProduct)\\]$");
     static const std::regex enabled("^Enabled=(True|False)\\(([0-9A-F]{8})\\)$");
     std::smatch m;
-    if (std::regex_match(line, m, header) || line == "[Windows FireWall]") {
+    if (RegexMatch(line, m, header) || line == "[Windows FireWall]") {
       if (security_.has_value())
         Emit(*security_);
       security_.reset();
@@ -880,7 +881,7 @@ class MainInfoParser : public ParserBase {
     }
     if (!security_.has_value())
       return false;
-    if (std::regex_match(line, m, enabled)) {
+    if (RegexMatch(line, m, enabled)) {
       Set(*security_, "enabled", BoolField(m[1].str()));
       Set(*security_, "product_state", HexField(m[2].str()));
       return true;
@@ -899,7 +900,7 @@ class MainInfoParser : public ParserBase {
   bool InventoryLine(const std::string& line) {
     static const std::regex row("^(.*?)   Ver:(.*)   MD5:([0-9a-f]*)   DT:(.*)$");
     std::smatch m;
-    if (!std::regex_match(line, m, row))
+    if (!RegexMatch(line, m, row))
       return false;
     Record r = New(TableId::kInventory);
     Set(r, "path", m[1]);
@@ -1187,14 +1188,14 @@ TableId BlockOfLine(std::string_view view) {
   if (StartsWith(line, "Version:") || StartsWith(line, "Date:") ||
       (line.find(":\t") != std::string::npos && line.find(":\t") < 20))
     return TableId::kSystem;
-  if (std::regex_match(line, product))
+  if (RegexMatch(line, product))
     return TableId::kProducts;
   if (StartsWith(line, "Virtual memory:") || StartsWith(line, "GlobalAtomInfo:") ||
-      StartsWith(line, "DesktopHeap:") || std::regex_match(line, process))
+      StartsWith(line, "DesktopHeap:") || RegexMatch(line, process))
     return TableId::kProcesses;
   if (line == "===== BHOs =====")
     return TableId::kHelpers;
-  if (line == "===== Autoruns =====" || std::regex_match(line, autostart))
+  if (line == "===== Autoruns =====" || RegexMatch(line, autostart))
     return TableId::kAutostart;
   if (line == "[AntiVirusProduct]" || line == "[AntiSpywareProduct]" ||
       line == "[FirewallProduct]" || line == "[Windows FireWall]")
@@ -1202,7 +1203,7 @@ TableId BlockOfLine(std::string_view view) {
   if (line.find("   Ver:") != std::string::npos && line.find("   MD5:") != std::string::npos &&
       line.find("   DT:") != std::string::npos)
     return TableId::kInventory;
-  if (std::regex_match(line, service))
+  if (RegexMatch(line, service))
     return TableId::kServices;
   return TableId::kUnparsed;
 }

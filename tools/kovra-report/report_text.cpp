@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/text.h"
+#include "report_regex.h"
 #include "report_records.h"
 
 namespace kovra {
@@ -33,7 +34,7 @@ std::string HeaderName(const std::string& line) {
       std::regex("^-{10}\\s*(.+?)\\s*-{10}$"), std::regex("^\\[(.+)\\]$")};
   std::smatch m;
   for (const std::regex& r : kHeaders) {
-    if (std::regex_match(line, m, r))
+    if (RegexMatch(line, m, r))
       return m[1];
   }
   return std::string();
@@ -321,11 +322,11 @@ std::string StableLine(const std::string& section, const std::string& line) {
       StartsWith(line, "PF Free:") || StartsWith(line, "Free Space:") ||
       StartsWith(line, "Virtual memory:") || StartsWith(line, "GlobalAtomInfo:"))
     return std::string();
-  if (section == "Processes" && std::regex_match(line, kProcessRow)) {
+  if (section == "Processes" && RegexMatch(line, kProcessRow)) {
     // Name and folder only: ids, counts, memory and age change from run to run.
     static const std::regex row("^[0-9a-f]+ (.*?) +[0-9].*\\| [^,]*,[0-9:. ]+(ms|s|min|h) ?(.*)$");
     std::smatch m;
-    if (std::regex_match(line, m, row))
+    if (RegexMatch(line, m, row))
       return m[1].str() + " " + m[3].str();
   }
   const size_t dt = line.find("   DT:");
