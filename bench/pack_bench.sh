@@ -3,11 +3,12 @@
 # level 8 and enciphered, by the tool's code (bench_pack.exe under Wine) and, in the same run,
 # by `zip -q -8 -r` followed by `openssl enc -des-ecb` on the same tree. Prints the times and
 # the ratio. Needs the windows build: cmake --preset windows && cmake --build --preset windows
-# (or give the build folder: bench/pack_bench.sh build/windows-x64).
+# (build/windows-x64 where 32-bit code is emulated; or give the build folder).
 set -eu
 cd "$(dirname "$0")/.."
-build=$(cd "${1:-build/windows}" && pwd)
-[ -x "$build/bench/bench_pack.exe" ] || { echo "build the windows preset first"; exit 1; }
+. bench/windows_build.sh
+build=$(windows_build "${1:-}")
+[ -x "$build/bench/bench_pack.exe" ] || { echo "build $build first"; exit 1; }
 work=$(mktemp -d /tmp/kovra-pack-bench-XXXXXX)
 trap 'rm -rf "$work"; tests/win/wine-env.sh "$build" stop >/dev/null 2>&1 || true' EXIT
 tree="$work/tree"

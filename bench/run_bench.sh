@@ -7,12 +7,13 @@
 # the added time as a share of it.
 #
 #   bench/run_bench.sh [BUILD_DIR]     (default build/windows; build/windows-x64 where 32-bit
-#                                       programs cannot run)
+#                                       code is emulated)
 # KOVRA_BENCH_TASKS (60), KOVRA_BENCH_QUERY_MS (200), KOVRA_BENCH_SYSTEMINFO_MS (3000),
 # KOVRA_BENCH_RUNS (5) change the machine and the repetitions.
 set -eu
 cd "$(dirname "$0")/.."
-build=$(cd "${1:-build/windows}" && pwd)
+. bench/windows_build.sh
+build=$(windows_build "${1:-}")
 tasks=${KOVRA_BENCH_TASKS:-60}
 query_ms=${KOVRA_BENCH_QUERY_MS:-200}
 systeminfo_ms=${KOVRA_BENCH_SYSTEMINFO_MS:-3000}

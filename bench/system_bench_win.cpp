@@ -10,6 +10,7 @@
 #include <string>
 
 #include "collectors/system/process_table_win.h"
+#include "platform/elapsed_clock_win.h"
 #include "platform/handles_win.h"
 
 namespace {
@@ -51,9 +52,11 @@ void BareSnapshot() {
 int main() {
   using namespace kovra::win;
   std::string sink;
-  const double atoms = Best(5, [&] { sink = GetGlobalAtomInfo(); });
+  TickRunClock clock;
+  kovra::RunLog log(clock);
+  const double atoms = Best(5, [&] { sink = GetGlobalAtomInfo(log); });
   const double bare_atoms = Best(5, BareAtomSweep);
-  const double table = Best(5, [&] { sink = CollectProcessTable(); });
+  const double table = Best(5, [&] { sink = CollectProcessTable(log); });
   const double bare_table = Best(5, BareSnapshot);
   std::printf("atom scan (GetGlobalAtomInfo)      %8.1f ms\n", atoms * 1000);
   std::printf("baseline: bare 2 x 16384 queries    %8.1f ms  ratio %.2f\n", bare_atoms * 1000,

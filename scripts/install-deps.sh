@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that building and testing need and that are
-# missing. Says what it installs. Run as root (or with sudo available).
+# missing, then lets a kernel that runs no 32-bit programs run them through qemu's emulator
+# (scripts/i386-emulation/setup.sh; nothing changes where they run natively). Says what it
+# does. Run as root (or with sudo available).
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 packages=(
   cmake make g++ clang googletest zlib1g-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
@@ -16,7 +19,15 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Wine's 32-bit loader is a 32-bit Linux program: on a kernel without 32-bit emulation it runs
+# through qemu's user-mode emulator, which the set-up step installs and checks.
+i386_emulation() {
+  "${sudo_cmd[@]}" bash "$here/i386-emulation/setup.sh" install
+}
+if [ ${#missing[@]} -eq 0 ]; then
+  i386_emulation
+  exit
+fi
 
 echo "Installing missing packages: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -57,4 +68,5 @@ if ! install "${foreign[@]}" && [ ${#foreign[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends -t "$codename" "${foreign[@]}" ||
     status=1
 fi
+i386_emulation || status=1
 exit $status

@@ -14,7 +14,7 @@ typedef unsigned int u32;
 
 /* glibc's i386 struct sigaction. */
 struct i386_sigaction {
-  void *handler; /* sa_handler or sa_sigaction */
+  void* handler; /* sa_handler or sa_sigaction */
   u32 mask[32];  /* sigset_t: 1024 bits */
   int flags;
   void (*restorer)(void);
@@ -30,7 +30,7 @@ struct i386_siginfo {
 /* The start of ucontext_t: flags, link, stack (3 words), then mcontext's 19 general registers. */
 struct i386_ucontext {
   u32 flags;
-  void *link;
+  void* link;
   u32 stack[3];
   int gregs[19];
 };
@@ -53,11 +53,11 @@ enum {
   kTrapFpuError = 16
 };
 
-typedef void (*SigInfoHandler)(int, struct i386_siginfo *, void *);
-typedef int (*SigactionFunction)(int, const struct i386_sigaction *, struct i386_sigaction *);
+typedef void (*SigInfoHandler)(int, struct i386_siginfo*, void*);
+typedef int (*SigactionFunction)(int, const struct i386_sigaction*, struct i386_sigaction*);
 
-void *dlsym(void *handle, const char *name);
-#define RTLD_NEXT ((void *)-1l)
+void* dlsym(void* handle, const char* name);
+#define RTLD_NEXT ((void*)-1l)
 
 /* The program's own handlers of the wrapped signals. Written when the program installs one;
  * a fault between the two writes is not a case this library needs to handle. */
@@ -69,16 +69,18 @@ static int is_wrapped(int signo) {
          signo == kSigTrap;
 }
 
-static int trap_number(const struct i386_siginfo *info) {
+static int trap_number(const struct i386_siginfo* info) {
   switch (info->signo) {
     case kSigSegv:
       return info->code == kSegvMapErr || info->code == kSegvAccErr ? kTrapPageFault
-                                                                     : kTrapGeneralProtection;
+                                                                    : kTrapGeneralProtection;
     case kSigBus:
       return kTrapStackFault;
     case kSigFpe:
-      if (info->code == kFpeIntDiv) return kTrapDivide;
-      if (info->code == kFpeIntOvf) return kTrapOverflow;
+      if (info->code == kFpeIntDiv)
+        return kTrapDivide;
+      if (info->code == kFpeIntOvf)
+        return kTrapOverflow;
       return kTrapFpuError;
     case kSigTrap:
       return info->code == kSiKernel ? kTrapBreakpoint : kTrapDebug;
@@ -87,35 +89,39 @@ static int trap_number(const struct i386_siginfo *info) {
   }
 }
 
-static void give_trap_number(int signo, struct i386_siginfo *info, void *context) {
-  struct i386_ucontext *uc = (struct i386_ucontext *)context;
+static void give_trap_number(int signo, struct i386_siginfo* info, void* context) {
+  struct i386_ucontext* uc = (struct i386_ucontext*)context;
   /* Only the emulator's "no number" is replaced; a real kernel's number is left alone. */
-  if (uc && info && uc->gregs[kRegTrapNo] == -1) uc->gregs[kRegTrapNo] = trap_number(info);
+  if (uc && info && uc->gregs[kRegTrapNo] == -1)
+    uc->gregs[kRegTrapNo] = trap_number(info);
   program_handlers[signo](signo, info, context);
 }
 
-int sigaction(int signo, const struct i386_sigaction *act, struct i386_sigaction *old) {
+int sigaction(int signo, const struct i386_sigaction* act, struct i386_sigaction* old) {
   if (!real_sigaction) {
     real_sigaction = (SigactionFunction)dlsym(RTLD_NEXT, "sigaction");
-    if (!real_sigaction) return -1;
+    if (!real_sigaction)
+      return -1;
   }
   if (signo <= 0 || signo >= kSignalCount || !is_wrapped(signo))
     return real_sigaction(signo, act, old);
 
   SigInfoHandler previous = program_handlers[signo];
   int result;
-  if (act && (act->flags & kSaSigInfo) && act->handler != (void *)0 &&
-      act->handler != (void *)1) {
+  if (act && (act->flags & kSaSigInfo) && act->handler != (void*)0 && act->handler != (void*)1) {
     struct i386_sigaction wrapped = *act;
-    wrapped.handler = (void *)give_trap_number;
+    wrapped.handler = (void*)give_trap_number;
     program_handlers[signo] = (SigInfoHandler)act->handler;
     result = real_sigaction(signo, &wrapped, old);
-    if (result != 0) program_handlers[signo] = previous;
+    if (result != 0)
+      program_handlers[signo] = previous;
   } else {
     result = real_sigaction(signo, act, old);
-    if (result == 0 && act) program_handlers[signo] = 0;
+    if (result == 0 && act)
+      program_handlers[signo] = 0;
   }
   /* The program sees its own handler, never the wrapper. */
-  if (result == 0 && old && old->handler == (void *)give_trap_number) old->handler = (void *)previous;
+  if (result == 0 && old && old->handler == (void*)give_trap_number)
+    old->handler = (void*)previous;
   return result;
 }

@@ -7,20 +7,20 @@
 typedef unsigned int u32;
 
 struct i386_sigaction {
-  void *handler;
+  void* handler;
   u32 mask[32];
   int flags;
   void (*restorer)(void);
 };
 struct i386_ucontext {
   u32 flags;
-  void *link;
+  void* link;
   u32 stack[3];
   int gregs[19];
 };
 
-int sigaction(int, const struct i386_sigaction *, struct i386_sigaction *);
-long write(int, const void *, unsigned long);
+int sigaction(int, const struct i386_sigaction*, struct i386_sigaction*);
+long write(int, const void*, unsigned long);
 void _exit(int);
 
 enum { kRegTrapNo = 12, kRegEip = 14, kSigFpe = 8, kSigSegv = 11, kSaSigInfo = 4 };
@@ -29,9 +29,10 @@ static volatile int expected_trap;
 static volatile int seen_trap = -2;
 static volatile int step;
 
-static void say(const char *text) {
+static void say(const char* text) {
   unsigned long n = 0;
-  while (text[n]) ++n;
+  while (text[n])
+    ++n;
   write(2, text, n);
 }
 
@@ -45,21 +46,23 @@ static void say_number(int value) {
     digits[--i] = (char)('0' + v % 10);
     v /= 10;
   } while (v && i > 1);
-  if (negative) digits[--i] = '-';
+  if (negative)
+    digits[--i] = '-';
   say(digits + i);
 }
 
 /* Jumps over the faulting instruction: each fault below is one instruction of known length. */
-static void on_fault(int signo, void *info, void *context) {
+static void on_fault(int signo, void* info, void* context) {
   (void)signo;
   (void)info;
-  struct i386_ucontext *uc = (struct i386_ucontext *)context;
+  struct i386_ucontext* uc = (struct i386_ucontext*)context;
   seen_trap = uc->gregs[kRegTrapNo];
   uc->gregs[kRegEip] += 2;
 }
 
-static int check(const char *what, int expected) {
-  if (seen_trap == expected) return 1;
+static int check(const char* what, int expected) {
+  if (seen_trap == expected)
+    return 1;
   say("trap probe: ");
   say(what);
   say(" reached its handler with trap number ");
@@ -72,7 +75,7 @@ static int check(const char *what, int expected) {
 
 void _start(void) {
   struct i386_sigaction act = {0};
-  act.handler = (void *)on_fault;
+  act.handler = (void*)on_fault;
   act.flags = kSaSigInfo;
   if (sigaction(kSigSegv, &act, 0) != 0 || sigaction(kSigFpe, &act, 0) != 0) {
     say("trap probe: sigaction failed\n");
@@ -87,6 +90,7 @@ void _start(void) {
   seen_trap = -2;
   __asm__ volatile(".byte 0xf7, 0xf1" : : "a"(1), "d"(0), "c"(0) : "memory");
   ok &= check("a division by zero", 0);
-  if (ok) say("trap probe: faults reach their handlers with their trap numbers\n");
+  if (ok)
+    say("trap probe: faults reach their handlers with their trap numbers\n");
   _exit(ok ? 0 : 1);
 }

@@ -1,5 +1,8 @@
 #include "app/collection_pipeline.h"
 
+#include <exception>
+#include <string_view>
+
 #include "base/text.h"
 
 namespace kovra {
@@ -7,32 +10,51 @@ namespace kovra {
 namespace {
 
 // Thrown at the next step once the run is cancelled; no stage guard holds it.
-struct RunCancelled {};
+struct RunCancelled : std::exception {
+  const char* what() const noexcept override { return "the run was cancelled"; }
+};
 
-// Runs one guarded stage: any error appends the marker (when there is one) and the run goes on.
+// Runs one guarded stage, recorded in the run log: any error appends the marker (when there is
+// one) and the run goes on.
 template <typename Body>
-void Guard(StringList& error_log, const char* marker, Body body) {
+void Guard(RunLog& log, StringList& error_log, std::string_view stage, const char* marker,
+           Body body) {
   try {
-    body();
+    log.Stage(stage, body);
   } catch (const RunCancelled&) {
     throw;
   } catch (...) {
+    // Recorded by the stage with its reason.
     if (marker != nullptr)
       error_log.emplace_back(marker);
   }
 }
 
-std::string PrepareStagingFolder(StagingFiles& s) {
+// A step whose failure its stage survives; the failure is recorded by the step.
+template <typename Body>
+void ContainedStep(RunLog& log, std::string_view name, Body body) {
+  try {
+    log.Step(name, body);
+  } catch (const RunCancelled&) {
+    throw;
+  } catch (...) {
+  }
+}
+
+std::string PrepareStagingFolder(StagingFiles& s, RunLog& log) {
   try {
     std::string folder = s.TempFolder() + "GetInfoDir\\";
     if (s.DirectoryExists(folder))
       s.RemoveFolder(folder);
     if (!s.DirectoryExists(folder))
       s.ForceDirectories(folder);
-    if (!s.DirectoryExists(folder))
+    if (!s.DirectoryExists(folder)) {
+      log.Failed(folder, "cannot be created; the program's folder is used");
       folder = s.ExeFolder() + "GetInfoDir\\";
+    }
     return IncludeTrailingBackslash(folder);
   } catch (...) {
+    log.Failed("temporary folder", CaughtText() + "; the program's folder is used");
     return s.ExeFolder() + "GetInfoDir\\";
   }
 }
@@ -40,7 +62,7 @@ std::string PrepareStagingFolder(StagingFiles& s) {
 }  // namespace
 
 void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunCollectors& c,
-                       const std::string& report_path) {
+                       RunLog& log, const std::string& report_path) {
   int step = 0;
   auto check_cancel = [&] {
     if (progress.Cancelled())
@@ -50,82 +72,95 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
     check_cancel();
     progress.PostStep(++step);
   };
+  // The run survives anything here; the stages record what failed.
   try {
-    c.init_wow64_redirection();
+    log.Stage("wow64", [&] { c.init_wow64_redirection(); });
   } catch (...) {
   }
   try {
-    progress.SendStart(kAnnouncedSteps);
+    log.Stage("start message", [&] { progress.SendStart(kAnnouncedSteps); });
   } catch (...) {
   }
 
   std::string staging;
   try {
-    staging = PrepareStagingFolder(files);
+    log.Stage("staging folder", [&] { staging = PrepareStagingFolder(files, log); });
     StringList info;
     StringList error_log;
     std::unique_ptr<UpdaterCollector> updater;
     std::unique_ptr<StartedCapture> system_info;
     StringList* archive_list = nullptr;
     try {
-      info.push_back("Version:" + c.file_version_text());
+      log.Stage("version", [&] { info.push_back("Version:" + c.file_version_text()); });
 
-      Guard(error_log, "!!Error:1!!", [&] { info.push_back("Date:" + c.date_time_text()); });
+      Guard(log, error_log, "stage 1", "!!Error:1!!",
+            [&] { log.Step("date", [&] { info.push_back("Date:" + c.date_time_text()); }); });
 
-      Guard(error_log, "!!Error:2!!", [&] {
-        AppendList(info, c.os_summary());
+      Guard(log, error_log, "stage 2", "!!Error:2!!", [&] {
+        log.Step("os summary", [&] { AppendList(info, c.os_summary()); });
         next_step();
-        AppendList(info, c.product_summary());
+        log.Step("product summary", [&] { AppendList(info, c.product_summary()); });
         next_step();
         info.push_back(StarRule());
-        info.push_back(c.process_table());
+        log.Step("process table", [&] { info.push_back(c.process_table()); });
         next_step();
         // systeminfo takes seconds; it runs while the stages up to its own work. Started after
         // the process table, so that the table does not show it.
-        Guard(error_log, nullptr, [&] { system_info = c.start_system_info(); });
-        c.services_and_drivers(info);
+        ContainedStep(log, "start systeminfo", [&] { system_info = c.start_system_info(); });
+        log.Step("services and drivers", [&] { c.services_and_drivers(info); });
         next_step();
-        StringList bhos = c.browser_helper_objects();
-        info.push_back(StarRule());
-        AppendList(info, bhos);
+        log.Step("browser helpers", [&] {
+          StringList bhos = c.browser_helper_objects();
+          info.push_back(StarRule());
+          AppendList(info, bhos);
+        });
         next_step();
       });
 
-      Guard(error_log, "!!Error:3!!", [&] { AppendList(info, c.autoruns()); });
+      Guard(log, error_log, "stage 3", "!!Error:3!!",
+            [&] { log.Step("autoruns", [&] { AppendList(info, c.autoruns()); }); });
 
-      Guard(error_log, "!!Error:4!!", [&] {
+      Guard(log, error_log, "stage 4", "!!Error:4!!", [&] {
         info.push_back(StarRule());
-        c.security_state(info);
+        log.Step("security state", [&] { c.security_state(info); });
         next_step();
-        c.discover_product_folder();
-        c.product_files(info);
+        log.Step("product folder", [&] { c.discover_product_folder(); });
+        log.Step("product files", [&] { c.product_files(info); });
         next_step();
-        files.SaveList(info, staging + "Kovra_Debug_Info.txt");
-        info.clear();
-        info.push_back("Windows Registry Editor Version 5.00");
-        c.uninstall_keys(info);
-        files.SaveList(info, staging + "uninstall.txt");
+        log.Step("Kovra_Debug_Info.txt",
+                 [&] { files.SaveList(info, staging + "Kovra_Debug_Info.txt"); });
+        log.Step("uninstall keys", [&] {
+          info.clear();
+          info.push_back("Windows Registry Editor Version 5.00");
+          c.uninstall_keys(info);
+          files.SaveList(info, staging + "uninstall.txt");
+        });
         next_step();
-        info.clear();
-        c.services_tree(info);
-        files.SaveList(info, staging + "services.txt");
+        log.Step("services tree", [&] {
+          info.clear();
+          c.services_tree(info);
+          files.SaveList(info, staging + "services.txt");
+        });
         next_step();
-        c.product_logs(staging);
+        log.Step("product logs", [&] { c.product_logs(staging); });
         next_step();
-        if (system_info == nullptr)
-          system_info = c.start_system_info();
-        const StringList system_info_lines = system_info ? system_info->Collect() : StringList{};
-        system_info.reset();
-        files.SaveList(system_info_lines, staging + "SystemInfo.txt");
+        log.Step("systeminfo", [&] {
+          if (system_info == nullptr)
+            system_info = c.start_system_info();
+          const StringList system_info_lines = system_info ? system_info->Collect() : StringList{};
+          system_info.reset();
+          files.SaveList(system_info_lines, staging + "SystemInfo.txt");
+        });
         next_step();
       });
 
       check_cancel();
-      Guard(error_log, "!!Error:5!!", [&] { c.scheduled_tasks(staging + "task.txt"); });
+      Guard(log, error_log, "stage 5", "!!Error:5!!",
+            [&] { log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt"); }); });
       check_cancel();
 
-      Guard(error_log, "!!Error:6!!", [&] {
-        updater = c.updater();
+      Guard(log, error_log, "stage 6", "!!Error:6!!", [&] {
+        log.Step("updater", [&] { updater = c.updater(); });
         if (updater == nullptr)
           return;
         archive_list = &updater->ArchiveList();
@@ -133,22 +168,30 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         archive_list->push_back(staging + "*.*");
       });
 
-      Guard(error_log, nullptr, [&] {
-        StoreAppCollector* metro = c.store_apps();
-        if (metro == nullptr)
-          return;
-        if (!metro->StartGetMetroInfo())
-          return;
-        if (archive_list != nullptr)
-          archive_list->push_back(metro->LogPath());
+      Guard(log, error_log, "store apps", nullptr, [&] {
+        log.Step("store apps", [&] {
+          StoreAppCollector* metro = c.store_apps();
+          if (metro == nullptr)
+            return;
+          if (!metro->StartGetMetroInfo())
+            return;
+          if (archive_list != nullptr)
+            archive_list->push_back(metro->LogPath());
+        });
       });
 
       check_cancel();
-      Guard(error_log, nullptr, [&] {
+      Guard(log, error_log, "error log", nullptr, [&] {
         files.SaveList(error_log, staging + "GetInfoLog.txt");
         if (files.FileExists(report_path))
           files.RemoveFile(report_path);
       });
+      // The run log last, so that it holds every stage up to packing. A failed save has no
+      // place left to be recorded; the report is still packed.
+      try {
+        files.SaveList(RunLogLines(log.Entries()), staging + kRunLogFileName);
+      } catch (...) {
+      }
 
       check_cancel();
       c.pack_report(archive_list, staging, report_path);
@@ -163,12 +206,15 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         if (c.discard_temporary_files)
           c.discard_temporary_files();
       } catch (...) {
+        // Nothing is packed after a cancelled run; what stays is what the next run replaces.
       }
     } catch (...) {
-      // An error outside the guards ends the collection early; the clean-up below still runs.
+      // An error outside the guards ends the collection early (the version stage recorded its
+      // reason); the clean-up below still runs.
     }
     files.RemoveFolder(staging);
   } catch (...) {
+    // The staging folder's removal failed; the done message still goes out.
   }
   try {
     progress.SendDone();

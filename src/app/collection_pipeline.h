@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 #include "collectors/product/updater.h"
 #include "collectors/system/store_apps.h"
@@ -52,7 +53,8 @@ class StartedCapture {
 };
 
 // The collectors and texts of a run, in the order the run calls them. Any of them may throw;
-// the run contains every error.
+// the run contains every error and records it in the run log. Collectors that catch a failure
+// themselves and go on report it through the run log the caller binds them to.
 struct RunCollectors {
   std::function<void()> init_wow64_redirection;
   std::function<std::string()> file_version_text;
@@ -84,8 +86,13 @@ struct RunCollectors {
       pack_report;
 };
 
-// Runs the whole collection once and always ends with SendDone. Never throws.
+// The run log's staging file, saved after GetInfoLog.txt and packed with the other files.
+inline constexpr char kRunLogFileName[] = "GetInfoRun.txt";
+
+// Runs the whole collection once and always ends with SendDone. Never throws. Every stage and
+// step goes into `log` with its duration and outcome (a failure with its reason); the markers
+// of GetInfoLog.txt stay as they are.
 void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunCollectors& collectors,
-                       const std::string& report_path);
+                       RunLog& log, const std::string& report_path);
 
 }  // namespace kovra

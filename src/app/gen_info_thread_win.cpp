@@ -13,6 +13,7 @@
 #include "collectors/system/store_apps_win.h"
 #include "platform/cancellation.h"
 #include "platform/console_capture_win.h"
+#include "platform/elapsed_clock_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -39,9 +40,11 @@ void DiscardTemporaryFiles() {
 
 class StartedSystemInfo : public StartedCapture {
  public:
-  StringList Collect() override { return capture_.Collect(); }
+  explicit StartedSystemInfo(RunLog& log) : log_(log) {}
+  StringList Collect() override { return capture_.Collect(log_); }
 
  private:
+  RunLog& log_;
   SystemInfoCapture capture_;
 };
 
@@ -64,36 +67,40 @@ bool TGenInfoThread::Start(HWND window, const std::string& report_path) {
 
 DWORD WINAPI TGenInfoThread::ThreadMain(void* param) {
   auto* self = static_cast<TGenInfoThread*>(param);
-  ExecuteCollection(*self, *self, self->Collectors(), self->report_path_);
+  TickRunClock clock;
+  RunLog log(clock);
+  ExecuteCollection(*self, *self, self->Collectors(log), log, self->report_path_);
   // Not reached in a normal run: the window ends the process while handling the done message.
   delete self;
   return 0;
 }
 
-RunCollectors TGenInfoThread::Collectors() {
+RunCollectors TGenInfoThread::Collectors(RunLog& log) {
   return RunCollectors{
       .init_wow64_redirection = &InitWow64Redirection,
       .file_version_text = [] { return GetFileVersionText(ExePath(), 3, "Unknown"); },
       .date_time_text = &LocalDateTimeText,
       .os_summary = &CollectOSSummary,
       .product_summary = &CollectProductSummary,
-      .process_table = &CollectProcessTable,
-      .services_and_drivers = &ListServicesAndDrivers,
+      .process_table = [&log] { return CollectProcessTable(log); },
+      .services_and_drivers = [&log](StringList& out) { ListServicesAndDrivers(out, log); },
       .browser_helper_objects = &ListBrowserHelperObjects,
       .autoruns = &ListAutoruns,
-      .security_state = &ListSecurityState,
+      .security_state = [&log](StringList& out) { ListSecurityState(out, log); },
       .discover_product_folder = &DiscoverProductFolder,
-      .product_files = &CollectProductFiles,
-      .uninstall_keys = &ExportUninstallKeys,
-      .services_tree = &ExportServicesTree,
-      .product_logs = &CollectProductLogs,
-      .start_system_info = []() -> std::unique_ptr<StartedCapture> {
-        return std::make_unique<StartedSystemInfo>();
+      .product_files = [&log](StringList& out) { CollectProductFiles(out, log); },
+      .uninstall_keys = [&log](StringList& out) { ExportUninstallKeys(out, log); },
+      .services_tree = [&log](StringList& out) { ExportServicesTree(out, log); },
+      .product_logs = [&log](const std::string& staging) { CollectProductLogs(staging, log); },
+      .start_system_info = [&log]() -> std::unique_ptr<StartedCapture> {
+        return std::make_unique<StartedSystemInfo>(log);
       },
-      .scheduled_tasks = &SaveScheduledTasks,
-      .updater = []() -> std::unique_ptr<UpdaterCollector> { return CreateUpdaterCollector(); },
-      .store_apps = [this]() -> StoreAppCollector* {
-        store_apps_ = std::make_unique<TGetMetroInfo>();
+      .scheduled_tasks = [&log](const std::string& path) { SaveScheduledTasks(path, log); },
+      .updater = [&log]() -> std::unique_ptr<UpdaterCollector> {
+        return CreateUpdaterCollector(log);
+      },
+      .store_apps = [this, &log]() -> StoreAppCollector* {
+        store_apps_ = std::make_unique<TGetMetroInfo>(log);
         return store_apps_.get();
       },
       .discard_temporary_files = &DiscardTemporaryFiles,

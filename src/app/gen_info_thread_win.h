@@ -40,8 +40,9 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
  private:
   TGenInfoThread(HWND window, std::string report_path);
   static DWORD WINAPI ThreadMain(void* self);
-  // The real collectors; the store-app collector is kept in `store_apps_`.
-  RunCollectors Collectors();
+  // The real collectors, reporting to the run log; the store-app collector is kept in
+  // `store_apps_`.
+  RunCollectors Collectors(RunLog& log);
 
   HWND window_;
   std::string report_path_;

@@ -213,8 +213,13 @@ class CapturedProgram {
       captured_ += got;
       // A program that never stops writing is ended at the time limit or the size bound
       // alike; the output so far is kept.
-      if (captured_ >= kMaxCapturedBytes || clock_.ms() >= time_limit_ms_ ||
-          RunCancellation::Requested())
+      if (captured_ >= kMaxCapturedBytes)
+        end_ = CaptureEnd::kSizeLimit;
+      else if (clock_.ms() >= time_limit_ms_)
+        end_ = CaptureEnd::kTimeLimit;
+      else if (RunCancellation::Requested())
+        end_ = CaptureEnd::kCancelled;
+      if (end_ != CaptureEnd::kEnded)
         return Finish();
       return Progress::kData;
     }
@@ -223,6 +228,9 @@ class CapturedProgram {
       exited_at_ = now;
     if (!ended_at_ && (now >= time_limit_ms_ || RunCancellation::Requested() ||
                        (exited_at_ && now - *exited_at_ >= kAfterExitMs))) {
+      // Children that hold the output after the program's own end are ended without a cut.
+      if (!exited_at_)
+        end_ = now >= time_limit_ms_ ? CaptureEnd::kTimeLimit : CaptureEnd::kCancelled;
       program_.End();
       ended_at_ = now;
     }
@@ -235,6 +243,7 @@ class CapturedProgram {
   // The process while it still runs (something to wait on between rounds), else null.
   HANDLE RunningProcess() const { return exited_at_ ? nullptr : program_.process(); }
   StringList& output() { return output_; }
+  CaptureEnd end() const { return end_; }
 
  private:
   Progress Finish() {
@@ -256,6 +265,7 @@ class CapturedProgram {
   const ElapsedClock clock_;
   std::optional<DWORD> exited_at_, ended_at_;
   uint64_t captured_ = 0;
+  CaptureEnd end_ = CaptureEnd::kEnded;
   bool done_ = false;
   char buffer_[4096];
 };
@@ -270,8 +280,28 @@ void WaitBetweenRounds(const std::vector<HANDLE>& running) {
 
 }  // namespace
 
-bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
-                          DWORD time_limit_ms) {
+void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms) {
+  switch (end) {
+    case CaptureEnd::kEnded:
+      return;
+    case CaptureEnd::kTimeLimit:
+      log.LimitReached(program, StrPrintf("time limit of %lu s", time_limit_ms / 1000ul),
+                       "the output so far");
+      return;
+    case CaptureEnd::kSizeLimit:
+      log.LimitReached(program,
+                       StrPrintf("size limit of %llu MB",
+                                 static_cast<unsigned long long>(kMaxCapturedBytes >> 20)),
+                       "the output so far");
+      return;
+    case CaptureEnd::kCancelled:
+      log.LimitReached(program, "the run's cancellation", "the output so far");
+      return;
+  }
+}
+
+CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
+                                DWORD time_limit_ms) {
   CapturedProgram program(command_line, time_limit_ms);
   for (;;) {
     const CapturedProgram::Progress progress = program.Step();
@@ -283,11 +313,12 @@ bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
     }
   }
   AppendList(output, program.output());
-  return true;
+  return program.end();
 }
 
-void CaptureConsoleOutputs(const StringList& command_lines, StringList& output, DWORD time_limit_ms,
-                           size_t at_once) {
+std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
+                                              DWORD time_limit_ms, size_t at_once) {
+  std::vector<CaptureEnd> ends;
   at_once = std::clamp<size_t>(at_once, 1, MAXIMUM_WAIT_OBJECTS);
   // Started in order and appended in order: the oldest one's output goes out once it is done.
   std::deque<std::unique_ptr<CapturedProgram>> running;
@@ -309,25 +340,33 @@ void CaptureConsoleOutputs(const StringList& command_lines, StringList& output, 
     }
     while (!running.empty() && running.front()->Step() == CapturedProgram::Progress::kDone) {
       AppendList(output, running.front()->output());
+      ends.push_back(running.front()->end());
       running.pop_front();
     }
     if (!data)
       WaitBetweenRounds(processes);
   }
+  return ends;
 }
 
-void EnumScheduledTasks(StringList& output) {
+void EnumScheduledTasks(StringList& output, RunLog& log) {
   if (WindowsMajorVersion() <= 5) {
-    CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") + "\" /query /V /FO list", output,
-                         kTaskListLimitMs);
+    RecordCaptureEnd(
+        log, "schtasks /query",
+        CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") + "\" /query /V /FO list",
+                             output, kTaskListLimitMs),
+        kTaskListLimitMs);
     return;
   }
   StringList names;
-  auto name_pass = [&names] {
+  auto name_pass = [&names, &log] {
     StringList csv;
-    CaptureConsoleOutput("\"" + SystemProgramPath("cmd.exe") + "\" " +
+    RecordCaptureEnd(log, "schtasks task list",
+                     CaptureConsoleOutput(
+                         "\"" + SystemProgramPath("cmd.exe") + "\" " +
                              CommandParameters(SystemProgramPath("schtasks.exe"), "/query /FO csv"),
-                         csv, kTaskListLimitMs);
+                         csv, kTaskListLimitMs),
+                     kTaskListLimitMs);
     AddRootTaskNames(csv, names);
   };
   name_pass();
@@ -344,17 +383,22 @@ void EnumScheduledTasks(StringList& output) {
   // Each task is queried by running schtasks itself, the name one quoted argument: nothing in a
   // name reaches a command interpreter. Several queries run at once; their outputs follow the
   // list's order.
-  StringList queries;
+  StringList queries, queried;
   for (const std::string& name : names) {
-    if (IsPassableTaskName(name))
+    if (IsPassableTaskName(name)) {
       queries.push_back(TaskQueryCommand(SystemProgramPath("schtasks.exe"), name));
+      queried.push_back(name);
+    }
   }
-  CaptureConsoleOutputs(queries, output, kTaskQueryLimitMs, kTaskQueriesAtOnce);
+  const std::vector<CaptureEnd> ends =
+      CaptureConsoleOutputs(queries, output, kTaskQueryLimitMs, kTaskQueriesAtOnce);
+  for (size_t i = 0; i < ends.size() && i < queried.size(); ++i)
+    RecordCaptureEnd(log, "schtasks query of " + queried[i], ends[i], kTaskQueryLimitMs);
 }
 
-void SaveScheduledTasks(const std::string& path) {
+void SaveScheduledTasks(const std::string& path, RunLog& log) {
   StringList tasks;
-  EnumScheduledTasks(tasks);
+  EnumScheduledTasks(tasks, log);
   SaveListAnsi(tasks, path);
 }
 
@@ -465,8 +509,10 @@ SystemInfoCapture::~SystemInfoCapture() {
   DeleteFilePath(state_->temp);
 }
 
-StringList SystemInfoCapture::Collect() {
+StringList SystemInfoCapture::Collect(RunLog& log) {
   State& s = *state_;
+  if (!s.started)
+    log.Failed("systeminfo", "cmd.exe could not be started");
   if (s.started) {
     std::optional<DWORD> exited_at;
     while (IsFileInUse(s.temp)) {
@@ -477,6 +523,10 @@ StringList SystemInfoCapture::Collect() {
       // the file.
       if (now >= s.time_limit_ms || RunCancellation::Requested() ||
           (exited_at && now - *exited_at >= kAfterExitMs)) {
+        if (!exited_at)
+          RecordCaptureEnd(log, "systeminfo",
+                           now >= s.time_limit_ms ? CaptureEnd::kTimeLimit : CaptureEnd::kCancelled,
+                           s.time_limit_ms);
         s.program.EndAndWait();
         break;
       }
@@ -498,8 +548,8 @@ StringList SystemInfoCapture::Collect() {
   return result;
 }
 
-StringList CaptureSystemInfo(DWORD time_limit_ms) {
-  return SystemInfoCapture(time_limit_ms).Collect();
+StringList CaptureSystemInfo(RunLog& log, DWORD time_limit_ms) {
+  return SystemInfoCapture(time_limit_ms).Collect(log);
 }
 
 void SearchFiles(const std::string& folder, StringList& output) {

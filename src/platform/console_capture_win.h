@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 #include "platform/handles_win.h"
 
@@ -23,22 +24,30 @@ inline constexpr DWORD kSystemInfoLimitMs = 120000;
 // Task detail queries running at the same time.
 inline constexpr size_t kTaskQueriesAtOnce = 6;
 
+// How a captured program's output ended: by itself, or cut where the program was ended.
+enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
+
+// Notes a cut capture in the run log (which limit, that the output so far was kept); nothing
+// for one that ended by itself.
+void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms);
+
 // Runs the command line (converted to the ANSI code page) hidden in a new console and appends
-// its output lines. True once the program ran; throws std::runtime_error when the pipe cannot
+// its output lines; says how the output ended. Throws std::runtime_error when the pipe cannot
 // be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
-bool CaptureConsoleOutput(const std::string& command_line, StringList& output,
-                          DWORD time_limit_ms = kTaskListLimitMs);
+CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
+                                DWORD time_limit_ms = kTaskListLimitMs);
 
 // Runs the command lines as CaptureConsoleOutput does, up to `at_once` of them at a time, each
-// under its own time limit, and appends their outputs in the order of the list. Throws when one
-// cannot start (the ones already running are ended).
-void CaptureConsoleOutputs(const StringList& command_lines, StringList& output, DWORD time_limit_ms,
-                           size_t at_once);
+// under its own time limit, and appends their outputs in the order of the list; their ends in
+// the same order. Throws when one cannot start (the ones already running are ended).
+std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
+                                              DWORD time_limit_ms, size_t at_once);
 
-// Appends the verbose details of the root folder's scheduled tasks, one query per task.
-void EnumScheduledTasks(StringList& output);
+// Appends the verbose details of the root folder's scheduled tasks, one query per task. A
+// program cut at a limit is noted in the run log; a program that cannot start throws.
+void EnumScheduledTasks(StringList& output, RunLog& log);
 // EnumScheduledTasks saved in the ANSI code page, no byte-order mark, CR LF after every line.
-void SaveScheduledTasks(const std::string& path);
+void SaveScheduledTasks(const std::string& path, RunLog& log);
 
 // Starts `reg export KEY FILE /y` through cmd.exe hidden and waits up to about 3.1 s. True when
 // the shell started the command.
@@ -50,8 +59,8 @@ bool StartRegExport(const std::string& key, const std::string& file,
 void WaitForRegExports(std::vector<UniqueHandle>& started);
 
 // The systeminfo output with its three header lines (date and time, an empty line,
-// "===== System =====").
-StringList CaptureSystemInfo(DWORD time_limit_ms = kSystemInfoLimitMs);
+// "===== System ====="). A systeminfo ended at its time limit is noted in the run log.
+StringList CaptureSystemInfo(RunLog& log, DWORD time_limit_ms = kSystemInfoLimitMs);
 
 // systeminfo started ahead of the stage that needs it, so that it runs while other collectors
 // work. Collect() waits for it (the time limit counts from the start) and returns what
@@ -63,7 +72,7 @@ class SystemInfoCapture {
   ~SystemInfoCapture();
   SystemInfoCapture(const SystemInfoCapture&) = delete;
   SystemInfoCapture& operator=(const SystemInfoCapture&) = delete;
-  StringList Collect();
+  StringList Collect(RunLog& log);
 
  private:
   struct State;

@@ -12,6 +12,37 @@ void ThrowSystemError(DWORD code, std::string_view what, std::string_view subjec
   throw SystemError(code, message);
 }
 
+std::optional<SkipReason> SkipReasonOf(DWORD code) {
+  switch (code) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return SkipReason::kHeldByAnotherProgram;
+    case ERROR_ACCESS_DENIED:
+      return SkipReason::kAccessDenied;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool IsAbsentCode(DWORD code) {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+void RecordCaught(RunLog& log, std::string_view what) {
+  try {
+    throw;
+  } catch (const SystemError& e) {
+    if (IsAbsentCode(e.code()))
+      return;
+    if (const auto why = SkipReasonOf(e.code()))
+      log.Skipped(what, *why);
+    else
+      log.Failed(what, e.what());
+  } catch (...) {
+    log.Failed(what, CaughtText());
+  }
+}
+
 void ThrowLastError(std::string_view what, std::string_view subject) {
   const DWORD code = ::GetLastError();
   ThrowSystemError(code, what, subject);

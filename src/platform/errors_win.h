@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "base/run_log.h"
 
 namespace kovra::win {
 
@@ -24,5 +27,16 @@ class SystemError : public std::runtime_error {
                                    std::string_view subject = {});
 // ThrowSystemError with the calling thread's last error, read before anything else is done.
 [[noreturn]] void ThrowLastError(std::string_view what, std::string_view subject = {});
+
+// Why a file or key that exists was passed over, for the system error codes that say so.
+std::optional<SkipReason> SkipReasonOf(DWORD code);
+// True for the codes of a file, folder or key that is not there (no failure, not logged).
+bool IsAbsentCode(DWORD code);
+
+// The one way a collector that catches a failure and goes on reports it. Inside a catch
+// block: notes the exception being handled under `what` in the run log. A system error that
+// says the item is held or denied is a skip with that reason, one that says it is gone is not
+// noted, any other exception is a failure with its text.
+void RecordCaught(RunLog& log, std::string_view what);
 
 }  // namespace kovra::win

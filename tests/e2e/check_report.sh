@@ -20,7 +20,7 @@ reader extract "$(to_win "$REPORT")" "$(to_win "$extracted")" || return 1
 listing=$(reader list "$(to_win "$REPORT")") || return 1
 echo "$listing"
 stored="users/$(id -un)/Temp/GetInfoDir"
-for name in Kovra_Debug_Info.txt GetInfoLog.txt; do
+for name in Kovra_Debug_Info.txt GetInfoLog.txt GetInfoRun.txt; do
   file="$extracted/$stored/$name"
   [ -f "$file" ] || { echo "report lacks $stored/$name"; return 1; }
   [ "$(head -c 2 "$file" | od -An -tx1 | tr -d ' ')" = "fffe" ] ||
@@ -78,6 +78,27 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
   fi
 else
   grep -q '^Host Name: *KOVRA-PC' <<<"$system_info" || { echo "SystemInfo.txt lacks the summary"; return 1; }
+fi
+# The run log: its header, every stage with a duration, the stages together the run's time
+# within 10 %; in the hung-program run the note that systeminfo was ended at its time limit.
+run_log=$(iconv -f UTF-16 -t UTF-8 "$extracted/$stored/GetInfoRun.txt" | tr -d '\r')
+echo "run log:"
+echo "$run_log"
+[ "$(head -1 <<<"$run_log")" = "$(printf 'at_ms\tms\tkind\tname\toutcome\tcount\tdetail')" ] ||
+  { echo "GetInfoRun.txt lacks its header"; return 1; }
+stages=$(awk -F'\t' '$3 == "stage" { printf "%s,", $4 }' <<<"$run_log")
+[ "$stages" = "wow64,start message,staging folder,version,stage 1,stage 2,stage 3,stage 4,stage 5,stage 6,store apps,error log," ] ||
+  { echo "GetInfoRun.txt holds the stages $stages"; return 1; }
+awk -F'\t' '$3 == "run" { run = $2 } $3 == "stage" { if ($2 !~ /^[0-9]+$/) bad = 1; sum += $2 }
+  END { d = run - sum; if (d < 0) d = -d; printf "stages %d ms of a run of %d ms\n", sum, run
+        exit (bad || run <= 0 || d > run / 10) }' <<<"$run_log" ||
+  { echo "the stages' durations do not add up to the run's time"; return 1; }
+if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
+  grep -qP '^\d+\t\tnote\tstage 4/systeminfo\tlimit\t1\tsysteminfo: time limit of 120 s reached, kept the output so far$' <<<"$run_log" ||
+    { echo "GetInfoRun.txt does not say that systeminfo was ended at its time limit"; return 1; }
+  summary=$(reader summary "$(to_win "$REPORT")") || return 1
+  grep -qF 'limit stage 4/systeminfo: systeminfo: time limit of 120 s reached' <<<"$summary" ||
+    { echo "the reader's summary lacks the systeminfo limit: $summary"; return 1; }
 fi
 # The updater's files under their stored paths, its digest list with correct digests (computed
 # here), the display facts, the registry exports, the hosts file; the shared component once.

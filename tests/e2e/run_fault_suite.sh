@@ -149,6 +149,19 @@ check_run() {
     <<<"$autostart" || fail "$label: the DWORD Run value as a record: $autostart"
   grep -qF "$(printf '\tАвтозапуск 日本 😀\tC:\\Программы\\日本\\😀.exe\t')" <<<"$autostart" ||
     fail "$label: the Run value with odd names as a record: $autostart"
+  # The run log names the log held without sharing, once, with its reason, and stays small; the
+  # reader's summary shows it.
+  local run_log summary
+  run_log=$(iconv -f UTF-16 -t UTF-8 "$out/report/$stored/GetInfoRun.txt" | tr -d '\r')
+  [ "$(grep -c 'locked\.log' <<<"$run_log")" = 1 ] &&
+    grep -qP '\tnote\tstage 4/product logs\tskipped\t1\t.*\\locked\.log: held by another program$' <<<"$run_log" ||
+    fail "$label: the run log does not name the held log once: $run_log"
+  grep -q 'shared\.log' <<<"$run_log" && fail "$label: the run log names the log held with sharing"
+  [ "$(wc -l <<<"$run_log")" -le 120 ] || fail "$label: the run log has $(wc -l <<<"$run_log") lines"
+  summary=$(reader summary "$(to_win "$report")") || fail "$label: no summary"
+  grep -qP '^( +|Noted: +)skipped stage 4/product logs: .*\\locked\.log: held by another program$' <<<"$summary" ||
+    fail "$label: the summary lacks the held log: $summary"
+  echo "$label: run log of $(wc -l <<<"$run_log") lines"
   peak_kb=$run_peak_kb
   echo "$label: ${run_seconds} s, peak ${peak_kb} kB, $(wc -l <<<"$listing") entries"
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -12,15 +13,25 @@
 namespace kovra {
 namespace {
 
+// A clock that moves only when told: each fake collector takes 10 ms.
+class FakeClock : public RunClock {
+ public:
+  int64_t now = 1000;
+  int64_t NowMs() override { return now; }
+};
+
 // Records what the run does; `fail` names the calls that throw.
 class FakeRun : public RunProgress, public StagingFiles {
  public:
+  FakeClock clock;
+  RunLog log{clock};
   std::vector<std::string> events;
   std::set<std::string> fail;
   std::map<std::string, StringList> saved;
   std::set<std::string> dirs{"C:\\Temp\\"};
   std::set<std::string> files;
   bool no_updater = false;
+  int held_retries = 0;
   bool store_fails = false;
   StringList packed_list;
   bool packed_with_list = false;
@@ -67,6 +78,7 @@ class FakeRun : public RunProgress, public StagingFiles {
   };
 
   void Maybe(const std::string& what) {
+    clock.now += 10;
     if (fail.count(what))
       throw std::runtime_error(what);
   }
@@ -136,6 +148,9 @@ class FakeRun : public RunProgress, public StagingFiles {
     c.services_tree = Appends("servicetree");
     c.product_logs = [this](const std::string& staging) {
       Maybe("logs");
+      // A log held open is tried again and again; the run log keeps one line for it.
+      for (int i = 0; i < held_retries; ++i)
+        log.Skipped("C:\\PulseSync\\locked.log", SkipReason::kHeldByAnotherProgram);
       events.push_back("logs " + staging);
     };
     c.start_system_info = [this]() -> std::unique_ptr<StartedCapture> {
@@ -166,7 +181,9 @@ class FakeRun : public RunProgress, public StagingFiles {
     return c;
   }
 
-  void Run(const std::string& report) { ExecuteCollection(*this, *this, Collectors(), report); }
+  void Run(const std::string& report) {
+    ExecuteCollection(*this, *this, Collectors(), log, report);
+  }
 
   std::vector<int> Steps() const {
     std::vector<int> r;
@@ -212,6 +229,7 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
       "step 12",
       "save " + kStaging + "GetInfoLog.txt",
       "delete " + kReport,
+      "save " + kStaging + "GetInfoRun.txt",
       "pack " + kStaging + " " + kReport,
       "step 13",
       "release updater",
@@ -393,6 +411,125 @@ TEST(CollectionRun, StagingFolderFallsBackToTheExecutablesFolder) {
   no_temp.fail = {"temp"};
   no_temp.Run(kReport);
   EXPECT_EQ(no_temp.saved.count("C:\\Tool\\GetInfoDir\\GetInfoLog.txt"), 1u);
+}
+
+// The run log as saved: every line parsed, the header left out.
+std::vector<RunEntry> SavedRunLog(FakeRun& s) {
+  const StringList& lines = s.saved[kStaging + "GetInfoRun.txt"];
+  std::vector<RunEntry> entries;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const auto e = ParseRunLogLine(lines[i]);
+    EXPECT_TRUE(e.has_value()) << lines[i];
+    if (e)
+      entries.push_back(*e);
+  }
+  return entries;
+}
+
+const RunEntry* Find(const std::vector<RunEntry>& entries, const std::string& name,
+                     RunEntryKind kind) {
+  for (const RunEntry& e : entries) {
+    if (e.name == name && e.kind == kind)
+      return &e;
+  }
+  return nullptr;
+}
+
+TEST(CollectionRunLog, EveryStageHasItsLineAndTheDurationsAddUp) {
+  FakeRun s;
+  s.held_retries = 3;
+  s.Run(kReport);
+  const std::vector<RunEntry> entries = SavedRunLog(s);
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(entries[0].kind, RunEntryKind::kRun);
+  std::vector<std::string> stages;
+  int64_t sum = 0;
+  for (const RunEntry& e : entries) {
+    if (e.kind == RunEntryKind::kStage) {
+      stages.push_back(e.name);
+      sum += e.ms;
+      EXPECT_EQ(e.outcome, RunOutcome::kOk) << e.name;
+    }
+  }
+  EXPECT_EQ(stages, (std::vector<std::string>{"wow64", "start message", "staging folder", "version",
+                                              "stage 1", "stage 2", "stage 3", "stage 4", "stage 5",
+                                              "stage 6", "store apps", "error log"}));
+  // The fake clock moves only inside the collectors, so the stages cover the run exactly.
+  EXPECT_EQ(sum, entries[0].ms);
+  const RunEntry* tasks = Find(entries, "stage 5/scheduled tasks", RunEntryKind::kStep);
+  ASSERT_NE(tasks, nullptr);
+  EXPECT_EQ(tasks->ms, 10);
+  // The held log, retried three times, is one note under its step.
+  std::vector<RunEntry> notes;
+  std::copy_if(entries.begin(), entries.end(), std::back_inserter(notes),
+               [](const RunEntry& e) { return e.kind == RunEntryKind::kNote; });
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].name, "stage 4/product logs");
+  EXPECT_EQ(notes[0].outcome, RunOutcome::kSkipped);
+  EXPECT_EQ(notes[0].count, 3);
+  EXPECT_EQ(notes[0].detail, "C:\\PulseSync\\locked.log: held by another program");
+}
+
+TEST(CollectionRunLog, AFailureNamesItsStageAndStepWithItsReasonBesideTheMarker) {
+  struct Case {
+    const char* call;
+    const char* stage;
+    const char* step;
+    const char* marker;
+  };
+  const Case cases[] = {
+      {"date", "stage 1", "date", "!!Error:1!!"},
+      {"processes", "stage 2", "process table", "!!Error:2!!"},
+      {"bho", "stage 2", "browser helpers", "!!Error:2!!"},
+      {"autoruns", "stage 3", "autoruns", "!!Error:3!!"},
+      {"security", "stage 4", "security state", "!!Error:4!!"},
+      {"logs", "stage 4", "product logs", "!!Error:4!!"},
+      {"save C:\\Temp\\GetInfoDir\\uninstall.txt", "stage 4", "uninstall keys", "!!Error:4!!"},
+      {"systeminfo", "stage 4", "systeminfo", "!!Error:4!!"},
+      {"tasks", "stage 5", "scheduled tasks", "!!Error:5!!"},
+      {"updater", "stage 6", "updater", "!!Error:6!!"},
+  };
+  for (const Case& k : cases) {
+    FakeRun s;
+    s.fail = {k.call};
+    s.Run(kReport);
+    EXPECT_EQ(s.saved[kStaging + "GetInfoLog.txt"], StringList{k.marker}) << k.call;
+    const std::vector<RunEntry> entries = SavedRunLog(s);
+    const RunEntry* stage = Find(entries, k.stage, RunEntryKind::kStage);
+    const RunEntry* step = Find(entries, std::string(k.stage) + "/" + k.step, RunEntryKind::kStep);
+    ASSERT_NE(stage, nullptr) << k.call;
+    ASSERT_NE(step, nullptr) << k.call;
+    EXPECT_EQ(stage->outcome, RunOutcome::kFailed) << k.call;
+    EXPECT_EQ(stage->detail, k.call);
+    EXPECT_EQ(step->outcome, RunOutcome::kFailed) << k.call;
+    EXPECT_EQ(step->detail, k.call);
+    // Only the failed stage says so.
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                            [](const RunEntry& e) { return e.outcome == RunOutcome::kFailed; }),
+              2)
+        << k.call;
+  }
+  // The store-app stage has no marker; its failure is in the run log only.
+  FakeRun store;
+  store.store_fails = true;
+  store.Run(kReport);
+  EXPECT_TRUE(store.saved[kStaging + "GetInfoLog.txt"].empty());
+  const std::vector<RunEntry> store_entries = SavedRunLog(store);
+  const RunEntry* step = Find(store_entries, "store apps/store apps", RunEntryKind::kStep);
+  ASSERT_NE(step, nullptr);
+  EXPECT_EQ(step->detail, "store apps");
+  // A missing staging folder in the temporary folder is noted where the fallback was taken.
+  FakeRun no_temp;
+  no_temp.fail = {"temp"};
+  no_temp.Run(kReport);
+  const StringList& lines = no_temp.saved["C:\\Tool\\GetInfoDir\\GetInfoRun.txt"];
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                         [](const std::string& l) {
+                           return l.find(
+                                      "\tstaging folder\tfailed\t1\ttemporary folder: temp; "
+                                      "the program's folder is used") != std::string::npos;
+                         }),
+            lines.end());
 }
 
 }  // namespace

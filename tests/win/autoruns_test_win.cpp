@@ -17,6 +17,7 @@
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -134,7 +135,7 @@ TEST_F(AutorunsTest, HelperWithoutAClassKeyAndTheSecuritySection) {
 
   // Wine has no Security Center: the three headers, then the firewall block.
   StringList security;
-  ListSecurityState(security);
+  ListSecurityState(security, TestRunLog().Log());
   for (const std::string& l : security)
     std::cout << l << "\n";
   ASSERT_EQ(security.size(), 11u);

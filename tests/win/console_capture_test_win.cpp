@@ -12,6 +12,7 @@
 #include "platform/handles_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -75,7 +76,8 @@ TEST(ConsoleCapture, LinesFromChunksWrittenWithPauses) {
            "w 610d0a\ns 200\nw 0d0a\nw 62\ns 200\nw 0a63\ns 150\nw 0d\ns 100\nw 0a\n"
            "w 6c6f6e67\ns 200\nw 6c696e650d0a\nw e9\n");
   StringList out = {"kept"};
-  EXPECT_TRUE(CaptureConsoleOutput(Fake() + " script \"" + fake.Path("script.txt") + "\"", out));
+  EXPECT_EQ(CaptureConsoleOutput(Fake() + " script \"" + fake.Path("script.txt") + "\"", out),
+            CaptureEnd::kEnded);
   EXPECT_EQ(out, (StringList{"kept", "a", "", "bc", "longline", "\xC3\xA9"}));
 }
 
@@ -83,7 +85,7 @@ TEST(ConsoleCapture, HungProgramAndItsChildAreEndedAtTheLimit) {
   const size_t before = CountProcesses("fake_console.exe");
   StringList out;
   const ULONGLONG start = ::GetTickCount64();
-  EXPECT_TRUE(CaptureConsoleOutput(Fake() + " hang-child", out, 1500));
+  EXPECT_EQ(CaptureConsoleOutput(Fake() + " hang-child", out, 1500), CaptureEnd::kTimeLimit);
   const ULONGLONG took = ::GetTickCount64() - start;
   EXPECT_LT(took, 15000u);
   EXPECT_TRUE(Contains(out, "started and hanging"));
@@ -96,7 +98,8 @@ TEST(ConsoleCapture, AProgramThatNeverStopsWritingIsEndedAtItsBounds) {
   const size_t before = CountProcesses("fake_console.exe");
   StringList out;
   const DWORD start = ::GetTickCount();
-  EXPECT_TRUE(CaptureConsoleOutput(Fake() + " flood", out, 2000));
+  const CaptureEnd end = CaptureConsoleOutput(Fake() + " flood", out, 2000);
+  EXPECT_TRUE(end == CaptureEnd::kTimeLimit || end == CaptureEnd::kSizeLimit);
   EXPECT_LT(::GetTickCount() - start, 30000u);
   EXPECT_FALSE(out.empty());  // the output so far is kept
   EXPECT_LE(out.size(), 40000u);
@@ -119,7 +122,7 @@ TEST(ConsoleCapture, AProgramThatCannotStartIsAnError) {
 TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
   FakeDir fake("tasks");
   StringList out;
-  EnumScheduledTasks(out);
+  EnumScheduledTasks(out, TestRunLog().Log());
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u) << "one list and two queries";
   EXPECT_NE(log[0].find("/query /FO csv"), std::string::npos);
@@ -140,7 +143,7 @@ TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
 
   // Saved in the ANSI code page without a byte-order mark, CR LF after every line.
   const std::string path = fake.Path("task.txt");
-  SaveScheduledTasks(path);
+  SaveScheduledTasks(path, TestRunLog().Log());
   const std::string bytes = ReadFileBytes(path);
   EXPECT_NE(bytes.substr(0, 2), "\xFF\xFE");
   EXPECT_NE(bytes.find("\\\xDC"
@@ -163,7 +166,7 @@ TEST(ScheduledTasks, HostileNamesRunNothingAndQueryOnlyThemselves) {
                "\"\\100%TEMP%\",\"N/A\",\"Ready\"\r\n"
                "\"\\x^|y<z>(w)!\",\"N/A\",\"Ready\"\r\n");
   StringList out;
-  EnumScheduledTasks(out);
+  EnumScheduledTasks(out, TestRunLog().Log());
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 4u);
   EXPECT_TRUE(Contains(log, "/TN \"a & echo pwned>" + pwned + " & rem \" /FO list"));
@@ -184,7 +187,7 @@ TEST(ScheduledTasks, QueriesRunSeveralAtOnceAndKeepTheListsOrder) {
   fake.Put("csv.txt", csv);
   fake.Put("query-delay.txt", "400");
   StringList out;
-  EnumScheduledTasks(out);
+  EnumScheduledTasks(out, TestRunLog().Log());
 
   StringList order;
   for (const std::string& line : out) {
@@ -267,7 +270,7 @@ TEST_F(CodePageTest, OverrideOnlyWhenNoTaskIsFound) {
     fake.Put("csv.txt", only_sub_folders);
     SetCodePage(c.dword, c.text);
     StringList out;
-    EnumScheduledTasks(out);
+    EnumScheduledTasks(out, TestRunLog().Log());
     const StringList log = fake.Log();
     ASSERT_EQ(log.size(), c.lists);
     if (c.lists == 2) {
@@ -285,7 +288,7 @@ TEST_F(CodePageTest, DetailQueriesRunWithTheOverrideToo) {
            "\"TaskName\",\"Next Run Time\",\"Status\"\r\n\"\\T1\",\"N/A\",\"Ready\"\r\n");
   SetCodePage(nullptr, nullptr);
   StringList out;
-  EnumScheduledTasks(out);
+  EnumScheduledTasks(out, TestRunLog().Log());
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u);
   EXPECT_NE(log[2].find("/TN \"T1\""), std::string::npos) << log[2];
@@ -302,7 +305,7 @@ TEST_F(CodePageTest, RestoredWhenAQueryFails) {
   const std::string schtasks = "C:\\windows\\system32\\schtasks.exe";  // SysWOW64 for us
   SetCodePage(nullptr, nullptr);
   StringList out;
-  EXPECT_ANY_THROW(EnumScheduledTasks(out));
+  EXPECT_ANY_THROW(EnumScheduledTasks(out, TestRunLog().Log()));
   EXPECT_EQ(CodePageNow(), "absent");
   ASSERT_TRUE(::MoveFileA((schtasks + ".moved").c_str(), schtasks.c_str()))
       << "the stand-in did not move itself";
@@ -326,7 +329,9 @@ size_t SystemInfoLeftovers(bool remove) {
 TEST(SystemInfo, HeaderThenTheProgramsOutput) {
   FakeDir fake("sysinfo");
   SystemInfoLeftovers(true);  // from runs of the tool itself
-  const StringList info = CaptureSystemInfo();
+  TestRunLog run;
+  const StringList info = CaptureSystemInfo(run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_GE(info.size(), 5u);
   EXPECT_FALSE(info[0].empty());
   EXPECT_EQ(info[1], "");
@@ -341,7 +346,10 @@ TEST(SystemInfo, AHangingProgramIsEndedAndTheHeaderStays) {
   FakeDir fake("sysinfo-hang");
   fake.Put("hang-systeminfo", "");
   const ULONGLONG start = ::GetTickCount64();
-  const StringList info = CaptureSystemInfo(2000);
+  TestRunLog run;
+  const StringList info = CaptureSystemInfo(run.log, 2000);
+  EXPECT_EQ(run.Notes(),
+            StringList{"limit systeminfo: time limit of 2 s reached, kept the output so far"});
   EXPECT_LT(::GetTickCount64() - start, 15000u);
   ASSERT_GE(info.size(), 3u);
   EXPECT_EQ(info[2], "===== System =====");
@@ -355,10 +363,11 @@ TEST(SystemInfo, StartedAheadThenCollectedOrDropped) {
   FakeDir fake("sysinfo-ahead");
   fake.Put("systeminfo-delay.txt", "1000");
   {
+    TestRunLog run;
     SystemInfoCapture ahead;
     ::Sleep(3000);  // other stages at work meanwhile
     const ULONGLONG start = ::GetTickCount64();
-    const StringList info = ahead.Collect();
+    const StringList info = ahead.Collect(run.log);
     EXPECT_LT(::GetTickCount64() - start, 1000u) << "it did not run while we waited";
     ASSERT_GE(info.size(), 5u);
     EXPECT_EQ(info[4], "Host Name:                 KOVRA-PC");

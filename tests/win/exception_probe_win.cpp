@@ -16,12 +16,12 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
   if (as_such) {
     std::printf("an access violation reached its handler as one\n");
   } else {
-    std::printf("a write to address 0 reached its handler as exception 0x%08lX (%lu parameters,"
-                " first %lu)\n",
-                static_cast<unsigned long>(record.ExceptionCode),
-                static_cast<unsigned long>(record.NumberParameters),
-                static_cast<unsigned long>(record.NumberParameters ? record.ExceptionInformation[0]
-                                                                   : 0));
+    std::printf(
+        "a write to address 0 reached its handler as exception 0x%08lX (%lu parameters,"
+        " first %lu)\n",
+        static_cast<unsigned long>(record.ExceptionCode),
+        static_cast<unsigned long>(record.NumberParameters),
+        static_cast<unsigned long>(record.NumberParameters ? record.ExceptionInformation[0] : 0));
   }
   std::fflush(stdout);
   ExitProcess(as_such ? 0 : 1);

@@ -18,6 +18,7 @@
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -129,7 +130,7 @@ TEST_F(DiscoveryTest, OnlyTheStandardEditionLeavesNoFolder) {
   DiscoverProductFolder();
   EXPECT_EQ(Discovered().folder, "");
   StringList lines;
-  CollectProductFiles(lines);
+  CollectProductFiles(lines, TestRunLog().Log());
   EXPECT_TRUE(lines.empty());
 }
 
@@ -144,7 +145,7 @@ TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
     WriteFileBytes(app + name, bytes);
   DiscoveredForUpdate().folder = kFix + "App";
   StringList lines;
-  CollectProductFiles(lines);
+  CollectProductFiles(lines, TestRunLog().Log());
   for (const std::string& l : lines)
     std::cout << l << "\n";
   ASSERT_EQ(lines.size(), 5u);
@@ -172,8 +173,10 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   ForceDirectories(staging);
   // No PulseSync folder: no sub-folder in the staging folder.
   ShellRemoveFolder(ExcludeTrailingBackslash(pulse));
-  CollectProductLogs(staging);
+  TestRunLog absent;
+  CollectProductLogs(staging, absent.log);
   EXPECT_FALSE(DirectoryExists(staging + "PulseSync"));
+  EXPECT_TRUE(absent.Notes().empty()) << "an absent folder is no failure";
 
   ForceDirectories(pulse);
   WriteFileBytes(pulse + "old.log", "old");
@@ -186,7 +189,10 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   UniqueHandle locked(::CreateFileW(Widen(pulse + "locked.log").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(live.valid() && locked.valid());
-  CollectProductLogs(staging);
+  TestRunLog run;
+  CollectProductLogs(staging, run.log);
+  // Only the log held without sharing is noted, with its reason.
+  EXPECT_EQ(run.Notes(), StringList{"skipped " + pulse + "locked.log: held by another program"});
   EXPECT_EQ(ReadFileBytes(staging + "PulseSync\\old.log"), "old");
   EXPECT_EQ(ReadFileBytes(staging + "PulseSync\\live.log"), "live");
   EXPECT_FALSE(FileExists(staging + "PulseSync\\locked.log"));

@@ -13,6 +13,7 @@
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -58,12 +59,27 @@ class RegistryExportTest : public testing::Test {
     UniqueHkey b = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\B", KEY_WOW64_64KEY);
     const DWORD two = 2;
     ::RegSetValueExW(b.get(), L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&two), 4);
+    // A per-user Uninstall entry (a new Wine prefix has no per-user Uninstall key at all).
+    UniqueHkey user_uninstall;
+    user_had_uninstall_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kUserUninstall, 0, KEY_READ,
+                                          user_uninstall.receive()) == ERROR_SUCCESS;
+    UniqueHkey app = CreateKey(HKEY_CURRENT_USER, std::wstring(kUserUninstall) + L"\\KovraUserApp",
+                               KEY_WOW64_64KEY);
+    SetText(app.get(), L"DisplayName", L"Kovra user app");
   }
   void TearDown() override {
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
       DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", L"Kovra", view);
     DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", L"KovraTree", KEY_WOW64_64KEY);
+    if (user_had_uninstall_)
+      DeleteTree(HKEY_CURRENT_USER, kUserUninstall, L"KovraUserApp", KEY_WOW64_64KEY);
+    else
+      DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"Uninstall",
+                 KEY_WOW64_64KEY);
   }
+  static constexpr wchar_t kUserUninstall[] =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  bool user_had_uninstall_ = false;
 };
 
 TEST_F(RegistryExportTest, TreesInWalkOrderAndTheMakersKeyFromThe32BitView) {
@@ -80,7 +96,9 @@ TEST_F(RegistryExportTest, TreesInWalkOrderAndTheMakersKeyFromThe32BitView) {
                                "\"Count\"=dword:00000002"}));
 
   StringList uninstall{"Windows Registry Editor Version 5.00"};
-  ExportUninstallKeys(uninstall);
+  TestRunLog run;
+  ExportUninstallKeys(uninstall, run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_GE(uninstall.size(), 4u);
   EXPECT_EQ(uninstall[2], "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra]");
   EXPECT_EQ(uninstall[3], "\"view\"=\"32\"");
@@ -95,7 +113,12 @@ TEST_F(RegistryExportTest, TreesInWalkOrderAndTheMakersKeyFromThe32BitView) {
       uninstall, "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]");
   EXPECT_LT(machine, machine32);
   EXPECT_LT(machine32, uninstall.size());
-  EXPECT_LT(user, uninstall.size());
+  ASSERT_LT(user, uninstall.size());
+  EXPECT_LT(machine32, user);
+  EXPECT_EQ(IndexOf(uninstall,
+                    "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+                    "\\Uninstall\\KovraUserApp]"),
+            user + 2);
   for (size_t i = machine; i < machine32; ++i)
     EXPECT_EQ(uninstall[i].find("Wow6432Node"), std::string::npos) << uninstall[i];
   EXPECT_FALSE(uninstall.back().empty());
@@ -112,6 +135,9 @@ class DriverServiceTest : public testing::Test {
       ScopedWow64RedirectionOff native;
       WriteFileBytes(Windows() + "system32\\drivers\\kovratest.sys", "abc");
     }
+    // A new Wine prefix has no drivers folder in SysWOW64.
+    made_wow64_drivers_ = !DirectoryExists(Windows() + "syswow64\\drivers");
+    ASSERT_TRUE(ForceDirectories(Windows() + "syswow64\\drivers"));
     WriteFileBytes(Windows() + "syswow64\\drivers\\kovratest.sys", "abcd");
     UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ASSERT_TRUE(manager.valid());
@@ -131,7 +157,10 @@ class DriverServiceTest : public testing::Test {
       DeleteFilePath(Windows() + "system32\\drivers\\kovratest.sys");
     }
     DeleteFilePath(Windows() + "syswow64\\drivers\\kovratest.sys");
+    if (made_wow64_drivers_)
+      ::RemoveDirectoryW(Widen(Windows() + "syswow64\\drivers").c_str());
   }
+  bool made_wow64_drivers_ = false;
   static std::string Windows() {
     wchar_t folder[MAX_PATH] = {};
     ::GetWindowsDirectoryW(folder, MAX_PATH);
@@ -141,7 +170,9 @@ class DriverServiceTest : public testing::Test {
 
 TEST_F(DriverServiceTest, RowTakesTheNativeFileAndTheDumpLeavesMultiStringsOut) {
   StringList table;
-  ListServicesAndDrivers(table);
+  TestRunLog run;
+  ListServicesAndDrivers(table, run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_GE(table.size(), 2u);
   EXPECT_EQ(table[0], StarRule());
   std::string row;
@@ -161,7 +192,8 @@ TEST_F(DriverServiceTest, RowTakesTheNativeFileAndTheDumpLeavesMultiStringsOut) 
   EXPECT_GT(table.size(), 3u);
 
   StringList dump;
-  ExportServicesTree(dump);
+  ExportServicesTree(dump, run.log);
+  EXPECT_TRUE(run.Notes().empty());
   ASSERT_FALSE(dump.empty());
   EXPECT_EQ(dump[0], StarRule());
   const size_t key =

@@ -11,6 +11,7 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -51,7 +52,8 @@ class StoreAppsTest : public testing::Test {
 };
 
 TEST_F(StoreAppsTest, WithoutAppModelKeysTheLogHoldsTheWindows7Sequence) {
-  TGetMetroInfo metro;
+  TestRunLog run;
+  TGetMetroInfo metro(run.log);
   ASSERT_TRUE(metro.StartGetMetroInfo());
   const StringList expected = {"TGetMetroInfo.Create",        "===Start StartGetMetroInfo",
                                "===Start HKEY_CURRENT_USER",  "==Start AddMetroList",
@@ -96,7 +98,8 @@ TEST_F(StoreAppsTest, AppsResolveToTheirLogosAndOddValuesCostOnlyTheirApp) {
   SetText(vpn, L"BackgroundColor", "#000000");
   SetText(vpn, L"Image", root + "Assets\\Splash.png");
 
-  TGetMetroInfo metro;
+  TestRunLog run;
+  TGetMetroInfo metro(run.log);
   ASSERT_TRUE(metro.StartGetMetroInfo());
   const StringList messages = Messages(metro.LogLines());
   for (const std::string& m : messages)

@@ -20,6 +20,7 @@
 #include "platform/handles_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -100,7 +101,9 @@ TEST_F(ProcessTableTest, RowsAndSummaryLines) {
                    reinterpret_cast<const BYTE*>(windows.c_str()),
                    static_cast<DWORD>((windows.size() + 1) * 2));
 
-  const std::string text = CollectProcessTable();
+  TestRunLog run;
+  const std::string text = CollectProcessTable(run.log);
+  EXPECT_TRUE(run.Notes().empty());
   std::cout << text;
   const StringList lines = [&] {
     StringList l;
@@ -182,7 +185,7 @@ TEST_F(ProcessTableTest, RowsAndSummaryLines) {
   EXPECT_GT(std::stoi(atoms[1]) + std::stoi(atoms[2]), 0);
   EXPECT_EQ(lines[rows + 3], "DesktopHeap:" + Narrow(windows));
   ::RegDeleteValueW(key.get(), L"Windows");
-  EXPECT_EQ(GetDesktopHeapInfo(), "");
+  EXPECT_EQ(GetDesktopHeapInfo(TestRunLog().Log()), "");
 }
 
 TEST(ProcessTableUnderWine, ImagePathsAndDevices) {

@@ -17,6 +17,7 @@
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
+#include "test_run_log_win.h"
 
 namespace kovra::win {
 namespace {
@@ -50,11 +51,12 @@ class UpdaterTest : public testing::Test {
                      static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
   }
   const TAppFrame frame_;
+  TestRunLog run;
 };
 
 TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   ASSERT_TRUE(InA64BitPrefix());
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector();
+  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(run.log);
   const StringList& list = collector->ArchiveList();
   const std::string shared = frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*";
   EXPECT_EQ(std::count(list.begin(), list.end(), shared), 2);
@@ -96,7 +98,7 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
   WriteFileBytes(kInstall + ".svn\\entries", "svn");
   // A location naming the program is reduced to its folder.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.exe");
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector();
+  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(run.log);
   const StringList& list = collector->ArchiveList();
   const std::string temp = frame_.GetSystemPath(2);
   ASSERT_TRUE(Has(list, kInstall + "bugreport.txt"));
@@ -114,7 +116,7 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
 
   // ".EXE" is taken as a folder name, which does not exist: no install-folder entries.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.EXE");
-  collector = CreateUpdaterCollector();
+  collector = CreateUpdaterCollector(run.log);
   EXPECT_FALSE(Has(collector->ArchiveList(), kInstall + "bugreport.txt"));
 }
 

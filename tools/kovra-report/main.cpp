@@ -15,6 +15,7 @@
 #include "report_page.h"
 #include "report_scan.h"
 #include "report_text.h"
+#include "run_log_text.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +28,8 @@ constexpr char kUsage[] =
     "  list REPORT                 the archive's entries: size, CRC, stored name\n"
     "  show REPORT ENTRY [--codepage N]\n"
     "                              one entry as UTF-8 text (a stored name or a unique file\n"
-    "                              name; ANSI files decoded from code page N, default 1252)\n"
+    "                              name; ANSI files decoded from code page N, default 1252);\n"
+    "                              GetInfoRun.txt is the run log: stages, steps, times\n"
     "  diff OLD NEW                what changed between two reports of one machine, by section\n"
     "                              (exit 0 equal, 1 different, 2 trouble)\n"
     "  table REPORT TABLE [--csv|--json] [--codepage N]\n"
@@ -216,8 +218,11 @@ int main(int argc, char** argv) {
         kovra::DiffSections(kovra::SplitSections(before.TextLines("Kovra_Debug_Info.txt")),
                             kovra::SplitSections(after.TextLines("Kovra_Debug_Info.txt")));
     const std::string entries = kovra::DiffEntries(before.Names(), after.Names());
-    std::fputs(kovra::TerminalSafe(sections + entries, true).c_str(), stdout);
-    return sections.empty() && entries.empty() ? 0 : 1;
+    // The run log by what happened, not by how long it took.
+    const std::string run = kovra::DiffRunLogs(before.TextLines(kovra::kRunLogEntry),
+                                               after.TextLines(kovra::kRunLogEntry));
+    std::fputs(kovra::TerminalSafe(sections + entries + run, true).c_str(), stdout);
+    return sections.empty() && entries.empty() && run.empty() ? 0 : 1;
   }
   if (!report.Open(args[1], error))
     return Fail(error, 1);
@@ -237,10 +242,12 @@ int main(int argc, char** argv) {
     if (args.size() > 3 || (args.size() == 3 && args[2] != "--json"))
       return Usage();
     const kovra::ReportFacts facts = report.Facts();
+    const std::string run =
+        kovra::RunLogSummaryText(kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry)));
     if (args.size() == 3)
-      std::fputs(kovra::SummaryJson(facts).c_str(), stdout);
+      std::fputs(kovra::SummaryJson(facts, run).c_str(), stdout);
     else
-      std::fputs(kovra::TerminalSafe(kovra::SummaryText(facts), true).c_str(), stdout);
+      std::fputs(kovra::TerminalSafe(kovra::SummaryText(facts) + run, true).c_str(), stdout);
     return 0;
   }
   if (command == "table") {
@@ -289,7 +296,8 @@ int main(int argc, char** argv) {
       }
     } else {
       kovra::PageWriter page(out);
-      page.Begin(report.Facts());
+      page.Begin(report.Facts(), kovra::RunLogSummaryText(
+                                     kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry))));
       std::string problems;
       for (const kovra::TableSpec& spec : kovra::Tables()) {
         page.BeginTable(spec);

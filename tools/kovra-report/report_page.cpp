@@ -80,7 +80,7 @@ bool IsMarkField(const FieldSpec& field) {
           std::strcmp(field.name, "versions_differ") == 0);
 }
 
-void PageWriter::Begin(const ReportFacts& facts) {
+void PageWriter::Begin(const ReportFacts& facts, const std::string& run_log) {
   out_ << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
           "<title>Kovra report "
        << HtmlEscape(facts.computer) << " " << HtmlEscape(facts.date) << "</title><style>" << kStyle
@@ -92,7 +92,7 @@ void PageWriter::Begin(const ReportFacts& facts) {
       out_ << "<li>" << HtmlEscape(f) << "</li>";
     out_ << "</ul></section>\n";
   }
-  out_ << "<h2>Summary</h2>\n<pre id=\"summary\">" << HtmlEscape(SummaryText(facts))
+  out_ << "<h2>Summary</h2>\n<pre id=\"summary\">" << HtmlEscape(SummaryText(facts) + run_log)
        << "</pre>\n<nav aria-label=\"Tables\">";
   for (const TableSpec& t : Tables())
     out_ << "<a href=\"#" << t.name << "\">" << HtmlEscape(t.title) << "</a> ";

@@ -20,7 +20,8 @@ constexpr size_t kPageRows = 20000;
 class PageWriter {
  public:
   explicit PageWriter(std::ostream& out) : out_(out) {}
-  void Begin(const ReportFacts& facts);
+  // `run_log`: the run log's summary (failed stages, slowest steps), shown with the summary.
+  void Begin(const ReportFacts& facts, const std::string& run_log = std::string());
   void BeginTable(const TableSpec& spec);
   void Row(const Record& record);
   // `problem`: why the table may be incomplete (a damaged entry), or empty.

@@ -291,7 +291,7 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
-std::string SummaryJson(const ReportFacts& f) {
+std::string SummaryJson(const ReportFacts& f, const std::string& run_log) {
   auto list = [](const std::vector<std::string>& items) {
     std::string out = "[";
     for (size_t i = 0; i < items.size(); ++i)
@@ -312,6 +312,7 @@ std::string SummaryJson(const ReportFacts& f) {
       "\"helpers\": %zu, \"inventory\": %zu, \"unparsed\": %zu},\n",
       f.processes, f.services, f.autoruns, f.helpers, f.inventory, f.unparsed);
   s += "  \"failed_stages\": " + list(f.failed_stages) + ",\n";
+  s += "  \"run_log\": " + JsonString(run_log) + ",\n";
   s += StrPrintf("  \"archive\": {\"entries\": %zu, \"bytes\": %llu}\n}\n", f.entries,
                  static_cast<unsigned long long>(f.bytes));
   return s;

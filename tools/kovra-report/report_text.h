@@ -96,8 +96,9 @@ void AddRecordFacts(const Record& record, ReportFacts& facts);
 ReportFacts ReadFacts(const std::vector<std::string>& main_info,
                       const std::vector<std::string>& error_log);
 std::string SummaryText(const ReportFacts& facts);
-// The same facts as one JSON object (field names in the README).
-std::string SummaryJson(const ReportFacts& facts);
+// The same facts as one JSON object (field names in the README); `run_log` is the run log's
+// summary text, given as it is.
+std::string SummaryJson(const ReportFacts& facts, const std::string& run_log = std::string());
 // A JSON string literal; control characters (C0, DEL, C1) escaped.
 std::string JsonString(std::string_view text);
 

@@ -7,6 +7,7 @@
 #include "crypto/crypto_files_win.h"
 #include "platform/app_frame_new_win.h"
 #include "platform/buffer_win.h"
+#include "platform/errors_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -64,36 +65,38 @@ void TryLaterClues(std::string& folder) {
 }
 
 // Copies by reading: the source opened with every sharing allowed, so that a log its program
-// holds open for writing is still copied.
-bool CopyShared(const std::string& source, const std::string& target) {
+// holds open for writing is still copied. The system's error code, or ERROR_SUCCESS.
+DWORD CopyShared(const std::string& source, const std::string& target) {
   UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!in)
-    return false;
+    return ::GetLastError();
   UniqueHandle out(::CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out)
-    return false;
+    return ::GetLastError();
   std::vector<char> buffer(1 << 16);
-  bool ok = true;
+  DWORD error = ERROR_SUCCESS;
   for (;;) {
     DWORD got = 0, put = 0;
     if (!::ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-      ok = false;
+      error = ::GetLastError();
       break;
     }
     if (got == 0)
       break;
     if (!::WriteFile(out.get(), buffer.data(), got, &put, nullptr) || put != got) {
-      ok = false;
+      error = ::GetLastError();
+      if (error == ERROR_SUCCESS)
+        error = ERROR_WRITE_FAULT;  // fewer bytes written without a reason
       break;
     }
   }
   out.reset();
-  if (!ok)
+  if (error != ERROR_SUCCESS)
     ::DeleteFileW(Widen(target).c_str());
-  return ok;
+  return error;
 }
 
 }  // namespace
@@ -181,7 +184,7 @@ void CollectFiles(const std::string& folder, StringList& result, bool recurse,
              });
 }
 
-void CollectProductFiles(StringList& lines) {
+void CollectProductFiles(StringList& lines, RunLog& log) {
   try {
     std::string& folder = DiscoveredForUpdate().folder;
     if (!UsableFolder(folder))
@@ -200,6 +203,7 @@ void CollectProductFiles(StringList& lines) {
     }
   } catch (...) {
     // The lines so far stay.
+    RecordCaught(log, "product folder inventory");
   }
 }
 
@@ -215,13 +219,17 @@ void ListMatchingFiles(const std::string& mask, StringList& list) {
   } while (::FindNextFileW(find.get(), &d));
 }
 
-bool CopyLiveFile(const std::string& source, const std::string& target) {
+void CopyLiveFile(const std::string& source, const std::string& target) {
   if (::CopyFileW(Widen(source).c_str(), Widen(target).c_str(), FALSE))
-    return true;
-  return ::GetLastError() == ERROR_SHARING_VIOLATION && CopyShared(source, target);
+    return;
+  DWORD error = ::GetLastError();
+  if (error == ERROR_SHARING_VIOLATION)
+    error = CopyShared(source, target);
+  if (error != ERROR_SUCCESS)
+    ThrowSystemError(error, "Cannot copy", source);
 }
 
-void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder) {
+void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder, RunLog& log) {
   const TAppFrame& frame = SharedPathFrame();
   const MacroFolders folders{Discovered().folder,     frame.AppDataPath,
                              frame.CommonAppDataPath, frame.GetSystemPath(15),
@@ -244,15 +252,17 @@ void CopyMacroFiles(const std::string& pattern, const std::string& staging_folde
       CopyLiveFile(file, target);
     } catch (...) {
       // This file is skipped; the others are still copied.
+      RecordCaught(log, file);
     }
   }
 }
 
-void CollectProductLogs(const std::string& staging_folder) {
+void CollectProductLogs(const std::string& staging_folder, RunLog& log) {
   try {
     ScopedWow64RedirectionOff native;
-    CopyMacroFiles("%PulseSync%\\*.log", staging_folder);
+    CopyMacroFiles("%PulseSync%\\*.log", staging_folder, log);
   } catch (...) {
+    RecordCaught(log, "%PulseSync%\\*.log");
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 
 namespace kovra::win {
@@ -16,8 +17,9 @@ void DiscoverProductFolder();
 std::string QueryServiceBinaryPath(const std::string& service_name);
 
 // The inventory section of the main info file: a line per .exe, .dll and .sys file below the
-// product folder; nothing without one.
-void CollectProductFiles(StringList& lines);
+// product folder; nothing without one. Never throws: a failure keeps the lines so far and is
+// reported through the run log.
+void CollectProductFiles(StringList& lines, RunLog& log);
 // The full paths of the files below `folder` whose extension passes `filter` ("*.exe|*.dll",
 // empty for all); sub-folders named exactly ".svn" are not entered.
 void CollectFiles(const std::string& folder, StringList& result, bool recurse,
@@ -27,13 +29,17 @@ void CollectFiles(const std::string& folder, StringList& result, bool recurse,
 bool GetFileDateTime(const std::string& path, int which, SYSTEMTIME& local);
 
 // The worker's log collection: the PulseSync logs into the staging folder's "PulseSync\".
-void CollectProductLogs(const std::string& staging_folder);
-// Copies what one macro pattern ("%PulseSync%\*.log") names into the staging folder.
-void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder);
+// Never throws; a file that cannot be copied is reported through the run log (held by another
+// program, access denied, or failed with the system's reason) and the others are still copied.
+void CollectProductLogs(const std::string& staging_folder, RunLog& log);
+// Copies what one macro pattern ("%PulseSync%\*.log") names into the staging folder, as
+// CollectProductLogs does.
+void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder, RunLog& log);
 // The files (not folders) a wildcard mask matches in its folder.
 void ListMatchingFiles(const std::string& mask, StringList& list);
 // Copies a file, overwriting the target; a source that its program holds open for writing is
-// copied by reading it with every sharing allowed. False when it cannot be copied.
-bool CopyLiveFile(const std::string& source, const std::string& target);
+// copied by reading it with every sharing allowed. Throws SystemError when it cannot be copied
+// (ERROR_SHARING_VIOLATION for one held open without sharing).
+void CopyLiveFile(const std::string& source, const std::string& target);
 
 }  // namespace kovra::win

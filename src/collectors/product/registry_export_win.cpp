@@ -1,5 +1,6 @@
 #include "collectors/product/registry_export_win.h"
 
+#include "platform/errors_win.h"
 #include "platform/wow64_win.h"
 
 namespace kovra::win {
@@ -50,7 +51,7 @@ void ExportRegKey(TRegistry& registry, const std::string& path, const std::strin
   ExportRegTree(source, path, root_name, RegExportStyle::kRegFile, lines);
 }
 
-void ExportUninstallKeys(StringList& lines) {
+void ExportUninstallKeys(StringList& lines, RunLog& log) {
   try {
     TRegistry registry;
     const bool wow64 = IsWow64();
@@ -68,6 +69,7 @@ void ExportUninstallKeys(StringList& lines) {
     if (wow64)
       ExportRegKey(registry, kUninstall32, "HKEY_CURRENT_USER", lines);
   } catch (...) {
+    RecordCaught(log, "uninstall keys");
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 #include "collectors/product/registry_export.h"
 #include "platform/registry_class_ex_win.h"
@@ -29,7 +30,7 @@ void ExportRegKey(TRegistry& registry, const std::string& path, const std::strin
                   StringList& lines);
 
 // The products' and the system's Uninstall trees, in the order of uninstall.txt. Never throws:
-// an error ends the export and keeps the lines appended so far.
-void ExportUninstallKeys(StringList& lines);
+// an error ends the export, keeps the lines appended so far and is reported through the run log.
+void ExportUninstallKeys(StringList& lines, RunLog& log);
 
 }  // namespace kovra::win

@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "crypto/crypto_files_win.h"
 #include "platform/console_capture_win.h"
+#include "platform/errors_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
@@ -40,7 +41,7 @@ bool UserDword(const std::string& sid, const std::string& path, const std::strin
 
 }  // namespace
 
-TLPSWGetInfo::TLPSWGetInfo() {
+TLPSWGetInfo::TLPSWGetInfo(RunLog& log) : log_(log) {
   AddUserDataFiles();
   AddInstallFolder();
   ExportKeys(ProductExportJobs(), true);
@@ -65,6 +66,7 @@ void TLPSWGetInfo::AddUserDataFiles() {
     if (DirectoryExists(folder))
       ListFilesRecursive(folder, archive_list_);
   } catch (...) {
+    RecordCaught(log_, "updater's user data folder");
   }
 }
 
@@ -76,6 +78,7 @@ void TLPSWGetInfo::AddInstallFolder() {
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kovra Nimbrel Fetch_is1",
         "InstallLocation");
   } catch (...) {
+    RecordCaught(log_, "updater's InstallLocation");
   }
   if (!location.empty()) {
     const std::string folder = InstallFolderFromLocation(location);
@@ -104,6 +107,7 @@ std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
     SaveListAnsi(lines, path);
     return path;
   } catch (...) {
+    RecordCaught(log_, "NFMD5.txt");
     return std::string();
   }
 }
@@ -121,6 +125,7 @@ void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool p
       }
     }
   } catch (...) {
+    RecordCaught(log_, "registry exports");
   }
 }
 
@@ -147,10 +152,12 @@ void TLPSWGetInfo::SaveDisplayFacts() {
                                       facts.applied_dpi);
     } catch (...) {
       // The lines so far are saved.
+      RecordCaught(log_, "display settings of the session user");
     }
     SaveListAnsi(InfoVersionLines(facts), path);
     entry = path;
   } catch (...) {
+    RecordCaught(log_, "InfoVersion.txt");
   }
   archive_list_.push_back(entry);
 }
@@ -168,11 +175,12 @@ void TLPSWGetInfo::AddShortcutPatterns() {
         archive_list_.push_back(IncludeTrailingBackslash(folder) + pattern);
     }
   } catch (...) {
+    RecordCaught(log_, "shortcut folders");
   }
 }
 
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector() {
-  return std::make_unique<TLPSWGetInfo>();
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(RunLog& log) {
+  return std::make_unique<TLPSWGetInfo>(log);
 }
 
 }  // namespace kovra::win

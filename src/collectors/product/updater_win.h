@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/run_log.h"
 #include "collectors/product/updater.h"
 #include "platform/app_frame_new_win.h"
 #include "platform/handles_win.h"
@@ -15,8 +16,9 @@ namespace kovra::win {
 
 class TLPSWGetInfo : public UpdaterCollector {
  public:
-  // Does the whole work, steps 1 to 7.
-  TLPSWGetInfo();
+  // Does the whole work, steps 1 to 7. What fails on the way is reported through the run log
+  // and the rest still runs.
+  explicit TLPSWGetInfo(RunLog& log);
   ~TLPSWGetInfo() override;
   TLPSWGetInfo(const TLPSWGetInfo&) = delete;
   TLPSWGetInfo& operator=(const TLPSWGetInfo&) = delete;
@@ -34,6 +36,7 @@ class TLPSWGetInfo : public UpdaterCollector {
   void SaveDisplayFacts();
   void AddShortcutPatterns();
 
+  RunLog& log_;
   TAppFrame frame_;
   StringList archive_list_;
   StringList product_exports_;
@@ -42,6 +45,6 @@ class TLPSWGetInfo : public UpdaterCollector {
 
 // The collector of a run: it exists whenever its construction succeeds, with or without the
 // updater installed; a construction that fails throws.
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector();
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(RunLog& log);
 
 }  // namespace kovra::win

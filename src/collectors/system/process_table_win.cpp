@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "collectors/system/process_table.h"
+#include "platform/errors_win.h"
 #include "platform/handles_win.h"
 #include "platform/optional_function_win.h"
 #include "platform/registry_class_ex_win.h"
@@ -221,7 +222,7 @@ std::string GetProcessImagePath(HANDLE process) {
   return n > 0 && n < MAX_PATH ? Narrow(long_path) : path;
 }
 
-std::string GetVirtualMemoryInfo() {
+std::string GetVirtualMemoryInfo(RunLog& log) {
   try {
     wchar_t windows[MAX_PATH] = {};
     const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
@@ -250,11 +251,12 @@ std::string GetVirtualMemoryInfo() {
     return VirtualMemoryText(avail_virtual, total_virtual, avail_page, total_page,
                              total_free.QuadPart, total.QuadPart, DecimalSeparator());
   } catch (...) {
+    RecordCaught(log, "virtual memory");
     return "error";
   }
 }
 
-std::string GetGlobalAtomInfo() {
+std::string GetGlobalAtomInfo(RunLog& log) {
   try {
     AtomGroups groups;
     unsigned atoms = 0, registered = 0;
@@ -274,11 +276,12 @@ std::string GetGlobalAtomInfo() {
     return "Atom:" + std::to_string(atoms) + ", RWM:" + std::to_string(registered) +
            groups.LargestText();
   } catch (...) {
+    RecordCaught(log, "global atom table");
     return "error";
   }
 }
 
-std::string GetDesktopHeapInfo() {
+std::string GetDesktopHeapInfo(RunLog& log) {
   try {
     TRegistry reg(KEY_READ);
     reg.SetRootKey(HKEY_LOCAL_MACHINE);
@@ -296,11 +299,12 @@ std::string GetDesktopHeapInfo() {
       return Narrow(std::wstring_view(buffer.data(), wcsnlen(buffer.data(), buffer.size())));
     return Narrow(std::wstring_view(buffer.data(), static_cast<size_t>(size)));
   } catch (...) {
+    RecordCaught(log, "desktop heap");
     return "error";
   }
 }
 
-std::string CollectProcessTable() {
+std::string CollectProcessTable(RunLog& log) {
   std::vector<ProcessRow> rows;
   rows.reserve(64);
   const std::vector<uint8_t> records = QueryProcessRecords();
@@ -318,8 +322,8 @@ std::string CollectProcessTable() {
       at += record->NextEntryOffset;
     }
   }
-  return ProcessTableText(rows, DecimalSeparator(), GetVirtualMemoryInfo(), GetGlobalAtomInfo(),
-                          GetDesktopHeapInfo());
+  return ProcessTableText(rows, DecimalSeparator(), GetVirtualMemoryInfo(log),
+                          GetGlobalAtomInfo(log), GetDesktopHeapInfo(log));
 }
 
 }  // namespace kovra::win

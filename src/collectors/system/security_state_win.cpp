@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "collectors/system/autoruns.h"
 #include "platform/elapsed_clock_win.h"
+#include "platform/errors_win.h"
 #include "platform/os_version_win.h"
 #include "platform/win_text_win.h"
 
@@ -93,7 +94,8 @@ class SecurityCenter {
     return true;
   }
 
-  void ListProducts(const wchar_t* query, StringList& lines) {
+  // The products of one class; a class cut at a wait limit is noted in the run log.
+  void ListProducts(const wchar_t* query, StringList& lines, RunLog& log) {
     if (!Init())
       return;
     UniqueBstr language(::SysAllocString(L"WQL")), text(::SysAllocString(query));
@@ -103,11 +105,23 @@ class SecurityCenter {
                                     objects.receive())))
       return;
     const ElapsedClock clock;
-    while (clock.ms() < kClassWaitMs) {
+    int listed = 0;
+    for (;; ++listed) {
+      if (clock.ms() >= kClassWaitMs) {
+        log.LimitReached(Narrow(query), StrPrintf("time limit of %lu s", kClassWaitMs / 1000ul),
+                         StrPrintf("%d products", listed));
+        break;
+      }
       ComPtr<IWbemClassObject> object;
       ULONG returned = 0;
       const HRESULT hr = objects->Next(kObjectWaitMs, 1, object.receive(), &returned);
-      if (FAILED(hr) || hr == WBEM_S_TIMEDOUT || returned == 0 || !object)
+      if (hr == WBEM_S_TIMEDOUT) {
+        log.LimitReached(Narrow(query),
+                         StrPrintf("wait of %ld s for the next product", kObjectWaitMs / 1000),
+                         StrPrintf("%d products", listed));
+        break;
+      }
+      if (FAILED(hr) || returned == 0 || !object)
         break;
       const std::string name = PropertyText(object.get(), L"displayName");
       AppendList(lines,
@@ -179,7 +193,7 @@ bool TFireWallMgr::PublicFirewallEnabled() {
   return ProfileEnabled(2);
 }
 
-void ListSecurityState(StringList& lines) {
+void ListSecurityState(StringList& lines, RunLog& log) {
   ScopedComInit com;
   {
     SecurityCenter center;
@@ -196,8 +210,9 @@ void ListSecurityState(StringList& lines) {
         lines.emplace_back();
       lines.emplace_back(c.header);
       try {
-        center.ListProducts(c.query, lines);
+        center.ListProducts(c.query, lines, log);
       } catch (...) {
+        RecordCaught(log, c.header);
       }
     }
   }
@@ -209,17 +224,21 @@ void ListSecurityState(StringList& lines) {
     try {
       home = firewall.HomeFirewallEnabled();
     } catch (...) {
+      RecordCaught(log, "home firewall profile");
     }
     try {
       public_profile = firewall.PublicFirewallEnabled();
     } catch (...) {
+      RecordCaught(log, "public firewall profile");
     }
     try {
       current = firewall.FirewallEnabled();
     } catch (...) {
+      RecordCaught(log, "current firewall profile");
     }
     AppendList(lines, FirewallStateLines(home, public_profile, current, firewall.Valid()));
   } catch (...) {
+    RecordCaught(log, "[Windows FireWall]");
   }
 }
 

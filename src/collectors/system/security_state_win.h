@@ -6,14 +6,16 @@
 
 #include <string>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 #include "platform/handles_win.h"
 
 namespace kovra::win {
 
 // The whole section: the three product classes and the firewall block, each contained on its
-// own. Initialises COM on the calling thread for its duration.
-void ListSecurityState(StringList& lines);
+// own. Initialises COM on the calling thread for its duration. Never throws: what fails, and a
+// class cut at its wait limit, is reported through the run log.
+void ListSecurityState(StringList& lines, RunLog& log);
 
 // The Windows Firewall manager object; the version decides which profile queries exist.
 class TFireWallMgr {

@@ -5,6 +5,7 @@
 #include "collectors/system/services.h"
 #include "crypto/crypto_files_win.h"
 #include "platform/buffer_win.h"
+#include "platform/errors_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -49,7 +50,7 @@ std::string ServiceFileFacts(const std::string& binary_path) {
   return ServiceFileFactsText(FileVersionText(file), GetFileMD5(file));
 }
 
-void ListServicesAndDrivers(StringList& out) {
+void ListServicesAndDrivers(StringList& out, RunLog& log) {
   UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager)
     return;
@@ -81,10 +82,11 @@ void ListServicesAndDrivers(StringList& out) {
     }
   } catch (...) {
     // The rows so far stay.
+    RecordCaught(log, "services and drivers");
   }
 }
 
-void ExportServicesTree(StringList& out) {
+void ExportServicesTree(StringList& out, RunLog& log) {
   try {
     TRegistry registry;
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
@@ -93,6 +95,7 @@ void ExportServicesTree(StringList& out) {
     ExportRegTree(source, "SYSTEM\\CurrentControlSet\\services", "HKEY_LOCAL_MACHINE",
                   RegExportStyle::kServices, out);
   } catch (...) {
+    RecordCaught(log, "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services");
   }
 }
 

@@ -5,13 +5,15 @@
 
 #include <string>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 
 namespace kovra::win {
 
 // The star rule and one row per service and driver, in the order the service manager returns
-// them; nothing when the service manager cannot be opened or enumerated.
-void ListServicesAndDrivers(StringList& out);
+// them; nothing when the service manager cannot be opened or enumerated. Never throws: a failure
+// keeps the rows so far and is reported through the run log.
+void ListServicesAndDrivers(StringList& out, RunLog& log);
 
 // The start type and stored binary path of a service; false (start -1, path empty) when its
 // configuration cannot be read.
@@ -22,7 +24,8 @@ std::string ServiceFileFacts(const std::string& binary_path);
 // The fixed file version as "a.b.c.d", empty without version information.
 std::string FileVersionText(const std::string& path);
 
-// services.txt: the star rule and the reduced export of the services key.
-void ExportServicesTree(StringList& out);
+// services.txt: the star rule and the reduced export of the services key. Never throws: a
+// failure keeps the lines so far and is reported through the run log.
+void ExportServicesTree(StringList& out, RunLog& log);
 
 }  // namespace kovra::win

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "collectors/product/product_files.h"
 #include "platform/app_frame_new_win.h"
+#include "platform/errors_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
@@ -63,7 +64,8 @@ void ConvertElement(IXMLDOMNode* node, XmlElement& out, int depth) {
 
 }  // namespace
 
-TGetMetroInfo::TGetMetroInfo() : com_(COINIT_APARTMENTTHREADED), logging_(true) {
+TGetMetroInfo::TGetMetroInfo(RunLog& run_log)
+    : run_log_(run_log), com_(COINIT_APARTMENTTHREADED), logging_(true) {
   Log("TGetMetroInfo.Create");
   os_generation_ = GetOSGeneration();
   for (const wchar_t* progid : {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"}) {
@@ -178,6 +180,7 @@ bool TGetMetroInfo::GetMetroInfo(HKEY root, const std::string& key_path, const s
     }
   } catch (...) {
     // A manifest that cannot be read keeps what was found so far.
+    RecordCaught(run_log_, r.AppRootDir + "AppxManifest.xml");
   }
   Log("=Read SmallLogo:" + facts.small_logo);
   Log("=Read LargeLogo:" + facts.large_logo);
@@ -245,6 +248,7 @@ void TGetMetroInfo::AddMetroList(HKEY root, const std::string&) {
           apps_.push_back(std::move(record));
       } catch (const std::exception& e) {
         Log("=Error GetMetroInfo:" + app + ":" + e.what());
+        run_log_.Failed(app, e.what());
       }
     }
     Log("============Get Metro Over============");
@@ -274,12 +278,14 @@ bool TGetMetroInfo::StartGetMetroInfo() {
     }
   } catch (const std::exception& e) {
     Log(std::string("===Error StartGetMetroInfo:") + e.what());
+    run_log_.Failed("store apps", e.what());
   }
   Log("===Over StartGetMetroInfo");
   log_path_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(2)) + "metrologinfo.txt";
   try {
     SaveListAnsi(log_, log_path_);
   } catch (...) {
+    RecordCaught(run_log_, log_path_);
     return false;
   }
   return true;

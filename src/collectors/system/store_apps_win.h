@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
 #include "collectors/system/store_apps.h"
 #include "platform/handles_win.h"
@@ -25,8 +26,9 @@ struct TMetroInfo {
 class TGetMetroInfo : public StoreAppCollector {
  public:
   // Initialises COM on this thread (until the collector goes), logs its creation, creates the
-  // XML document and looks the indirect-string resolver up.
-  TGetMetroInfo();
+  // XML document and looks the indirect-string resolver up. What fails later is written to its
+  // own log as its format says and reported through the run log.
+  explicit TGetMetroInfo(RunLog& run_log);
   ~TGetMetroInfo() override;
 
   bool StartGetMetroInfo() override;
@@ -48,6 +50,7 @@ class TGetMetroInfo : public StoreAppCollector {
   std::string LogoPath(const std::string& image, const std::string& logo,
                        const std::string& splash);
 
+  RunLog& run_log_;
   ScopedComInit com_;
   std::vector<TMetroInfo> apps_;
   int os_generation_ = 0;
