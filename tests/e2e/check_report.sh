@@ -127,4 +127,20 @@ if grep -E '(/$|^[A-Za-z]:)' <<<"$(awk '{print $3}' <<<"$listing")"; then
   echo "unexpected folder or drive in the stored names"
   return 1
 fi
+# The reader's tables of this report: every line recognised, the product, the process table and
+# the inventory as records, the page written.
+report_win=$(to_win "$REPORT")
+unparsed=$(reader table "$report_win" unparsed) || { echo "reader table: $unparsed"; return 1; }
+[ "$unparsed" = "$(printf 'file\tsection\tline\ttext')" ] ||
+  { echo "lines the reader did not recognise: $unparsed"; return 1; }
+grep -qx "ZTN,8\.1\.0,1\.0\.0\.0,$PRODUCT_EXE_SIZE,true" <<<"$(reader table "$report_win" products --csv)" ||
+  { echo "reader table products: $(cat "$out/reader.out")"; return 1; }
+grep -qP '^[0-9]+\tGetKovraInfo\.exe\t' <<<"$(reader table "$report_win" processes)" ||
+  { echo "reader table processes: $(cat "$out/reader.out")"; return 1; }
+grep -qP "^ztn\.exe\t1\.0\.0\.0\t$PRODUCT_EXE_MD5\t\S" <<<"$(reader table "$report_win" inventory)" ||
+  { echo "reader table inventory: $(cat "$out/reader.out")"; return 1; }
+reader table "$report_win" tasks --json | grep -q '"task": ' ||
+  { echo "reader table tasks: $(cat "$out/reader.out")"; return 1; }
+reader view "$report_win" -o "$(to_win "$out/report.html")" >/dev/null &&
+  grep -q 'id="t-services"' "$out/report.html" || { echo "reader view: $(cat "$out/reader.out")"; return 1; }
 echo "report holds the staging files"

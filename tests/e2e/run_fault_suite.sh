@@ -140,6 +140,15 @@ check_run() {
     fail "$label: the Run value with odd names is missing"
   grep -qF 'KovraDword=dword:00000007' <<<"$main_info" || fail "$label: the DWORD Run value is missing"
   grep -q "^ztn\.exe   Ver:" <<<"$main_info" || fail "$label: the inventory lacks ztn.exe"
+  # The reader's tables: every line recognised; the odd Run values as autostart records.
+  [ "$(reader table "$(to_win "$report")" unparsed)" = "$(printf 'file\tsection\tline\ttext')" ] ||
+    fail "$label: lines the reader did not recognise: $(cat "$out/reader.out")"
+  local autostart
+  autostart=$(reader table "$(to_win "$report")" autostart) || fail "$label: reader table autostart"
+  grep -qF "$(printf 'Run\tKovraDword=dword:00000007\tKovraDword\tdword:00000007\t\tfalse')" \
+    <<<"$autostart" || fail "$label: the DWORD Run value as a record: $autostart"
+  grep -qF "$(printf '\tАвтозапуск 日本 😀\tC:\\Программы\\日本\\😀.exe\t')" <<<"$autostart" ||
+    fail "$label: the Run value with odd names as a record: $autostart"
   # The run log names the log held without sharing, once, with its reason, and stays small; the
   # reader's summary shows it.
   local run_log summary

@@ -56,7 +56,7 @@ class Page(html.parser.HTMLParser):
         super().__init__(); self.tables = 0; self.external = 0; self.scripts = 0
     def handle_starttag(self, tag, attrs):
         self.tables += tag == "table"; self.scripts += tag == "script"
-        self.external += any(k in ("src", "href") for k, _ in attrs)
+        self.external += any(k == "src" or (k == "href" and not v.startswith("#")) for k, v in attrs)
 p = Page(); p.feed(open(sys.argv[1], encoding="utf-8").read())
 assert p.tables >= 2 and p.scripts == 1 and p.external == 0, (p.tables, p.scripts, p.external)
 PY
@@ -64,9 +64,40 @@ PY
 products=$("$reader" summary "$reports/machine_with_products.log") || fail "summary with products"
 grep -q "ZTN 8.1.0 (file 1.0.0.0)" <<<"$products" && grep -q "^Inventory: *2$" <<<"$products" &&
   grep -q "^Autostart: *1$" <<<"$products" || fail "summary with products: $products"
+# Tables for scripts: every table by name, numbers as JSON numbers, the same counts as the
+# summary; the inventory's section named by what it is in diff.
+"$reader" --help | grep -q "^  processes  (Processes)" || fail "--help lists the tables"
+"$reader" --help | grep -q "working_set_mb *number" || fail "--help lists the fields"
+python3 - "$reader" "$reports/machine_with_products.log" <<'PY' || fail "table and summary --json"
+import csv, io, json, subprocess, sys
+reader, report = sys.argv[1], sys.argv[2]
+run = lambda *a: subprocess.run([reader, *a], capture_output=True, text=True, check=True).stdout
+summary = json.loads(run("summary", report, "--json"))
+assert summary["counts"]["processes"] == 8 and summary["counts"]["inventory"] == 2, summary
+assert summary["products"] == ["ZTN 8.1.0 (file 1.0.0.0)"], summary
+processes = json.loads(run("table", report, "processes", "--json"))
+assert len(processes) == summary["counts"]["processes"], processes
+assert all(isinstance(p["working_set_mb"], int) and p["name"] for p in processes), processes
+services = list(csv.DictReader(io.StringIO(run("table", report, "services", "--csv"))))
+assert len(services) == summary["counts"]["services"], services
+assert {s["kind"] for s in services} == {"driver", "service"}, services
+inventory = json.loads(run("table", report, "inventory", "--json"))
+assert [i["path"] for i in inventory] == ["Drivers\\filter.sys", "ztn.exe"], inventory
+products = json.loads(run("table", report, "products", "--json"))
+assert products[0]["versions_differ"] is True and products[0]["size_bytes"] == 2333850, products
+text = run("table", report, "uninstall")
+assert text.splitlines()[0] == "file\tkey\tvalue\tkind\tdata", text
+assert json.loads(run("table", report, "unparsed", "--json")) == []
+PY
+"$reader" table "$one" nosuch 2>"$work/err"; [ $? = 2 ] && grep -q "no table named nosuch" "$work/err" ||
+  fail "an unknown table: $(cat "$work/err")"
+"$reader" diff "$one" "$reports/machine_with_products.log" | grep -qx -- "--- Product files" ||
+  fail "the inventory section in diff"
 # Damaged reports: a clear message and no crash.
 head -c 3000 "$one" >"$work/cut.log"
 "$reader" summary "$work/cut.log" 2>"$work/err" && fail "a cut report read"
 grep -q "8 x N + 4" "$work/err" || fail "message for a cut report: $(cat "$work/err")"
+"$reader" table "$work/cut.log" processes 2>"$work/err" && fail "a table of a cut report"
+grep -q "8 x N + 4" "$work/err" || fail "table of a cut report: $(cat "$work/err")"
 "$reader" diff "$one" "$work/missing.log" 2>/dev/null; [ $? = 2 ] || fail "diff with a missing report"
 echo "reader command line: ok"

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The reader's page in a real browser: the page of a report the tool wrote is rendered by
-# headless Chromium (nothing may be fetched from the network) and the screenshot must show it.
+# headless Chromium (nothing may be fetched from the network) and the screenshot must show it;
+# then browser/page_test.mjs drives the same Chromium through playwright-core (a test-only
+# dependency, installed from the npm registry into OUT_FOLDER): it sorts the process table by
+# memory, filters the services table and runs the accessibility check.
 #   reader_page_test.sh READER OUT_FOLDER
 set -u
 reader=$1
@@ -22,3 +25,15 @@ timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-f
 colours=$(convert "$out/report.png" -format %k info:)
 [ "$colours" -gt 8 ] || fail "the screenshot is nearly blank ($colours colours)"
 echo "page rendered: $out/report.png ($colours colours)"
+command -v node >/dev/null && command -v npm >/dev/null || { echo "SKIPPED: node and npm are needed"; exit 77; }
+if [ ! -f "$out/node/node_modules/playwright-core/package.json" ] ||
+   [ ! -f "$out/node/node_modules/axe-core/axe.min.js" ] ||
+   ! cmp -s "$here/browser/package.json" "$out/node/package.json"; then
+  rm -rf "$out/node" && mkdir -p "$out/node" && cp "$here/browser/package.json" "$out/node/"
+  (cd "$out/node" && timeout 300 npm install --no-audit --no-fund --no-package-lock >npm.log 2>&1) ||
+    fail "npm install of the test's browser driver: $(tail -3 "$out/node/npm.log")"
+fi
+cp "$here/browser/page_test.mjs" "$out/node/"
+rm -f "$out/interactive.png"
+timeout 120 node "$out/node/page_test.mjs" "$out/report.html" "$out/interactive.png" ||
+  fail "the page in the browser"

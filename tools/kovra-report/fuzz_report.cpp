@@ -1,10 +1,12 @@
-// Fuzz target: the container and ZIP parsing of the report reader on arbitrary bytes.
+// Fuzz target: the container and ZIP parsing of the report reader on arbitrary bytes, and the
+// record parsers of every source file on the same bytes as text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "archive/zip_reader.h"
 #include "report_file.h"
+#include "report_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -29,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (e.uncompressed_size < (1u << 24))
         raw.Read(e, out, error);
     }
+  }
+  for (int source = 0; source <= static_cast<int>(kovra::SourceFile::kStoreAppLog); ++source) {
+    for (const kovra::Record& r : kovra::ParseText(static_cast<kovra::SourceFile>(source), input))
+      kovra::DateSortKey(r.values.empty() ? std::string() : r.values.back());
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 // piece by piece (the container deciphered where the archive is read), with bounded memory.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -10,6 +11,9 @@
 
 #include "archive/zip_reader.h"
 #include "report_file.h"
+#include "report_output.h"
+#include "report_page.h"
+#include "report_scan.h"
 #include "report_text.h"
 #include "run_log_text.h"
 
@@ -20,7 +24,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: kovra-report COMMAND REPORT ...\n"
     "  kind REPORT                 what the file is (DES container or ZIP archive)\n"
-    "  summary REPORT              one screen: system, user, products, counts, failed stages\n"
+    "  summary REPORT [--json]     one screen: system, user, products, counts, failed stages\n"
     "  list REPORT                 the archive's entries: size, CRC, stored name\n"
     "  show REPORT ENTRY [--codepage N]\n"
     "                              one entry as UTF-8 text (a stored name or a unique file\n"
@@ -28,6 +32,9 @@ constexpr char kUsage[] =
     "                              GetInfoRun.txt is the run log: stages, steps, times\n"
     "  diff OLD NEW                what changed between two reports of one machine, by section\n"
     "                              (exit 0 equal, 1 different, 2 trouble)\n"
+    "  table REPORT TABLE [--csv|--json] [--codepage N]\n"
+    "                              one table's records (tab-separated text by default);\n"
+    "                              the tables and their fields are listed below\n"
     "  view REPORT -o FILE.html    one self-contained page: summary, sortable tables, files\n"
     "  decode REPORT -o OUT.zip    the archive inside the report\n"
     "  extract REPORT DIR          every entry, checked, below DIR\n"
@@ -36,6 +43,20 @@ constexpr char kUsage[] =
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
+}
+
+// The tables with their fields and what each holds, from the one list the parsers fill.
+std::string TableHelp() {
+  static const char* kTypes[] = {"text", "number", "flag", "date"};
+  std::string s = "\ntables (TABLE: fields, type and meaning):\n";
+  for (const kovra::TableSpec& t : kovra::Tables()) {
+    s += std::string("  ") + t.name + "  (" + t.title + ")\n";
+    for (const kovra::FieldSpec& f : t.fields)
+      s += std::string("      ") + f.name +
+           std::string(f.name[0] && std::strlen(f.name) < 24 ? 24 - std::strlen(f.name) : 1, ' ') +
+           kTypes[static_cast<int>(f.type)] + "  " + f.meaning + "\n";
+  }
+  return s;
 }
 
 // Messages may carry names and texts out of the report: never raw to the terminal.
@@ -88,8 +109,12 @@ struct OpenReport {
     return kovra::SplitLines(text);
   }
   kovra::ReportFacts Facts() const {
-    kovra::ReportFacts f =
-        kovra::ReadFacts(TextLines("Kovra_Debug_Info.txt"), TextLines("GetInfoLog.txt"));
+    // The main info file streamed through its parser, so that its size does not matter.
+    kovra::ReportFacts f = kovra::ReadFacts({}, TextLines("GetInfoLog.txt"));
+    std::string error;
+    kovra::ForEachRecordOf(
+        zip, kovra::SourceFile::kMainInfo,
+        [&](const kovra::Record& r) { kovra::AddRecordFacts(r, f); }, error);
     f.entries = zip.entries().size();
     for (const kovra::ZipEntry& e : zip.entries())
       f.bytes += e.uncompressed_size;
@@ -103,74 +128,24 @@ struct OpenReport {
   }
 };
 
-// Writes an entry's text to standard output as it is inflated, decoding as it goes: whole
-// characters only (an odd byte of UTF-16 or a cut UTF-8 sequence waits for the next piece), and
-// CR LF, CR or LF as one "\n" even across pieces.
-class TextWriter {
- public:
-  explicit TextWriter(int code_page) : code_page_(code_page) {}
-  bool Feed(std::string_view piece, std::string& error) {
-    std::string bytes = carry_ + std::string(piece);
-    carry_.clear();
-    size_t start = 0;
-    if (first_) {
-      first_ = false;
-      if (!kovra::DetectEncoding(bytes, code_page_, encoding_, start)) {
-        error = "code page " + std::to_string(code_page_) +
-                " is not one this reader knows (1252, 437, 65001)";
-        return false;
-      }
-    }
-    size_t keep = 0;
-    if (encoding_ == kovra::TextEncoding::kUtf16Le) {
-      keep = (bytes.size() - start) % 2;
-      const size_t end = bytes.size() - keep;
-      if (end >= start + 2) {
-        const auto hi = static_cast<unsigned char>(bytes[end - 1]);
-        if (hi >= 0xD8 && hi <= 0xDB)
-          keep += 2;  // a high surrogate waits for its pair
-      }
-    } else if (encoding_ == kovra::TextEncoding::kUtf8) {
-      size_t i = bytes.size();
-      while (i > start && bytes.size() - i < 3 &&
-             (static_cast<unsigned char>(bytes[i - 1]) & 0xC0) == 0x80)
-        --i;
-      if (i > start && static_cast<unsigned char>(bytes[i - 1]) >= 0xC0)
-        keep = bytes.size() - i + 1;
-    }
-    carry_ = bytes.substr(bytes.size() - keep);
-    const std::string text = kovra::DecodePiece(
-        std::string_view(bytes).substr(start, bytes.size() - keep - start), encoding_);
-    std::string out;
-    for (const char c : text) {
-      if (c == '\n' && pending_cr_) {
-        pending_cr_ = false;
-        continue;
-      }
-      pending_cr_ = c == '\r';
-      out += pending_cr_ ? '\n' : c;
-    }
-    const std::string safe = kovra::TerminalSafe(out, true);
-    std::fwrite(safe.data(), 1, safe.size(), stdout);
-    return true;
-  }
-
- private:
-  int code_page_;
-  bool first_ = true, pending_cr_ = false;
-  kovra::TextEncoding encoding_ = kovra::TextEncoding::kCp1252;
-  std::string carry_;
-};
-
 int Show(const OpenReport& r, const std::string& name, int code_page) {
   std::string error;
   const kovra::ZipEntry* e = r.Find(name, error);
   if (e == nullptr)
     return Fail(error);
-  TextWriter writer(code_page);
+  kovra::TextDecoder decoder(code_page);
   std::string decode_error;
   const bool ok = r.zip.Stream(
-      *e, [&](std::string_view piece) { return writer.Feed(piece, decode_error); }, error);
+      *e,
+      [&](std::string_view piece) {
+        std::string text;
+        if (!decoder.Feed(piece, text, decode_error))
+          return false;
+        const std::string safe = kovra::TerminalSafe(text, true);
+        std::fwrite(safe.data(), 1, safe.size(), stdout);
+        return true;
+      },
+      error);
   if (!decode_error.empty())
     return Fail(decode_error);
   if (!ok)
@@ -225,6 +200,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
     std::fputs(kUsage, stdout);
+    std::fputs(TableHelp().c_str(), stdout);
     return 0;
   }
   if (args.size() < 2)
@@ -263,10 +239,40 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "summary") {
+    if (args.size() > 3 || (args.size() == 3 && args[2] != "--json"))
+      return Usage();
+    const kovra::ReportFacts facts = report.Facts();
     const std::string run =
         kovra::RunLogSummaryText(kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry)));
-    std::fputs(kovra::TerminalSafe(kovra::SummaryText(report.Facts()) + run, true).c_str(), stdout);
+    if (args.size() == 3)
+      std::fputs(kovra::SummaryJson(facts, run).c_str(), stdout);
+    else
+      std::fputs(kovra::TerminalSafe(kovra::SummaryText(facts) + run, true).c_str(), stdout);
     return 0;
+  }
+  if (command == "table") {
+    if (args.size() < 3)
+      return Usage();
+    const kovra::TableSpec* spec = kovra::FindTable(args[2]);
+    if (spec == nullptr)
+      return Fail("no table named " + args[2] + " (kovra-report --help lists them)");
+    kovra::TableFormat format = kovra::TableFormat::kText;
+    int code_page = 1252;
+    for (size_t i = 3; i < args.size(); ++i) {
+      if (args[i] == "--csv")
+        format = kovra::TableFormat::kCsv;
+      else if (args[i] == "--json")
+        format = kovra::TableFormat::kJson;
+      else if (args[i] == "--codepage" && i + 1 < args.size())
+        code_page = std::atoi(args[++i].c_str());
+      else
+        return Usage();
+    }
+    kovra::TableWriter writer(*spec, format, stdout);
+    const bool ok = kovra::ForEachRecord(
+        report.zip, spec, [&](const kovra::Record& r) { writer.Write(r); }, error, code_page);
+    writer.Finish();
+    return ok ? 0 : Fail(error, 1);
   }
   if (command == "show") {
     if (args.size() != 3 && !(args.size() == 5 && args[3] == "--codepage"))
@@ -289,25 +295,42 @@ int main(int argc, char** argv) {
         out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
       }
     } else {
-      std::vector<kovra::PageFile> files;
+      kovra::PageWriter page(out);
+      page.Begin(report.Facts(), kovra::RunLogSummaryText(
+                                     kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry))));
+      std::string problems;
+      for (const kovra::TableSpec& spec : kovra::Tables()) {
+        page.BeginTable(spec);
+        std::string table_error;
+        if (!kovra::ForEachRecord(
+                report.zip, &spec, [&](const kovra::Record& r) { page.Row(r); }, table_error)) {
+          problems = table_error;
+          page.EndTable("Not all of it could be read: " + table_error);
+        } else {
+          page.EndTable();
+        }
+      }
+      // The other text files as they are; the parsed ones are in the tables above.
       std::vector<std::string> listing;
       for (const kovra::ZipEntry& e : report.zip.entries()) {
         const std::string name = kovra::EntryNameUtf8(e);
         listing.push_back(std::to_string(e.uncompressed_size) + "  " + name);
+        kovra::SourceFile source;
         const bool text = name.size() > 4 && (name.substr(name.size() - 4) == ".txt" ||
                                               name.substr(name.size() - 4) == ".log" ||
                                               name.substr(name.size() - 4) == ".ini");
-        if (text && e.uncompressed_size <= (4u << 20) &&
-            name.find("Kovra_Debug_Info.txt") == std::string::npos) {
+        if (text && e.uncompressed_size <= (4u << 20) && !kovra::SourceOfEntry(name, source)) {
           std::string joined;
           for (const std::string& line : report.TextLines(name))
             joined += line + "\n";
-          files.push_back({name, joined});
+          page.TextFile(name, joined);
         }
       }
-      out << kovra::HtmlPage(report.Facts(),
-                             kovra::SplitSections(report.TextLines("Kovra_Debug_Info.txt")), files,
-                             listing);
+      page.End(listing);
+      if (!problems.empty()) {
+        out.close();
+        return Fail(args[1] + ": the page was written, but " + problems, 1);
+      }
     }
     out.close();
     return out ? 0 : Fail("cannot write " + args[3], 1);

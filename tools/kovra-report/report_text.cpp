@@ -6,6 +6,8 @@
 #include <set>
 
 #include "base/text.h"
+#include "report_regex.h"
+#include "report_records.h"
 
 namespace kovra {
 
@@ -32,14 +34,13 @@ std::string HeaderName(const std::string& line) {
       std::regex("^-{10}\\s*(.+?)\\s*-{10}$"), std::regex("^\\[(.+)\\]$")};
   std::smatch m;
   for (const std::regex& r : kHeaders) {
-    if (std::regex_match(line, m, r))
+    if (RegexMatch(line, m, r))
       return m[1];
   }
   return std::string();
 }
 
 const std::regex kProcessRow("^[0-9a-f]+ .*\\| .*M, *[0-9]+M\\| .*$");
-const std::regex kServiceRow("^.* [0-9A-F]+  -?[0-9]+  -?[0-9]+ -?[0-9]+ .*$");
 
 }  // namespace
 
@@ -112,6 +113,48 @@ bool DecodeReportText(std::string_view b, int code_page, std::string& text, std:
   return true;
 }
 
+bool TextDecoder::Feed(std::string_view piece, std::string& out, std::string& error) {
+  std::string bytes = carry_ + std::string(piece);
+  carry_.clear();
+  size_t start = 0;
+  if (first_) {
+    first_ = false;
+    if (!DetectEncoding(bytes, code_page_, encoding_, start)) {
+      error = StrPrintf("code page %d is not one this reader knows (1252, 437, 65001)", code_page_);
+      return false;
+    }
+  }
+  size_t keep = 0;
+  if (encoding_ == TextEncoding::kUtf16Le) {
+    keep = (bytes.size() - start) % 2;
+    const size_t end = bytes.size() - keep;
+    if (end >= start + 2) {
+      const auto hi = static_cast<unsigned char>(bytes[end - 1]);
+      if (hi >= 0xD8 && hi <= 0xDB)
+        keep += 2;  // a high surrogate waits for its pair
+    }
+  } else if (encoding_ == TextEncoding::kUtf8) {
+    size_t i = bytes.size();
+    while (i > start && bytes.size() - i < 3 &&
+           (static_cast<unsigned char>(bytes[i - 1]) & 0xC0) == 0x80)
+      --i;
+    if (i > start && static_cast<unsigned char>(bytes[i - 1]) >= 0xC0)
+      keep = bytes.size() - i + 1;
+  }
+  carry_ = bytes.substr(bytes.size() - keep);
+  const std::string text =
+      DecodePiece(std::string_view(bytes).substr(start, bytes.size() - keep - start), encoding_);
+  for (const char c : text) {
+    if (c == '\n' && pending_cr_) {
+      pending_cr_ = false;
+      continue;
+    }
+    pending_cr_ = c == '\r';
+    out += pending_cr_ ? '\n' : c;
+  }
+  return true;
+}
+
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   size_t start = 0;
@@ -141,12 +184,8 @@ std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines) 
     }
     if (after_rule && !line.empty()) {
       // A star rule without a header: the block is named by its first line.
-      const std::string first = std::regex_match(line, kProcessRow)   ? "Processes"
-                                : std::regex_match(line, kServiceRow) ? "Services"
-                                : line.find(':') != std::string::npos
-                                    ? line.substr(0, line.find(':'))
-                                    : "Section";
-      sections.push_back({first, {}});
+      const TableId block = BlockOfLine(line);
+      sections.push_back({block == TableId::kUnparsed ? "Section" : Spec(block).title, {}});
       after_rule = false;
     }
     sections.back().lines.push_back(line);
@@ -154,64 +193,53 @@ std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines) 
   return sections;
 }
 
+void AddRecordFacts(const Record& r, ReportFacts& f) {
+  switch (r.table) {
+    case TableId::kSystem:
+      f.os_name = r.Get("os_name");
+      f.os_version = r.Get("os_version");
+      f.computer = r.Get("computer");
+      if (!r.Get("session_user").empty() || !r.Get("process_user").empty())
+        f.users = r.Get("session_user") + "[" + r.Get("process_user") + "]";
+      f.level = r.Get("user_level");
+      f.tool_version = r.Get("tool_version");
+      f.date = r.Get("date");
+      break;
+    case TableId::kProducts:
+      f.products.push_back(r.Get("name") + " " + r.Get("display_version") + " (file " +
+                           r.Get("file_version") + ")");
+      break;
+    case TableId::kProcesses:
+      ++f.processes;
+      break;
+    case TableId::kServices:
+      ++f.services;
+      break;
+    case TableId::kAutostart:
+      ++f.autoruns;
+      break;
+    case TableId::kHelpers:
+      ++f.helpers;
+      break;
+    case TableId::kInventory:
+      ++f.inventory;
+      break;
+    case TableId::kUnparsed:
+      ++f.unparsed;
+      break;
+    default:
+      break;
+  }
+}
+
 ReportFacts ReadFacts(const std::vector<std::string>& main_info,
                       const std::vector<std::string>& error_log) {
   ReportFacts f;
-  auto value = [](const std::string& line, std::string_view label) {
-    return StartsWith(line, label) ? line.substr(label.size()) : std::string();
-  };
-  std::string product;
-  std::string section;
-  for (const std::string& line : main_info) {
-    if (std::string v = value(line, "OS Name:\t"); !v.empty())
-      f.os_name = v;
-    if (std::string v = value(line, "OS Version:\t"); !v.empty())
-      f.os_version = v;
-    if (std::string v = value(line, "ComputerName:\t"); !v.empty())
-      f.computer = v;
-    if (std::string v = value(line, "Cur Users:\t"); !v.empty())
-      f.users = v;
-    if (std::string v = value(line, "User Level:\t"); !v.empty())
-      f.level = v;
-    if (std::string v = value(line, "Version:"); !v.empty() && f.tool_version.empty())
-      f.tool_version = v;
-    if (std::string v = value(line, "Date:"); !v.empty() && f.date.empty())
-      f.date = v;
-    const std::string header = HeaderName(line);
-    if (!header.empty()) {
-      section = header;
-      if (StartsWith(line, "====") && !StartsWith(line, "====="))
-        product = header;
-      continue;
-    }
-    if (IsStarRule(line)) {
-      section.clear();
-      continue;
-    }
-    if (std::string v = value(line, "Display Version:\t");
-        !product.empty() && StartsWith(line, "Display Version:"))
-      f.products.push_back(product + " " + v);
-    if (std::string v = value(line, "Exefile Version:\t");
-        !product.empty() && StartsWith(line, "Exefile Version:")) {
-      if (!f.products.empty())
-        f.products.back() += " (file " + v + ")";
-      product.clear();
-    }
-    if (std::regex_match(line, kProcessRow))
-      ++f.processes;
-    else if (section.empty() && std::regex_match(line, kServiceRow))
-      ++f.services;
-    if (section == "BHOs" && !line.empty())
-      ++f.helpers;
-    if ((section == "Startup" || section == "Run" || section == "RunOnce" ||
-         section == "RunOnceEx" || section == "policies Run" || section == "NT Run" ||
-         section == "Windows Shell") &&
-        !line.empty())
-      ++f.autoruns;
-    if (line.find("   Ver:") != std::string::npos && line.find("   MD5:") != std::string::npos &&
-        line.find("   DT:") != std::string::npos)
-      ++f.inventory;
-  }
+  auto parser = MakeParser(SourceFile::kMainInfo, "Kovra_Debug_Info.txt",
+                           [&](const Record& r) { AddRecordFacts(r, f); });
+  for (const std::string& line : main_info)
+    parser->Line(line);
+  parser->End();
   for (const std::string& line : error_log) {
     if (StartsWith(line, "!!Error:"))
       f.failed_stages.push_back(line);
@@ -242,16 +270,64 @@ std::string SummaryText(const ReportFacts& f) {
   return s;
 }
 
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      out += StrPrintf("\\u%04x", c);
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      // C1 controls written as escapes, so that the output is safe on a terminal.
+      out += StrPrintf("\\u%04x", static_cast<unsigned char>(text[++i]));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string SummaryJson(const ReportFacts& f, const std::string& run_log) {
+  auto list = [](const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+      out += (i ? ", " : "") + JsonString(items[i]);
+    return out + "]";
+  };
+  std::string s = "{\n";
+  s += "  \"os_name\": " + JsonString(f.os_name) + ",\n";
+  s += "  \"os_version\": " + JsonString(f.os_version) + ",\n";
+  s += "  \"computer\": " + JsonString(f.computer) + ",\n";
+  s += "  \"users\": " + JsonString(f.users) + ",\n";
+  s += "  \"user_level\": " + JsonString(f.level) + ",\n";
+  s += "  \"tool_version\": " + JsonString(f.tool_version) + ",\n";
+  s += "  \"date\": " + JsonString(f.date) + ",\n";
+  s += "  \"products\": " + list(f.products) + ",\n";
+  s += StrPrintf(
+      "  \"counts\": {\"processes\": %zu, \"services\": %zu, \"autostart\": %zu, "
+      "\"helpers\": %zu, \"inventory\": %zu, \"unparsed\": %zu},\n",
+      f.processes, f.services, f.autoruns, f.helpers, f.inventory, f.unparsed);
+  s += "  \"failed_stages\": " + list(f.failed_stages) + ",\n";
+  s += "  \"run_log\": " + JsonString(run_log) + ",\n";
+  s += StrPrintf("  \"archive\": {\"entries\": %zu, \"bytes\": %llu}\n}\n", f.entries,
+                 static_cast<unsigned long long>(f.bytes));
+  return s;
+}
+
 std::string StableLine(const std::string& section, const std::string& line) {
   if (StartsWith(line, "Date:") || StartsWith(line, "Free Size:") || StartsWith(line, "VFree") ||
       StartsWith(line, "PF Free:") || StartsWith(line, "Free Space:") ||
       StartsWith(line, "Virtual memory:") || StartsWith(line, "GlobalAtomInfo:"))
     return std::string();
-  if (section == "Processes" && std::regex_match(line, kProcessRow)) {
+  if (section == "Processes" && RegexMatch(line, kProcessRow)) {
     // Name and folder only: ids, counts, memory and age change from run to run.
     static const std::regex row("^[0-9a-f]+ (.*?) +[0-9].*\\| [^,]*,[0-9:. ]+(ms|s|min|h) ?(.*)$");
     std::smatch m;
-    if (std::regex_match(line, m, row))
+    if (RegexMatch(line, m, row))
       return m[1].str() + " " + m[3].str();
   }
   const size_t dt = line.find("   DT:");
@@ -333,55 +409,6 @@ std::string HtmlEscape(std::string_view text) {
     }
   }
   return out;
-}
-
-std::string HtmlPage(const ReportFacts& facts, const std::vector<ReportSection>& main_info,
-                     const std::vector<PageFile>& files, const std::vector<std::string>& listing) {
-  std::string h =
-      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Kovra report</title><style>"
-      "body{font:13px sans-serif;margin:16px}pre{background:#f6f6f6;padding:8px;overflow:auto}"
-      "table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:2px 6px;font:12px "
-      "monospace;white-space:pre}th{cursor:pointer;background:#eee}input{margin:4px 0}"
-      "</style></head><body>\n<h1>Kovra report</h1>\n<h2>Summary</h2>\n<pre id=\"summary\">" +
-      HtmlEscape(SummaryText(facts)) + "</pre>\n";
-  const std::set<std::string> tables = {"Processes",    "Services", "Startup",
-                                        "Run",          "RunOnce",  "RunOnceEx",
-                                        "policies Run", "NT Run",   "Windows Shell"};
-  int id = 0;
-  for (const ReportSection& s : main_info) {
-    h += "<h2>" + HtmlEscape(s.name) + "</h2>\n";
-    const bool inventory = !s.lines.empty() && s.lines[0].find("   MD5:") != std::string::npos;
-    if (tables.count(s.name) || inventory) {
-      const std::string tid = "t" + std::to_string(id++);
-      h += "<input placeholder=\"filter\" oninput=\"filterTable('" + tid +
-           "',this.value)\"><table id=\"" + tid + "\"><tr><th onclick=\"sortTable('" + tid +
-           "')\">" + HtmlEscape(s.name) + " (click to sort)</th></tr>\n";
-      for (const std::string& line : s.lines) {
-        if (!line.empty())
-          h += "<tr><td>" + HtmlEscape(line) + "</td></tr>\n";
-      }
-      h += "</table>\n";
-    } else {
-      std::string text;
-      for (const std::string& line : s.lines)
-        text += line + "\n";
-      h += "<pre>" + HtmlEscape(text) + "</pre>\n";
-    }
-  }
-  for (const PageFile& f : files)
-    h += "<h2>" + HtmlEscape(f.name) + "</h2>\n<pre>" + HtmlEscape(f.text) + "</pre>\n";
-  h += "<h2>Archive</h2>\n<pre id=\"listing\">";
-  for (const std::string& e : listing)
-    h += HtmlEscape(e) + "\n";
-  h += "</pre>\n<script>\n"
-       "function filterTable(id,q){q=q.toLowerCase();for(const r of "
-       "document.getElementById(id).rows){if(r.cells[0].tagName=='TH')continue;"
-       "r.style.display=r.textContent.toLowerCase().includes(q)?'':'none';}}\n"
-       "function sortTable(id){const t=document.getElementById(id);const rows=[...t.rows]"
-       ".slice(1);const asc=t.dataset.asc!=='1';t.dataset.asc=asc?'1':'0';rows.sort((a,b)=>"
-       "(asc?1:-1)*a.textContent.localeCompare(b.textContent));for(const r of rows)"
-       "t.tBodies[0].appendChild(r);}\n</script>\n</body></html>\n";
-  return h;
 }
 
 }  // namespace kovra

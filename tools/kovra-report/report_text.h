@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "report_records.h"
+
 namespace kovra {
 
 // A text file of the report as UTF-8 with "\n" line ends: UTF-16 LE or UTF-8 by their
@@ -25,6 +27,51 @@ std::string DecodePiece(std::string_view bytes, TextEncoding encoding);
 
 std::vector<std::string> SplitLines(std::string_view text);
 
+// Decodes a text file piece by piece as it is inflated: whole characters only (an odd byte of
+// UTF-16 or a cut UTF-8 sequence waits for the next piece), the encoding detected on the first
+// piece, and CR LF, CR or LF as one "\n" even across pieces.
+class TextDecoder {
+ public:
+  explicit TextDecoder(int code_page) : code_page_(code_page) {}
+  // The decoded text of `piece` (appended to `out`); false with a reason for an unknown code
+  // page.
+  bool Feed(std::string_view piece, std::string& out, std::string& error);
+
+ private:
+  int code_page_;
+  bool first_ = true, pending_cr_ = false;
+  TextEncoding encoding_ = TextEncoding::kCp1252;
+  std::string carry_;
+};
+
+// Splits decoded text into lines as it arrives; a line longer than `max_line` bytes is cut
+// there (the rest of it is passed over), so that one endless line cannot fill the memory.
+class LineSplitter {
+ public:
+  explicit LineSplitter(size_t max_line) : max_line_(max_line) {}
+  template <typename F>
+  void Feed(std::string_view text, F&& line) {
+    for (const char c : text) {
+      if (c == '\n') {
+        line(std::string_view(current_));
+        current_.clear();
+      } else if (current_.size() < max_line_) {
+        current_ += c;
+      }
+    }
+  }
+  template <typename F>
+  void Finish(F&& line) {
+    if (!current_.empty())
+      line(std::string_view(current_));
+    current_.clear();
+  }
+
+ private:
+  size_t max_line_;
+  std::string current_;
+};
+
 // A section of the main info file: its name and its lines.
 struct ReportSection {
   std::string name;
@@ -39,13 +86,21 @@ struct ReportFacts {
   std::string os_name, os_version, computer, users, level, tool_version, date;
   std::vector<std::string> products;  // "ZTN 8.1.0 (file 8.1.0.22)"
   size_t processes = 0, services = 0, autoruns = 0, helpers = 0, inventory = 0;
+  size_t unparsed = 0;  // lines of the main info file that fit no pattern
   std::vector<std::string> failed_stages;
   size_t entries = 0;
   uint64_t bytes = 0;
 };
+// The facts of the main info file come from its records (report_records.h).
+void AddRecordFacts(const Record& record, ReportFacts& facts);
 ReportFacts ReadFacts(const std::vector<std::string>& main_info,
                       const std::vector<std::string>& error_log);
 std::string SummaryText(const ReportFacts& facts);
+// The same facts as one JSON object (field names in the README); `run_log` is the run log's
+// summary text, given as it is.
+std::string SummaryJson(const ReportFacts& facts, const std::string& run_log = std::string());
+// A JSON string literal; control characters (C0, DEL, C1) escaped.
+std::string JsonString(std::string_view text);
 
 // The lines of the main info file with volatile columns left out (process times and memory,
 // dates), so that two reports of one machine compare by what matters.
@@ -57,14 +112,6 @@ std::string DiffSections(const std::vector<ReportSection>& old_sections,
 // Entries added to or gone from the archive.
 std::string DiffEntries(const std::vector<std::string>& old_entries,
                         const std::vector<std::string>& new_entries);
-
-// A self-contained page: the summary, the table sections as sortable, filterable tables, the
-// other files as text, and the archive listing.
-struct PageFile {
-  std::string name, text;
-};
-std::string HtmlPage(const ReportFacts& facts, const std::vector<ReportSection>& main_info,
-                     const std::vector<PageFile>& files, const std::vector<std::string>& listing);
 
 std::string HtmlEscape(std::string_view text);
 
