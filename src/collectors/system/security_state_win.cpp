@@ -58,7 +58,8 @@ std::string PropertyText(IWbemClassObject* object, const wchar_t* name) {
                                 : std::string();
   ScopedVariant text;
   if (v.vt == VT_EMPTY || v.vt == VT_NULL ||
-      FAILED(::VariantChangeType(text.receive(), const_cast<VARIANT*>(&v), 0, VT_BSTR)) || text.get().bstrVal == nullptr)
+      FAILED(::VariantChangeType(text.receive(), const_cast<VARIANT*>(&v), 0, VT_BSTR)) ||
+      text.get().bstrVal == nullptr)
     return std::string();
   return Narrow(std::wstring_view(text.get().bstrVal, ::SysStringLen(text.get().bstrVal)));
 }
