@@ -78,7 +78,8 @@ DWORD WINAPI TGenInfoThread::ThreadMain(void* param) {
 RunCollectors TGenInfoThread::Collectors(RunLog& log) {
   return RunCollectors{
       .init_wow64_redirection = &InitWow64Redirection,
-      .file_version_text = [] { return GetFileVersionText(ExePath(), 3, "Unknown"); },
+      .file_version_text =
+          [] { return GetFileVersionText(ExePath(), VersionField::kFileVersion, "Unknown"); },
       .date_time_text = &LocalDateTimeText,
       .os_summary = &CollectOSSummary,
       .product_summary = &CollectProductSummary,

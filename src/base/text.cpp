@@ -262,6 +262,12 @@ std::string StrPrintf(const char* format, ...) {
   return r;
 }
 
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string r = IncludeTrailingBackslash(folder);
+  r.append(name);
+  return r;
+}
+
 std::string IncludeTrailingBackslash(std::string_view path) {
   std::string r(path);
   if (r.empty() || r.back() != '\\')

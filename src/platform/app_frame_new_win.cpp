@@ -41,7 +41,7 @@ TAppFrame::TAppFrame()
     : AppDataPath(ShellOrFallback(kCsidlAppData, false)),
       CommonAppDataPath(ShellOrFallback(kCsidlCommonAppData, true)) {}
 
-std::string TAppFrame::GetSystemPath(int kind) const {
+std::string TAppFrame::GetSystemPath(SystemFolder kind) const {
   const SystemPathKind k = SystemPathKindOf(kind);
   switch (k.source) {
     case SystemPathSource::kWindowsDirectory:

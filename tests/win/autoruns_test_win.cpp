@@ -54,7 +54,7 @@ class AutorunsTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InA64BitPrefix());
-    startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(10));
+    startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(SystemFolder::kStartup));
     ASSERT_TRUE(ForceDirectories(startup_));
     SetText(HKEY_CURRENT_USER, kRun, L"KovraNative", L"C:\\n.exe", KEY_WOW64_64KEY);
     SetText(HKEY_LOCAL_MACHINE, kRun, L"KovraWow", L"C:\\w.exe", KEY_WOW64_32KEY);

@@ -170,7 +170,8 @@ TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
 
 TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   const std::string pulse =
-      IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(15)) + "Kovra\\PulseSync\\";
+      IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(SystemFolder::kProgramFiles)) +
+      "Kovra\\PulseSync\\";
   const std::string staging = kFix + "Staging\\";
   ForceDirectories(staging);
   // No PulseSync folder: no sub-folder in the staging folder.

@@ -35,7 +35,7 @@ StringList CollectProductSummary() {
         TextValue(key, block.date_value.empty() ? "DisplayVersion" : block.date_value);
     const std::string file = TextValue(key, "Inno Setup: App Path") + block.file;
     AddProductBlock(list, block.block, version, static_cast<int64_t>(GetFolderSize(file)),
-                    GetFileVersionText(file, 3, "Unknown"));
+                    GetFileVersionText(file, VersionField::kFileVersion, "Unknown"));
   }
   return list;
 }

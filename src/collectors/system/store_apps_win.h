@@ -53,7 +53,7 @@ class TGetMetroInfo : public StoreAppCollector {
   RunLog& run_log_;
   ScopedComInit com_;
   std::vector<TMetroInfo> apps_;
-  int os_generation_ = 0;
+  OsGeneration os_generation_ = OsGeneration::kOtherNt;
   StringList log_;
   bool logging_ = false;
   ComPtr<IXMLDOMDocument> xml_;
