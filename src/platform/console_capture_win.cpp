@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "base/text.h"
-#include "platform/cancellation.h"
 #include "platform/console_text.h"
 #include "platform/elapsed_clock_win.h"
 #include "platform/errors_win.h"
@@ -163,8 +162,9 @@ class CapturedProgram {
  public:
   enum class Progress { kData, kIdle, kDone };
 
-  CapturedProgram(const std::string& command_line, DWORD time_limit_ms)
-      : time_limit_ms_(time_limit_ms) {
+  CapturedProgram(const std::string& command_line, const RunCancellation& cancel,
+                  DWORD time_limit_ms)
+      : cancel_(cancel), time_limit_ms_(time_limit_ms) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE read_raw = nullptr, write_raw = nullptr;
     if (!::CreatePipe(&read_raw, &write_raw, &inheritable, 0))
@@ -217,7 +217,7 @@ class CapturedProgram {
         end_ = CaptureEnd::kSizeLimit;
       else if (clock_.ms() >= time_limit_ms_)
         end_ = CaptureEnd::kTimeLimit;
-      else if (RunCancellation::Requested())
+      else if (cancel_.Requested())
         end_ = CaptureEnd::kCancelled;
       if (end_ != CaptureEnd::kEnded)
         return Finish();
@@ -226,7 +226,7 @@ class CapturedProgram {
     const DWORD now = clock_.ms();
     if (!exited_at_ && program_.Exited())
       exited_at_ = now;
-    if (!ended_at_ && (now >= time_limit_ms_ || RunCancellation::Requested() ||
+    if (!ended_at_ && (now >= time_limit_ms_ || cancel_.Requested() ||
                        (exited_at_ && now - *exited_at_ >= kAfterExitMs))) {
       // Children that hold the output after the program's own end are ended without a cut.
       if (!exited_at_)
@@ -257,6 +257,7 @@ class CapturedProgram {
     return Progress::kDone;
   }
 
+  const RunCancellation& cancel_;
   const DWORD time_limit_ms_;
   UniqueHandle read_end_;
   JobProcess program_;
@@ -301,8 +302,8 @@ void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWO
 }
 
 CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
-                                DWORD time_limit_ms) {
-  CapturedProgram program(command_line, time_limit_ms);
+                                const RunCancellation& cancel, DWORD time_limit_ms) {
+  CapturedProgram program(command_line, cancel, time_limit_ms);
   for (;;) {
     const CapturedProgram::Progress progress = program.Step();
     if (progress == CapturedProgram::Progress::kDone)
@@ -317,18 +318,19 @@ CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& out
 }
 
 std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
-                                              DWORD time_limit_ms, size_t at_once) {
+                                              const RunCancellation& cancel, DWORD time_limit_ms,
+                                              size_t at_once) {
   std::vector<CaptureEnd> ends;
   at_once = std::clamp<size_t>(at_once, 1, MAXIMUM_WAIT_OBJECTS);
   // Started in order and appended in order: the oldest one's output goes out once it is done.
   std::deque<std::unique_ptr<CapturedProgram>> running;
   size_t next = 0;
   while (next < command_lines.size() || !running.empty()) {
-    while (running.size() < at_once && next < command_lines.size() &&
-           !RunCancellation::Requested()) {
-      running.push_back(std::make_unique<CapturedProgram>(command_lines[next++], time_limit_ms));
+    while (running.size() < at_once && next < command_lines.size() && !cancel.Requested()) {
+      running.push_back(
+          std::make_unique<CapturedProgram>(command_lines[next++], cancel, time_limit_ms));
     }
-    if (RunCancellation::Requested())
+    if (cancel.Requested())
       next = command_lines.size();
     bool data = false;
     std::vector<HANDLE> processes;
@@ -349,23 +351,23 @@ std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, S
   return ends;
 }
 
-void EnumScheduledTasks(StringList& output, RunLog& log) {
+void EnumScheduledTasks(StringList& output, RunLog& log, const RunCancellation& cancel) {
   if (WindowsMajorVersion() <= 5) {
     RecordCaptureEnd(
         log, "schtasks /query",
         CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") + "\" /query /V /FO list",
-                             output, kTaskListLimitMs),
+                             output, cancel, kTaskListLimitMs),
         kTaskListLimitMs);
     return;
   }
   StringList names;
-  auto name_pass = [&names, &log] {
+  auto name_pass = [&names, &log, &cancel] {
     StringList csv;
     RecordCaptureEnd(log, "schtasks task list",
                      CaptureConsoleOutput(
                          "\"" + SystemProgramPath("cmd.exe") + "\" " +
                              CommandParameters(SystemProgramPath("schtasks.exe"), "/query /FO csv"),
-                         csv, kTaskListLimitMs),
+                         csv, cancel, kTaskListLimitMs),
                      kTaskListLimitMs);
     AddRootTaskNames(csv, names);
   };
@@ -391,14 +393,14 @@ void EnumScheduledTasks(StringList& output, RunLog& log) {
     }
   }
   const std::vector<CaptureEnd> ends =
-      CaptureConsoleOutputs(queries, output, kTaskQueryLimitMs, kTaskQueriesAtOnce);
+      CaptureConsoleOutputs(queries, output, cancel, kTaskQueryLimitMs, kTaskQueriesAtOnce);
   for (size_t i = 0; i < ends.size() && i < queried.size(); ++i)
     RecordCaptureEnd(log, "schtasks query of " + queried[i], ends[i], kTaskQueryLimitMs);
 }
 
-void SaveScheduledTasks(const std::string& path, RunLog& log) {
+void SaveScheduledTasks(const std::string& path, RunLog& log, const RunCancellation& cancel) {
   StringList tasks;
-  EnumScheduledTasks(tasks, log);
+  EnumScheduledTasks(tasks, log, cancel);
   SaveListAnsi(tasks, path);
 }
 
@@ -474,6 +476,8 @@ std::string DecodeTextFile(const std::string& bytes) {
 
 // The started command, its temporary file and the clock of its time limit.
 struct SystemInfoCapture::State {
+  explicit State(const RunCancellation& c) : cancel(c) {}
+  const RunCancellation& cancel;
   std::string temp;
   JobProcess program;
   bool started = false;
@@ -481,7 +485,8 @@ struct SystemInfoCapture::State {
   ElapsedClock clock;
 };
 
-SystemInfoCapture::SystemInfoCapture(DWORD time_limit_ms) : state_(std::make_unique<State>()) {
+SystemInfoCapture::SystemInfoCapture(const RunCancellation& cancel, DWORD time_limit_ms)
+    : state_(std::make_unique<State>(cancel)) {
   SYSTEMTIME st;
   ::GetLocalTime(&st);
   state_->time_limit_ms = time_limit_ms;
@@ -522,7 +527,7 @@ StringList SystemInfoCapture::Collect(RunLog& log) {
         exited_at = now;
       // Out of time, the run is being closed, or the command ended long ago without leaving
       // the file.
-      if (now >= s.time_limit_ms || RunCancellation::Requested() ||
+      if (now >= s.time_limit_ms || s.cancel.Requested() ||
           (exited_at && now - *exited_at >= kAfterExitMs)) {
         if (!exited_at)
           RecordCaptureEnd(log, "systeminfo",
@@ -549,8 +554,8 @@ StringList SystemInfoCapture::Collect(RunLog& log) {
   return result;
 }
 
-StringList CaptureSystemInfo(RunLog& log, DWORD time_limit_ms) {
-  return SystemInfoCapture(time_limit_ms).Collect(log);
+StringList CaptureSystemInfo(RunLog& log, const RunCancellation& cancel, DWORD time_limit_ms) {
+  return SystemInfoCapture(cancel, time_limit_ms).Collect(log);
 }
 
 void SearchFiles(const std::string& folder, StringList& output) {

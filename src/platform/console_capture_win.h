@@ -13,6 +13,7 @@
 
 #include "base/run_log.h"
 #include "base/string_list.h"
+#include "platform/cancellation.h"
 #include "platform/handles_win.h"
 #include "platform/os_version_win.h"
 
@@ -33,22 +34,26 @@ enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
 void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms);
 
 // Runs the command line (converted to the ANSI code page) hidden in a new console and appends
-// its output lines; says how the output ended. Throws std::runtime_error when the pipe cannot
+// its output lines; says how the output ended. A requested `cancel` ends the program within
+// one round (10 ms) and keeps the output so far. Throws std::runtime_error when the pipe cannot
 // be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
 CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
+                                const RunCancellation& cancel,
                                 DWORD time_limit_ms = kTaskListLimitMs);
 
 // Runs the command lines as CaptureConsoleOutput does, up to `at_once` of them at a time, each
 // under its own time limit, and appends their outputs in the order of the list; their ends in
-// the same order. Throws when one cannot start (the ones already running are ended).
+// the same order; once `cancel` is requested no further one starts. Throws when one cannot
+// start (the ones already running are ended).
 std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
-                                              DWORD time_limit_ms, size_t at_once);
+                                              const RunCancellation& cancel, DWORD time_limit_ms,
+                                              size_t at_once);
 
 // Appends the verbose details of the root folder's scheduled tasks, one query per task. A
 // program cut at a limit is noted in the run log; a program that cannot start throws.
-void EnumScheduledTasks(StringList& output, RunLog& log);
+void EnumScheduledTasks(StringList& output, RunLog& log, const RunCancellation& cancel);
 // EnumScheduledTasks saved in the ANSI code page, no byte-order mark, CR LF after every line.
-void SaveScheduledTasks(const std::string& path, RunLog& log);
+void SaveScheduledTasks(const std::string& path, RunLog& log, const RunCancellation& cancel);
 
 // Starts `reg export KEY FILE` through cmd.exe hidden, in the form the reg of that Windows
 // major version takes (with /y from Vista on), and waits up to about 3.1 s. True when the
@@ -64,7 +69,8 @@ void WaitForRegExports(std::vector<UniqueHandle>& started);
 
 // The systeminfo output with its three header lines (date and time, an empty line,
 // "===== System ====="). A systeminfo ended at its time limit is noted in the run log.
-StringList CaptureSystemInfo(RunLog& log, DWORD time_limit_ms = kSystemInfoLimitMs);
+StringList CaptureSystemInfo(RunLog& log, const RunCancellation& cancel,
+                             DWORD time_limit_ms = kSystemInfoLimitMs);
 
 // systeminfo started ahead of the stage that needs it, so that it runs while other collectors
 // work. Collect() waits for it (the time limit counts from the start) and returns what
@@ -72,7 +78,8 @@ StringList CaptureSystemInfo(RunLog& log, DWORD time_limit_ms = kSystemInfoLimit
 // its file.
 class SystemInfoCapture {
  public:
-  explicit SystemInfoCapture(DWORD time_limit_ms = kSystemInfoLimitMs);
+  explicit SystemInfoCapture(const RunCancellation& cancel,
+                             DWORD time_limit_ms = kSystemInfoLimitMs);
   ~SystemInfoCapture();
   SystemInfoCapture(const SystemInfoCapture&) = delete;
   SystemInfoCapture& operator=(const SystemInfoCapture&) = delete;

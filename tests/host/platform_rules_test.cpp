@@ -73,7 +73,8 @@ TEST(FolderRules, SystemAndCommonPathTables) {
   EXPECT_EQ(SystemPathKindOf(SystemFolder::kSystem).source, SystemPathSource::kSystemDirectory);
   EXPECT_EQ(SystemPathKindOf(SystemFolder::kTemp).source, SystemPathSource::kTempPath);
   for (int none : {14, 36, 100, -1})
-    EXPECT_EQ(SystemPathKindOf(static_cast<SystemFolder>(none)).source, SystemPathSource::kNone) << none;
+    EXPECT_EQ(SystemPathKindOf(static_cast<SystemFolder>(none)).source, SystemPathSource::kNone)
+        << none;
 
   const int common[] = {35, 25, 23, 22, 31, 22, 24, 45, 46, 47, 53, 54, 55};
   for (int kind = 0; kind < 13; ++kind)
