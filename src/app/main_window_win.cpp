@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <windowsx.h>
 
-#include "app/gen_info_thread_win.h"
+#include "app/worker_thread_win.h"
 #include "app/report_path.h"
 #include "base/text.h"
 #include "collectors/product/product_files_win.h"
@@ -15,7 +15,7 @@
 #include "platform/local_time_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
-#include "ui/rd_htm_label_win.h"
+#include "ui/markup_label_win.h"
 
 namespace kovra::win {
 

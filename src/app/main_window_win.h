@@ -9,7 +9,7 @@
 
 #include "platform/cancellation.h"
 #include "platform/handles_win.h"
-#include "ui/rd_htm_label_win.h"
+#include "ui/markup_label_win.h"
 
 namespace kovra::win {
 

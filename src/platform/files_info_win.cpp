@@ -11,7 +11,7 @@
 #include "platform/folders.h"
 #include "platform/optional_function_win.h"
 #include "platform/os_version_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 

@@ -14,7 +14,7 @@
 #include "collectors/system/services_win.h"
 #include "crypto/crypto_files_win.h"
 #include "crypto/md5.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"

@@ -10,7 +10,7 @@
 #include "base/text.h"
 #include "collectors/product/updater_win.h"
 #include "crypto/md5.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"

@@ -3,7 +3,7 @@
 #include "base/text.h"
 #include "collectors/product/product_summary.h"
 #include "platform/files_info_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 
 namespace kovra::win {
 

@@ -8,7 +8,7 @@
 #include "base/run_log.h"
 #include "base/string_list.h"
 #include "collectors/product/registry_export.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 
 namespace kovra::win {
 

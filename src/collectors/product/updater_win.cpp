@@ -7,7 +7,7 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/session_user_win.h"
 
 namespace kovra::win {

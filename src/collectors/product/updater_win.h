@@ -9,7 +9,7 @@
 
 #include "base/run_log.h"
 #include "collectors/product/updater.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/handles_win.h"
 
 namespace kovra::win {

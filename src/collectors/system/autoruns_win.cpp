@@ -7,11 +7,11 @@
 
 #include "base/text.h"
 #include "collectors/system/autoruns.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_info_win.h"
 #include "platform/handles_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 

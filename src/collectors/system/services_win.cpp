@@ -9,7 +9,7 @@
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 

@@ -4,13 +4,13 @@
 
 #include "base/text.h"
 #include "collectors/product/product_files.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/errors_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
 #include "platform/optional_function_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {

@@ -1,4 +1,4 @@
-#include "app/gen_info_thread_win.h"
+#include "app/worker_thread_win.h"
 
 #include "app/pack_report_win.h"
 #include "collectors/product/product_files_win.h"

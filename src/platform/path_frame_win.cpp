@@ -1,4 +1,4 @@
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 
 #include <windows.h>
 
