@@ -1,5 +1,5 @@
 // The main window: explanatory text with the privacy link, the button that starts the run and
-// the progress bar the worker drives (module main).
+// the progress bar the worker drives.
 #pragma once
 
 #include <windows.h>

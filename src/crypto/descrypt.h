@@ -1,4 +1,4 @@
-// The report cipher container (module descrypt): DES in electronic codebook mode over 8-byte
+// The report cipher container: DES in electronic codebook mode over 8-byte
 // blocks, followed by the plain length as a 32-bit little-endian trailer.
 #pragma once
 

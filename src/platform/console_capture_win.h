@@ -1,4 +1,4 @@
-// Console programs run hidden with their output captured (module uScheduledTasksEnum): the
+// Console programs run hidden with their output captured: the
 // scheduled tasks, the system summary, registry exports, and the file listings beside them.
 // Every program runs in a job object under a time limit; at the limit the job is ended (with
 // any grandchildren still holding the output pipe), the output so far is kept and the caller

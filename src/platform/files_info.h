@@ -1,5 +1,5 @@
 // Version facts of an executable: the record read from its version resource and the pure rules
-// that pick texts out of it. Module FilesInfo; the Win32 reading is in files_info_win.h.
+// that pick texts out of it; the Win32 reading is in files_info_win.h.
 #pragma once
 
 #include <cstddef>

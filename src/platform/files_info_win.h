@@ -1,5 +1,5 @@
-// Version resources, well-known folders, folder sizes and the OS generation through Win32
-// (module FilesInfo). None of these raises: failures give empty text, 0 or false.
+// Version resources, well-known folders, folder sizes and the OS generation through Win32.
+// None of these raises: failures give empty text, 0 or false.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-// The pure rules behind the folder lookups (modules FilesInfo and AppFrame_New): the numbered
+// The pure rules behind the folder lookups: the numbered
 // path tables, the environment variables and built paths that stand in when the shell gives no
 // answer, and the coarse OS generation code.
 #pragma once

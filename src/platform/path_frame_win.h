@@ -1,4 +1,4 @@
-// The path frame (module AppFrame_New): the two application-data folders, and the numbered
+// The path frame: the two application-data folders, and the numbered
 // tables of system and common folders. One shared frame is created at start-up.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The updater product collector (module LPSWGetInfo): gathers its files and fills the archive
+// The updater product collector: gathers its files and fills the archive
 // list; releasing it deletes the sibling products' registry exports.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Store-app inventory (module getMetroRegInfo): the apps of the Windows app model resolved to
+// Store-app inventory: the apps of the Windows app model resolved to
 // their names, logos and colours, with a trace log of every step.
 #pragma once
 
