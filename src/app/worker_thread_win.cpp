@@ -3,7 +3,7 @@
 #include "app/pack_report_win.h"
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_summary_win.h"
-#include "collectors/product/registry_export_win.h"
+#include "collectors/common/registry_export_win.h"
 #include "collectors/product/updater_win.h"
 #include "collectors/system/autoruns_win.h"
 #include "collectors/system/os_summary_win.h"

@@ -1,7 +1,7 @@
 #include "collectors/system/services_win.h"
 
 #include "base/text.h"
-#include "collectors/product/registry_export_win.h"
+#include "collectors/common/registry_export_win.h"
 #include "collectors/system/services.h"
 #include "crypto/crypto_files_win.h"
 #include "platform/buffer_win.h"

@@ -1,4 +1,4 @@
-#include "collectors/product/registry_export_win.h"
+#include "collectors/common/registry_export_win.h"
 
 #include "platform/errors_win.h"
 #include "platform/wow64_win.h"

@@ -7,7 +7,7 @@
 
 #include "base/run_log.h"
 #include "base/string_list.h"
-#include "collectors/product/registry_export.h"
+#include "collectors/common/registry_export.h"
 #include "platform/registry_win.h"
 
 namespace kovra::win {
