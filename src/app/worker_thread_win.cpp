@@ -4,6 +4,7 @@
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_summary_win.h"
 #include "collectors/common/registry_export_win.h"
+#include "collectors/product/uninstall_keys_win.h"
 #include "collectors/product/updater_win.h"
 #include "collectors/system/autoruns_win.h"
 #include "collectors/system/os_summary_win.h"

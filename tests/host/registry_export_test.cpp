@@ -6,6 +6,7 @@
 #include <set>
 
 #include "collectors/product/product_summary.h"
+#include "collectors/common/file_facts.h"
 #include "collectors/system/services.h"
 
 namespace kovra {

@@ -11,6 +11,7 @@
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_names.h"
 #include "collectors/product/product_summary_win.h"
+#include "collectors/common/file_facts_win.h"
 #include "collectors/system/services_win.h"
 #include "crypto/crypto_files_win.h"
 #include "crypto/md5.h"

@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "collectors/common/registry_export_win.h"
+#include "collectors/product/uninstall_keys_win.h"
 #include "collectors/system/autoruns_win.h"
 #include "collectors/system/services_win.h"
 #include "platform/files_win.h"

@@ -3,7 +3,7 @@
 #include "base/text.h"
 #include "collectors/product/product_files.h"
 #include "collectors/product/product_names.h"
-#include "collectors/system/services_win.h"
+#include "collectors/common/file_facts_win.h"
 #include "crypto/crypto_files_win.h"
 #include "platform/path_frame_win.h"
 #include "platform/buffer_win.h"

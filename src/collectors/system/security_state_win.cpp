@@ -3,7 +3,7 @@
 #include <wbemcli.h>
 
 #include "base/text.h"
-#include "collectors/system/autoruns.h"
+#include "collectors/system/security_state.h"
 #include "platform/elapsed_clock_win.h"
 #include "platform/errors_win.h"
 #include "platform/os_version_win.h"

@@ -3,7 +3,6 @@
 #include <msxml2.h>
 
 #include "base/text.h"
-#include "collectors/product/product_files.h"
 #include "platform/path_frame_win.h"
 #include "platform/errors_win.h"
 #include "platform/files_info_win.h"
