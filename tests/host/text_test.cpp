@@ -104,6 +104,10 @@ TEST(Text, PathRules) {
     EXPECT_EQ(JoinPath(c.folder, c.name), c.joined) << c.folder << " + " << c.name;
   EXPECT_EQ(IncludeTrailingBackslash("C:\\a"), "C:\\a\\");
   EXPECT_EQ(ExcludeTrailingBackslash("C:\\a\\"), "C:\\a");
+  EXPECT_EQ(FolderPart("C:\\P\\App\\unins000.exe"), "C:\\P\\App\\");
+  EXPECT_EQ(FolderPart("C:unins.exe"), "C:");
+  EXPECT_EQ(FolderPart("\"C:\\P\\App\\svc.exe\""), "\"C:\\P\\App\\");  // quotes stay: no folder
+  EXPECT_EQ(FolderPart("svc.exe"), "");
 }
 
 }  // namespace
