@@ -8,6 +8,9 @@
 
 #include "base/string_list.h"
 #include "base/text.h"
+#include "collectors/common/shell_exports_win.h"
+#include "collectors/system/scheduled_tasks_win.h"
+#include "collectors/system/system_info_win.h"
 #include "platform/console_capture_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"

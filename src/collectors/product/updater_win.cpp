@@ -1,8 +1,8 @@
 #include "collectors/product/updater_win.h"
 
 #include "base/text.h"
+#include "collectors/common/shell_exports_win.h"
 #include "crypto/crypto_files_win.h"
-#include "platform/console_capture_win.h"
 #include "platform/errors_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
