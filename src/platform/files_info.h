@@ -24,19 +24,19 @@ struct FileInfoKey {
 };
 extern const FileInfoKey kFileInfoKeys[10];
 
-// The fields GetFileVersionText picks, numbered as its codes.
+// The fields GetFileVersionText picks, numbered in this order from 0 as its codes.
 enum class VersionField : int {
   kComments = 0,
-  kCompanyName = 1,
-  kFileDescription = 2,
-  kFileVersion = 3,
-  kInternalName = 4,
-  kLegalCopyright = 5,
-  kLegalTrademarks = 6,
-  kOriginalFileName = 7,
-  kProductName = 8,
-  kProductVersion = 9,
-  kExtra = 10,  // the extra key the record was read with
+  kCompanyName,
+  kFileDescription,
+  kFileVersion,
+  kInternalName,
+  kLegalCopyright,
+  kLegalTrademarks,
+  kOriginalFileName,
+  kProductName,
+  kProductVersion,
+  kExtra,  // the extra key the record was read with
 };
 // The text of one field; empty for a number past the table.
 std::string FileInfoFieldText(const TFileInfo& info, VersionField field);
