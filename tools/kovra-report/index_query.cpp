@@ -20,9 +20,37 @@ namespace {
 // Rows held to measure the table's column widths; later rows use those widths.
 constexpr size_t kWidthRows = 1000;
 
+// Whether the schema can be read; false with SQLite's extended code in `code`.
+bool SchemaReadable(sqlite3* db, int& code) {
+  std::string ignored;
+  SqliteStatement probe = PrepareSql(db, "SELECT count(*) FROM sqlite_master", ignored);
+  code = probe ? sqlite3_step(probe.get()) : sqlite3_extended_errcode(db);
+  if (code == SQLITE_ROW)
+    return true;
+  code = sqlite3_extended_errcode(db);
+  return false;
+}
+
 bool OpenReadOnly(const std::string& path, SqliteDb& db, std::string& error) {
   if (!OpenSqlite(path, SQLITE_OPEN_READONLY, db, error))
     return false;
+  int code = SQLITE_OK;
+  if (!SchemaReadable(db.get(), code) && code == SQLITE_READONLY_ROLLBACK) {
+    // A run that was interrupted left the journal of the report it was adding; a read-only
+    // connection cannot undo it, so one that may write opens the file to roll it back (and
+    // does nothing else), then the index is opened read-only again.
+    SqliteDb repair;
+    if (!OpenSqlite(path, SQLITE_OPEN_READWRITE, repair, error) ||
+        !SchemaReadable(repair.get(), code)) {
+      error = path + " holds the journal of an interrupted run, which only a writable index " +
+              "can roll back: make it writable, or run kovra-report index on it";
+      return false;
+    }
+    repair.reset();
+    std::fprintf(stderr, "kovra-report: rolled back the report an interrupted run was adding\n");
+    if (!OpenSqlite(path, SQLITE_OPEN_READONLY, db, error))
+      return false;
+  }
   // The index alone: no other database attached to the connection.
   sqlite3_limit(db.get(), SQLITE_LIMIT_ATTACHED, 0);
   return true;

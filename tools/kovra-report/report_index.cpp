@@ -280,9 +280,7 @@ AddResult ReportIndex::Add(const std::string& report_path) {
 
   Report report;
   ZipReader zip;
-  if (!report.Open(report_path, result.error))
-    return result;
-  if (!zip.Open(report.archive(), result.error)) {
+  if (!report.Open(report_path, result.error) || !zip.Open(report.archive(), result.error)) {
     result.error = report_path + ": " + result.error;
     return result;
   }
