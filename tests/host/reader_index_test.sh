@@ -73,7 +73,7 @@ assert query(sql[2]) == want, (query(sql[2]), want)
 PY
 # The export: one object per record and per report, each with its report's id and date.
 "$reader" export "$db" --ndjson >"$work/export.ndjson" || fail "export"
-python3 - "$work/export.ndjson" "$(count "$db" 'SELECT sum(records) + count(*) FROM reports')" <<'PY' ||
+python3 - "$work/export.ndjson" "$(count "$db" 'SELECT sum(records) + count(*) + (SELECT count(*) FROM failed_stages) FROM reports')" <<'PY' ||
 import json, sys
 rows = [json.loads(l) for l in open(sys.argv[1])]
 assert len(rows) == int(sys.argv[2]), (len(rows), sys.argv[2])

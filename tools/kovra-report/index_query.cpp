@@ -298,7 +298,12 @@ bool ExportIndex(const std::string& db_path, std::FILE* out, std::string& error,
     }
     return true;
   };
-  bool ok = dump("reports", "SELECT * FROM reports ORDER BY id", {});
+  bool ok =
+      dump("reports", "SELECT * FROM reports ORDER BY id", {}) &&
+      dump("failed_stages",
+           "SELECT f.report_id, r.date AS report_date, f.stage, f.reason FROM failed_stages f "
+           "JOIN reports r ON r.id = f.report_id ORDER BY f.rowid",
+           {});
   for (const TableSpec& t : Tables()) {
     if (!ok)
       break;
