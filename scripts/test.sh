@@ -12,6 +12,7 @@ run() {
 # A failed install or 32-bit set-up fails the run, but what can still run does.
 run bash scripts/install-deps.sh
 
+run bash scripts/check-format.sh
 run cmake --preset host
 run cmake --build --preset host
 run ctest --preset host -j 2

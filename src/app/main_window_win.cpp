@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <windowsx.h>
 
-#include "app/gen_info_thread_win.h"
+#include "app/worker_thread_win.h"
 #include "app/report_path.h"
 #include "base/text.h"
 #include "collectors/product/product_files_win.h"
@@ -15,7 +15,7 @@
 #include "platform/local_time_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
-#include "ui/rd_htm_label_win.h"
+#include "ui/markup_label_win.h"
 
 namespace kovra::win {
 
@@ -189,7 +189,7 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (busy_) {
         // Closed during a run: the worker ends at its next step and removes what it wrote; the
         // process ends when it is done, or at the latest when the timer fires.
-        RunCancellation::Request();
+        cancellation_.Request();
         ::ShowWindow(window_, SW_HIDE);
         ::SetTimer(window_, kCancelTimer, kCancelWaitMs, nullptr);
         return 0;
@@ -232,7 +232,7 @@ void TForm_KovraInfo::Button_GenClick() {
   }
   report_path_ = FullPathName(ReportFileName(folder, TodayYmd()));
 
-  if (!TGenInfoThread::Start(window_, report_path_))
+  if (!TGenInfoThread::Start(window_, report_path_, cancellation_))
     OnDone();
 }
 
@@ -254,7 +254,7 @@ void TForm_KovraInfo::OnProgress(WPARAM code, LPARAM value) {
       ProcessMessages();
       break;
     case kProgressDone:
-      if (RunCancellation::Requested())
+      if (cancellation_.Requested())
         ::TerminateProcess(::GetCurrentProcess(), 0);  // no report, nothing to tell
       OnDone();
       break;

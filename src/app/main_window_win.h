@@ -1,5 +1,5 @@
 // The main window: explanatory text with the privacy link, the button that starts the run and
-// the progress bar the worker drives (module main).
+// the progress bar the worker drives.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/cancellation.h"
 #include "platform/handles_win.h"
-#include "ui/rd_htm_label_win.h"
+#include "ui/markup_label_win.h"
 
 namespace kovra::win {
 
@@ -42,6 +43,9 @@ class TForm_KovraInfo {
   bool busy_ = false;
   int progress_max_ = 20;
   std::string report_path_;
+  // Asked for when the window is closed during the run; the worker is handed it. The window
+  // lives until the process ends, so it outlives the worker.
+  RunCancellation cancellation_;
 };
 
 // Lets pending window messages run once.

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/main_window_win.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/session_user_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {

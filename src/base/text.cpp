@@ -262,6 +262,17 @@ std::string StrPrintf(const char* format, ...) {
   return r;
 }
 
+std::string FolderPart(std::string_view path) {
+  const size_t at = path.find_last_of("\\:");
+  return at == std::string_view::npos ? std::string() : std::string(path.substr(0, at + 1));
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string r = IncludeTrailingBackslash(folder);
+  r.append(name);
+  return r;
+}
+
 std::string IncludeTrailingBackslash(std::string_view path) {
   std::string r(path);
   if (r.empty() || r.back() != '\\')

@@ -53,6 +53,10 @@ std::string StrVPrintf(const char* format, va_list args);
 // Ensures a trailing backslash.
 std::string IncludeTrailingBackslash(std::string_view path);
 std::string ExcludeTrailingBackslash(std::string_view path);
+// The folder part of a path: everything up to and including the last backslash or colon.
+std::string FolderPart(std::string_view path);
+// `name` below `folder`: one backslash between them whether or not the folder ends in one.
+std::string JoinPath(std::string_view folder, std::string_view name);
 // The path without any of its trailing backslashes and slashes.
 std::string_view StripTrailingSeparators(std::string_view path);
 

@@ -1,4 +1,4 @@
-// The report cipher container (module descrypt): DES in electronic codebook mode over 8-byte
+// The report cipher container: DES in electronic codebook mode over 8-byte
 // blocks, followed by the plain length as a 32-bit little-endian trailer.
 #pragma once
 
@@ -31,7 +31,7 @@ class DesKeySchedule {
  private:
   uint64_t Crypt(uint64_t block, bool decrypt) const;
   void CryptBlocks(uint8_t* data, size_t blocks, bool decrypt) const;
-  uint8_t subkeys_[16][8];  // six bits per S-box per round
+  uint8_t subkeys_[16][8];       // six bits per S-box per round
   uint32_t round_words_[16][2];  // the even and the odd boxes' key bits, placed in R's windows
 };
 

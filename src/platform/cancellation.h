@@ -1,6 +1,6 @@
-// The one cancellation of a run: the window asks for it when it is closed while the worker
-// runs; long waits (captured programs, task queries) and the run sequence look at it and end
-// early. Portable and lock-free.
+// The one cancellation of a run: the main window owns it and asks for it when it is closed
+// while the worker runs; the worker and the captured programs' waits are handed it and end
+// early once it is asked for. One way only (never reset), portable and lock-free.
 #pragma once
 
 #include <atomic>
@@ -9,14 +9,15 @@ namespace kovra {
 
 class RunCancellation {
  public:
-  static void Request() { Flag().store(true); }
-  static bool Requested() { return Flag().load(); }
+  RunCancellation() = default;
+  RunCancellation(const RunCancellation&) = delete;
+  RunCancellation& operator=(const RunCancellation&) = delete;
+
+  void Request() { flag_.store(true); }
+  bool Requested() const { return flag_.load(); }
 
  private:
-  static std::atomic<bool>& Flag() {
-    static std::atomic<bool> flag{false};
-    return flag;
-  }
+  std::atomic<bool> flag_{false};
 };
 
 }  // namespace kovra

@@ -1,8 +1,8 @@
-// Console programs run hidden with their output captured (module uScheduledTasksEnum): the
-// scheduled tasks, the system summary, registry exports, and the file listings beside them.
-// Every program runs in a job object under a time limit; at the limit the job is ended (with
-// any grandchildren still holding the output pipe), the output so far is kept and the caller
-// goes on.
+// The capture engine: console programs run hidden with their output captured. Every program
+// runs in a job object under a time limit; at the limit, at the size bound or once the run is
+// cancelled the job is ended (with any grandchildren still holding the output pipe), the output
+// so far is kept and the caller goes on. It knows no report: the collectors that use it (the
+// scheduled tasks, systeminfo) live in collectors/.
 #pragma once
 
 #include <windows.h>
@@ -13,17 +13,38 @@
 
 #include "base/run_log.h"
 #include "base/string_list.h"
+#include "platform/cancellation.h"
 #include "platform/handles_win.h"
-#include "platform/os_version_win.h"
 
 namespace kovra::win {
 
-// Time limits of the captured programs.
-inline constexpr DWORD kTaskListLimitMs = 120000;
-inline constexpr DWORD kTaskQueryLimitMs = 60000;
-inline constexpr DWORD kSystemInfoLimitMs = 120000;
-// Task detail queries running at the same time.
-inline constexpr size_t kTaskQueriesAtOnce = 6;
+// The time limit of a capture that names none.
+inline constexpr DWORD kCaptureLimitMs = 120000;
+// Output still arriving after the program itself ended comes from its children; they get this
+// long before the job is ended.
+inline constexpr DWORD kAfterExitMs = 2000;
+
+// A started program: its handles and the job it runs in, if the system let it join one.
+class JobProcess {
+ public:
+  // Takes over a process created suspended, puts it in a job and lets it run.
+  void Adopt(const PROCESS_INFORMATION& pi);
+  HANDLE process() const { return process_.get(); }
+  bool Exited() const;
+  // Ends the program and everything it started inside the job.
+  void End();
+  // Ends it and waits (a few seconds at most) until its processes are gone, so that the files
+  // they held are closed.
+  void EndAndWait();
+
+ private:
+  UniqueHandle process_, job_;
+  bool in_job_ = false;
+};
+
+// Dispatches the calling thread's pending messages; false when the application is quitting
+// (the quit message is posted again for the loop that ends the thread).
+bool DispatchPendingMessages();
 
 // How a captured program's output ended: by itself, or cut where the program was ended.
 enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
@@ -33,62 +54,22 @@ enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
 void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms);
 
 // Runs the command line (converted to the ANSI code page) hidden in a new console and appends
-// its output lines; says how the output ended. Throws std::runtime_error when the pipe cannot
+// its output lines; says how the output ended. A requested `cancel` ends the program within
+// one round (10 ms) and keeps the output so far. Throws std::runtime_error when the pipe cannot
 // be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
 CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
-                                DWORD time_limit_ms = kTaskListLimitMs);
+                                const RunCancellation& cancel,
+                                DWORD time_limit_ms = kCaptureLimitMs);
 
 // Runs the command lines as CaptureConsoleOutput does, up to `at_once` of them at a time, each
 // under its own time limit, and appends their outputs in the order of the list; their ends in
-// the same order. Throws when one cannot start (the ones already running are ended).
+// the same order; once `cancel` is requested no further one starts. Throws when one cannot
+// start (the ones already running are ended).
 std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
-                                              DWORD time_limit_ms, size_t at_once);
-
-// Appends the verbose details of the root folder's scheduled tasks, one query per task. A
-// program cut at a limit is noted in the run log; a program that cannot start throws.
-void EnumScheduledTasks(StringList& output, RunLog& log);
-// EnumScheduledTasks saved in the ANSI code page, no byte-order mark, CR LF after every line.
-void SaveScheduledTasks(const std::string& path, RunLog& log);
-
-// Starts `reg export KEY FILE` through cmd.exe hidden, in the form the reg of that Windows
-// major version takes (with /y from Vista on), and waits up to about 3.1 s. True when the
-// shell started the command. Callers delete an older FILE first.
-bool RegExportByShell(const std::string& key, const std::string& file, HWND owner = nullptr,
-                      unsigned windows_major = WindowsMajorVersion());
-// The same in two halves, so that several exports run at once: the start (true when the shell
-// started it; its process joins `started`), and one wait of about 3.1 s for all of them.
-bool StartRegExport(const std::string& key, const std::string& file,
-                    std::vector<UniqueHandle>& started, HWND owner = nullptr,
-                    unsigned windows_major = WindowsMajorVersion());
-void WaitForRegExports(std::vector<UniqueHandle>& started);
-
-// The systeminfo output with its three header lines (date and time, an empty line,
-// "===== System ====="). A systeminfo ended at its time limit is noted in the run log.
-StringList CaptureSystemInfo(RunLog& log, DWORD time_limit_ms = kSystemInfoLimitMs);
-
-// systeminfo started ahead of the stage that needs it, so that it runs while other collectors
-// work. Collect() waits for it (the time limit counts from the start) and returns what
-// CaptureSystemInfo returns; a capture dropped without Collect() ends the program and removes
-// its file.
-class SystemInfoCapture {
- public:
-  explicit SystemInfoCapture(DWORD time_limit_ms = kSystemInfoLimitMs);
-  ~SystemInfoCapture();
-  SystemInfoCapture(const SystemInfoCapture&) = delete;
-  SystemInfoCapture& operator=(const SystemInfoCapture&) = delete;
-  StringList Collect(RunLog& log);
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
+                                              const RunCancellation& cancel, DWORD time_limit_ms,
+                                              size_t at_once);
 
 // True when the file cannot be opened exclusively (missing or locked).
 bool IsFileInUse(const std::string& path);
-
-// Every file below the folder, depth first in file-system order; SearchFiles passes over
-// folders named ".svn" with their content.
-void SearchFiles(const std::string& folder, StringList& output);
-void ListFilesRecursive(const std::string& folder, StringList& output);
 
 }  // namespace kovra::win

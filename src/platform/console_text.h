@@ -1,4 +1,4 @@
-// The pure text rules of the console capture (module uScheduledTasksEnum): splitting captured
+// The pure text rules of the console capture: splitting captured
 // bytes into lines, picking root-folder task names out of the CSV task list, the command lines
 // and file names the capture builds.
 #pragma once

@@ -17,7 +17,8 @@ const FileInfoKey kFileInfoKeys[10] = {
     {"Comments", &TFileInfo::Comments},
 };
 
-std::string FileInfoFieldText(const TFileInfo& info, int code) {
+std::string FileInfoFieldText(const TFileInfo& info, VersionField field) {
+  const int code = static_cast<int>(field);
   static std::string TFileInfo::*const kByCode[] = {
       &TFileInfo::Comments,        &TFileInfo::CompanyName,
       &TFileInfo::FileDescription, &TFileInfo::FileVersion,

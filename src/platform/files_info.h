@@ -1,5 +1,5 @@
 // Version facts of an executable: the record read from its version resource and the pure rules
-// that pick texts out of it. Module FilesInfo; the Win32 reading is in files_info_win.h.
+// that pick texts out of it; the Win32 reading is in files_info_win.h.
 #pragma once
 
 #include <cstddef>
@@ -24,10 +24,22 @@ struct FileInfoKey {
 };
 extern const FileInfoKey kFileInfoKeys[10];
 
-// Text chosen by a field code of GetFileVersionText: 0 Comments, 1 CompanyName,
-// 2 FileDescription, 3 FileVersion, 4 InternalName, 5 LegalCopyright, 6 LegalTrademarks,
-// 7 OriginalFileName, 8 ProductName, 9 ProductVersion, 10 the extra key; others empty.
-std::string FileInfoFieldText(const TFileInfo& info, int code);
+// The fields GetFileVersionText picks, numbered in this order from 0 as its codes.
+enum class VersionField : int {
+  kComments = 0,
+  kCompanyName,
+  kFileDescription,
+  kFileVersion,
+  kInternalName,
+  kLegalCopyright,
+  kLegalTrademarks,
+  kOriginalFileName,
+  kProductName,
+  kProductVersion,
+  kExtra,  // the extra key the record was read with
+};
+// The text of one field; empty for a number past the table.
+std::string FileInfoFieldText(const TFileInfo& info, VersionField field);
 
 // "\StringFileInfo\" + language and code page as eight upper-case hex digits + "\".
 std::string StringTablePrefix(uint16_t language, uint16_t code_page);

@@ -11,7 +11,7 @@
 #include "platform/folders.h"
 #include "platform/optional_function_win.h"
 #include "platform/os_version_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 
@@ -118,11 +118,12 @@ bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& e
   }
 }
 
-std::string GetFileVersionText(const std::string& path, int code, const std::string& default_text) {
+std::string GetFileVersionText(const std::string& path, VersionField field,
+                               const std::string& default_text) {
   TFileInfo info;
   if (!ReadFileInfo(path, info, "WOW Version"))
     return default_text;
-  return FileInfoFieldText(info, code);
+  return FileInfoFieldText(info, field);
 }
 
 std::string GetShellFolder(HWND owner, int csidl) {
@@ -204,10 +205,10 @@ uint64_t GetFolderSize(const std::string& mask) {
   return total;
 }
 
-int GetOSGeneration() {
+OsGeneration GetOSGeneration() {
   OSVERSIONINFOEXW v;
   if (!QueryVersionEx(v))
-    return 1;
+    return OsGeneration::kNotNt;
   const SYSTEM_INFO si = NativeSystemInfo();
   OsVersionFacts facts;
   facts.nt_platform = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
@@ -215,7 +216,7 @@ int GetOSGeneration() {
   facts.minor = v.dwMinorVersion;
   facts.product_type = v.wProductType;
   facts.processor_architecture = si.wProcessorArchitecture;
-  return OsGeneration(facts);
+  return OsGenerationOf(facts);
 }
 
 }  // namespace kovra::win

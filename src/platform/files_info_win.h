@@ -1,5 +1,5 @@
-// Version resources, well-known folders, folder sizes and the OS generation through Win32
-// (module FilesInfo). None of these raises: failures give empty text, 0 or false.
+// Version resources, well-known folders, folder sizes and the OS generation through Win32.
+// None of these raises: failures give empty text, 0 or false.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/files_info.h"
+#include "platform/folders.h"
 
 namespace kovra::win {
 
@@ -15,7 +16,8 @@ namespace kovra::win {
 bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& extra_key);
 // The text of one field (see FileInfoFieldText), or `default_text` when the file has no
 // readable version resource.
-std::string GetFileVersionText(const std::string& path, int code, const std::string& default_text);
+std::string GetFileVersionText(const std::string& path, VersionField field,
+                               const std::string& default_text);
 // The file version of the fixed version information (two 32-bit halves); false when the file
 // has no version information.
 bool GetFixedFileVersion(const std::string& path, uint32_t& most_significant,
@@ -33,8 +35,8 @@ std::string GetAppDataFallback(bool all_users);
 std::string GetSystemDriveRoot();
 // The byte total of what the mask matches, plain sub-folders included (see the walk rules).
 uint64_t GetFolderSize(const std::string& mask);
-// The coarse generation code of the running system (see OsGeneration).
-int GetOSGeneration();
+// The coarse generation of the running system (kNotNt when the version cannot be read).
+OsGeneration GetOSGeneration();
 // Name of the calling thread's user.
 std::string ThreadUserName();
 

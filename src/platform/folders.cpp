@@ -4,17 +4,18 @@
 
 namespace kovra {
 
-SystemPathKind SystemPathKindOf(int kind) {
+SystemPathKind SystemPathKindOf(SystemFolder folder) {
+  const int kind = static_cast<int>(folder);
   // Kinds 3 to 35 in order; -1 marks kind 14, which has no folder.
   static constexpr int kShellIds[] = {32, 33, 34, 8,  16, 2,  6,  7,  40, 26, 28,
                                       -1, 38, 43, 11, 35, 28, 20, 21, 19, 9,  13,
                                       14, 27, 39, 41, 42, 43, 44, 48, 56, 59, 5};
-  switch (kind) {
-    case 0:
+  switch (folder) {
+    case SystemFolder::kWindows:
       return {SystemPathSource::kWindowsDirectory, 0};
-    case 1:
+    case SystemFolder::kSystem:
       return {SystemPathSource::kSystemDirectory, 0};
-    case 2:
+    case SystemFolder::kTemp:
       return {SystemPathSource::kTempPath, 0};
     default:
       break;
@@ -83,26 +84,28 @@ std::string BuiltAppDataFolder(bool all_users, std::string_view windows_drive,
                    : drive + "\\Documents and Settings\\" + u + "\\Application Data";
 }
 
-int OsGeneration(const OsVersionFacts& v) {
+OsGeneration OsGenerationOf(const OsVersionFacts& v) {
+  using G = OsGeneration;
   if (!v.nt_platform)
-    return 1;
+    return G::kNotNt;
   if (v.major == 3 || v.major == 4)
-    return 2;
+    return G::kNt4;
   if (v.major >= 10)
-    return 10;
+    return G::kWindows10;
   struct Row {
     unsigned major, minor;
-    int code;
+    G generation;
   };
-  static constexpr Row kRows[] = {{5, 0, 3}, {5, 1, 4}, {6, 0, 6}, {6, 1, 7},
-                                  {6, 2, 8}, {6, 3, 8}, {6, 4, 10}};
+  static constexpr Row kRows[] = {
+      {5, 0, G::kWindows2000}, {5, 1, G::kXp},       {6, 0, G::kVista},    {6, 1, G::kWindows7},
+      {6, 2, G::kWindows8},    {6, 3, G::kWindows8}, {6, 4, G::kWindows10}};
   if (v.major == 5 && v.minor == 2)
-    return v.product_type == 1 && v.processor_architecture == 9 ? 4 : 5;
+    return v.product_type == 1 && v.processor_architecture == 9 ? G::kXp : G::kServer2003;
   for (const Row& r : kRows) {
     if (r.major == v.major && r.minor == v.minor)
-      return r.code;
+      return r.generation;
   }
-  return 0;
+  return G::kOtherNt;
 }
 
 }  // namespace kovra

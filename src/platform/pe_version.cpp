@@ -1,6 +1,7 @@
 #include "platform/pe_version.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace {
 
 // Wire constants of the PE format.
 constexpr uint16_t kDosMagic = 0x5A4D;          // "MZ"
+constexpr uint16_t kDosMagicSwapped = 0x4D5A;   // "ZM"
 constexpr uint32_t kPeSignature = 0x00004550;   // "PE\0\0"
 constexpr uint32_t kDosNewHeaderOffset = 0x3C;  // e_lfanew
 constexpr uint32_t kFileHeaderSize = 20;        // IMAGE_FILE_HEADER
@@ -103,7 +105,21 @@ Step FindEntry(PeFile& pe, uint32_t directory, uint32_t id, uint32_t& target, bo
   return Step::kMissing;
 }
 
+// Whether a file starts the way the system's version reader needs: a DOS header ("MZ", or the
+// rare "ZM") in front of a PE, NE or LE image, or the header of an LZ-compressed file.
+bool MayBeAProgram(uint64_t file_size, const ReadAt& read) {
+  uint8_t start[4] = {};
+  if (file_size < 2 || !read(0, start, file_size < 4 ? 2 : 4))
+    return file_size >= 2;  // unreadable: the system decides
+  const uint16_t magic = U16(start);
+  return magic == kDosMagic || magic == kDosMagicSwapped ||
+         (file_size >= 4 &&
+          (std::memcmp(start, "SZDD", 4) == 0 || std::memcmp(start, "KWAJ", 4) == 0));
+}
+
 PeVersion Find(uint64_t file_size, const ReadAt& read) {
+  if (!MayBeAProgram(file_size, read))
+    return {PeVersionFind::kNone};
   PeFile pe(file_size, read);
   uint8_t dos[64];
   if (!pe.Read(0, dos) || U16(dos) != kDosMagic)

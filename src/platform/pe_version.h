@@ -1,6 +1,7 @@
 // The fixed version block (VS_FIXEDFILEINFO) of a PE file's version resource, read from the
 // file's bytes, so that an inventory that digests a file can take its version from the same
-// open. Where the file is not plainly a PE image with one version resource, the answer is
+// open. A file that does not start like a program (a DOS header, or an LZ-compressed file's)
+// has none; where the file is not plainly a PE image with one version resource, the answer is
 // "unknown" and the caller asks the system instead.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The pure rules of the registry reader (module RegistryClassEx): value kinds, the view bit
+// The pure rules of the registry reader: value kinds, the view bit
 // chosen per key path, the Wow6432Node filter of enumerations and the .reg-style value text.
 #pragma once
 

@@ -1,6 +1,6 @@
 // The light markup of the window's label: text preparation, tags, attribute and colour values,
 // and the line layout with word wrapping, links and cut text, over a small drawing interface.
-// Portable: the GDI drawing is in rd_htm_label_win, tests measure with fixed fake metrics.
+// Portable: the GDI drawing is in markup_label_win, tests measure with fixed fake metrics.
 #pragma once
 
 #include <cstdint>

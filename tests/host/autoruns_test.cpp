@@ -1,4 +1,5 @@
 #include "collectors/system/autoruns.h"
+#include "collectors/system/security_state.h"
 
 #include <gtest/gtest.h>
 

@@ -25,9 +25,9 @@ TEST(FileInfoFields, CodesPickTheirTexts) {
                             "ProductVersion8",
                             "wow"};
   for (int code = 0; code <= 10; ++code)
-    EXPECT_EQ(FileInfoFieldText(info, code), expected[code]) << code;
-  EXPECT_EQ(FileInfoFieldText(info, 11), "");
-  EXPECT_EQ(FileInfoFieldText(info, -1), "");
+    EXPECT_EQ(FileInfoFieldText(info, static_cast<VersionField>(code)), expected[code]) << code;
+  EXPECT_EQ(FileInfoFieldText(info, static_cast<VersionField>(11)), "");
+  EXPECT_EQ(FileInfoFieldText(info, static_cast<VersionField>(-1)), "");
 }
 
 TEST(FileInfoFields, StringTablePrefixIsUpperCaseHex) {

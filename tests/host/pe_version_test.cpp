@@ -116,9 +116,15 @@ TEST(PeFileVersion, FixedBlockOrTheSystemDecides) {
 }
 
 TEST(PeFileVersion, OtherFilesAndDamageAreLeftToTheSystem) {
-  std::vector<uint8_t> text(200, 'a');
-  EXPECT_EQ(Find(text).find, PeVersionFind::kUnknown);
-  EXPECT_EQ(Find({}).find, PeVersionFind::kUnknown);
+  // Files that start like no program have no version; compressed ones are the system's.
+  EXPECT_EQ(Find(std::vector<uint8_t>(200, 'a')).find, PeVersionFind::kNone);
+  EXPECT_EQ(Find({}).find, PeVersionFind::kNone);
+  EXPECT_EQ(Find({'M'}).find, PeVersionFind::kNone);
+  for (const char* start : {"SZDD", "KWAJ", "ZM"}) {
+    std::vector<uint8_t> file(start, start + std::strlen(start));
+    file.resize(100);
+    EXPECT_EQ(Find(file).find, PeVersionFind::kUnknown) << start;
+  }
   std::vector<uint8_t> bad_signature = BuildPe({});
   bad_signature[0x80] = 'N';  // an NE or LE image: the system reads those
   EXPECT_EQ(Find(bad_signature).find, PeVersionFind::kUnknown);

@@ -65,15 +65,16 @@ TEST(FolderRules, SystemAndCommonPathTables) {
                     {20, 20}, {21, 21}, {22, 19}, {23, 9},  {24, 13}, {25, 14}, {26, 27}, {27, 39},
                     {28, 41}, {29, 42}, {30, 43}, {31, 44}, {32, 48}, {33, 56}, {34, 59}, {35, 5}};
   for (const auto& row : shell_rows) {
-    const SystemPathKind k = SystemPathKindOf(row.kind);
+    const SystemPathKind k = SystemPathKindOf(static_cast<SystemFolder>(row.kind));
     EXPECT_EQ(k.source, SystemPathSource::kShell) << row.kind;
     EXPECT_EQ(k.csidl, row.csidl) << row.kind;
   }
-  EXPECT_EQ(SystemPathKindOf(0).source, SystemPathSource::kWindowsDirectory);
-  EXPECT_EQ(SystemPathKindOf(1).source, SystemPathSource::kSystemDirectory);
-  EXPECT_EQ(SystemPathKindOf(2).source, SystemPathSource::kTempPath);
+  EXPECT_EQ(SystemPathKindOf(SystemFolder::kWindows).source, SystemPathSource::kWindowsDirectory);
+  EXPECT_EQ(SystemPathKindOf(SystemFolder::kSystem).source, SystemPathSource::kSystemDirectory);
+  EXPECT_EQ(SystemPathKindOf(SystemFolder::kTemp).source, SystemPathSource::kTempPath);
   for (int none : {14, 36, 100, -1})
-    EXPECT_EQ(SystemPathKindOf(none).source, SystemPathSource::kNone) << none;
+    EXPECT_EQ(SystemPathKindOf(static_cast<SystemFolder>(none)).source, SystemPathSource::kNone)
+        << none;
 
   const int common[] = {35, 25, 23, 22, 31, 22, 24, 45, 46, 47, 53, 54, 55};
   for (int kind = 0; kind < 13; ++kind)
@@ -121,7 +122,7 @@ TEST(FolderRules, SpecialFolderFallbacks) {
 
 TEST(FolderRules, OsGenerationRows) {
   auto gen = [](bool nt, unsigned major, unsigned minor, unsigned type = 1, unsigned arch = 0) {
-    return OsGeneration({nt, major, minor, type, arch});
+    return static_cast<int>(OsGenerationOf({nt, major, minor, type, arch}));
   };
   EXPECT_EQ(gen(false, 4, 10), 1);
   EXPECT_EQ(gen(true, 3, 51), 2);

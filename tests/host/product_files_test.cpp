@@ -7,10 +7,6 @@ namespace kovra {
 namespace {
 
 TEST(ProductFolder, CluesGiveTheirFolders) {
-  EXPECT_EQ(FolderPart("C:\\P\\App\\unins000.exe"), "C:\\P\\App\\");
-  EXPECT_EQ(FolderPart("C:unins.exe"), "C:");
-  EXPECT_EQ(FolderPart("\"C:\\P\\App\\svc.exe\""), "\"C:\\P\\App\\");  // quotes stay: no folder
-  EXPECT_EQ(FolderPart("svc.exe"), "");
   EXPECT_EQ(FolderBeforeQuarantine("C:\\Data\\Antivirus\\BackupRec\\"), "C:\\Data\\");
   EXPECT_EQ(FolderBeforeQuarantine("D:\\q\\ANTIVIRUS\\bakcuprec"), "D:\\q\\");
   EXPECT_EQ(FolderBeforeQuarantine("C:\\Data\\Quarantine\\"), "");

@@ -1,4 +1,4 @@
-#include "collectors/product/registry_export.h"
+#include "collectors/common/registry_export.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <set>
 
 #include "collectors/product/product_summary.h"
+#include "collectors/common/file_facts.h"
 #include "collectors/system/services.h"
 
 namespace kovra {

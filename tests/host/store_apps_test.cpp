@@ -49,9 +49,11 @@ TEST(StoreApps, ReferencesRootsAndColours) {
             "@{P?ms-resource://p/Files/Assets/Logo.png}");
   EXPECT_EQ(LogoReference("C:\\s.png", "logo.png", ""), "C:\\s.png");
 
-  EXPECT_TRUE(IsExcludedApp("checkpoint.vpn_cw5n1h2txyewy!app", 8));
-  EXPECT_FALSE(IsExcludedApp("Microsoft.LockApp_cw5n1h2txyewy!WindowsDefaultLockScreen", 8));
-  EXPECT_TRUE(IsExcludedApp("Microsoft.LockApp_cw5n1h2txyewy!WindowsDefaultLockScreen", 10));
+  EXPECT_TRUE(IsExcludedApp("checkpoint.vpn_cw5n1h2txyewy!app", OsGeneration::kWindows8));
+  EXPECT_FALSE(IsExcludedApp("Microsoft.LockApp_cw5n1h2txyewy!WindowsDefaultLockScreen",
+                             OsGeneration::kWindows8));
+  EXPECT_TRUE(IsExcludedApp("Microsoft.LockApp_cw5n1h2txyewy!WindowsDefaultLockScreen",
+                            OsGeneration::kWindows10));
 }
 
 XmlElement Element(std::string name, std::map<std::string, std::string> attributes,

@@ -89,5 +89,26 @@ TEST(Text, AsciiCaseRules) {
   EXPECT_EQ(StrPrintf("%s-%d", std::string(300, 'x').c_str(), 7), std::string(300, 'x') + "-7");
 }
 
+// One backslash between a folder and a name, however the folder ends; the empty folder gives
+// the root-relative form the callers had before.
+TEST(Text, PathRules) {
+  struct Case {
+    const char *folder, *name, *joined;
+  } const cases[] = {
+      {"C:\\Temp\\", "a.txt", "C:\\Temp\\a.txt"},
+      {"C:\\Program Files\\Common Files", "Kovra\\x", "C:\\Program Files\\Common Files\\Kovra\\x"},
+      {"", "drivers", "\\drivers"},
+      {"C:\\", "", "C:\\"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(JoinPath(c.folder, c.name), c.joined) << c.folder << " + " << c.name;
+  EXPECT_EQ(IncludeTrailingBackslash("C:\\a"), "C:\\a\\");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\a\\"), "C:\\a");
+  EXPECT_EQ(FolderPart("C:\\P\\App\\unins000.exe"), "C:\\P\\App\\");
+  EXPECT_EQ(FolderPart("C:unins.exe"), "C:");
+  EXPECT_EQ(FolderPart("\"C:\\P\\App\\svc.exe\""), "\"C:\\P\\App\\");  // quotes stay: no folder
+  EXPECT_EQ(FolderPart("svc.exe"), "");
+}
+
 }  // namespace
 }  // namespace kovra

@@ -12,10 +12,10 @@
 #include "base/text.h"
 #include "collectors/system/autoruns_win.h"
 #include "collectors/system/security_state_win.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
@@ -54,7 +54,7 @@ class AutorunsTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InA64BitPrefix());
-    startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(10));
+    startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(SystemFolder::kStartup));
     ASSERT_TRUE(ForceDirectories(startup_));
     SetText(HKEY_CURRENT_USER, kRun, L"KovraNative", L"C:\\n.exe", KEY_WOW64_64KEY);
     SetText(HKEY_LOCAL_MACHINE, kRun, L"KovraWow", L"C:\\w.exe", KEY_WOW64_32KEY);

@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <thread>
 
 #include "base/string_list.h"
 #include "base/text.h"
+#include "collectors/common/shell_exports_win.h"
+#include "collectors/system/scheduled_tasks_win.h"
+#include "collectors/system/system_info_win.h"
 #include "platform/console_capture_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -63,6 +67,9 @@ size_t CountProcesses(const std::string& image) {
   return n;
 }
 
+// The cancellation of the tests that are not cancelled.
+const RunCancellation never;
+
 bool Contains(const StringList& lines, const std::string& text) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& l) { return l.find(text) != std::string::npos; });
@@ -76,8 +83,9 @@ TEST(ConsoleCapture, LinesFromChunksWrittenWithPauses) {
            "w 610d0a\ns 200\nw 0d0a\nw 62\ns 200\nw 0a63\ns 150\nw 0d\ns 100\nw 0a\n"
            "w 6c6f6e67\ns 200\nw 6c696e650d0a\nw e9\n");
   StringList out = {"kept"};
-  EXPECT_EQ(CaptureConsoleOutput(Fake() + " script \"" + fake.Path("script.txt") + "\"", out),
-            CaptureEnd::kEnded);
+  EXPECT_EQ(
+      CaptureConsoleOutput(Fake() + " script \"" + fake.Path("script.txt") + "\"", out, never),
+      CaptureEnd::kEnded);
   EXPECT_EQ(out, (StringList{"kept", "a", "", "bc", "longline", "\xC3\xA9"}));
 }
 
@@ -85,7 +93,7 @@ TEST(ConsoleCapture, HungProgramAndItsChildAreEndedAtTheLimit) {
   const size_t before = CountProcesses("fake_console.exe");
   StringList out;
   const ULONGLONG start = ::GetTickCount64();
-  EXPECT_EQ(CaptureConsoleOutput(Fake() + " hang-child", out, 1500), CaptureEnd::kTimeLimit);
+  EXPECT_EQ(CaptureConsoleOutput(Fake() + " hang-child", out, never, 1500), CaptureEnd::kTimeLimit);
   const ULONGLONG took = ::GetTickCount64() - start;
   EXPECT_LT(took, 15000u);
   EXPECT_TRUE(Contains(out, "started and hanging"));
@@ -94,11 +102,37 @@ TEST(ConsoleCapture, HungProgramAndItsChildAreEndedAtTheLimit) {
   EXPECT_EQ(CountProcesses("fake_console.exe"), before) << "the hanging child survived";
 }
 
+// A cancellation asked for from another thread while the program hangs ends it (and its child)
+// within moments, long before its time limit, and keeps what it wrote.
+TEST(ConsoleCapture, CancellingARunningCaptureEndsItsProgramPromptly) {
+  const size_t before = CountProcesses("fake_console.exe");
+  RunCancellation cancel;
+  std::thread requester([&cancel] {
+    ::Sleep(1000);
+    cancel.Request();
+  });
+  StringList out;
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(CaptureConsoleOutput(Fake() + " hang-child", out, cancel, 60000),
+            CaptureEnd::kCancelled);
+  const ULONGLONG took = ::GetTickCount64() - start;
+  requester.join();
+  EXPECT_LT(took, 10000u) << "the capture waited for its time limit";
+  EXPECT_TRUE(Contains(out, "started and hanging"));
+  for (int i = 0; i < 50 && CountProcesses("fake_console.exe") > before; ++i)
+    ::Sleep(100);
+  EXPECT_EQ(CountProcesses("fake_console.exe"), before) << "the hanging child survived";
+  // Once cancelled, a list of captures starts none.
+  StringList more;
+  EXPECT_TRUE(CaptureConsoleOutputs({Fake() + " hang-child"}, more, cancel, 60000, 2).empty());
+  EXPECT_TRUE(more.empty());
+}
+
 TEST(ConsoleCapture, AProgramThatNeverStopsWritingIsEndedAtItsBounds) {
   const size_t before = CountProcesses("fake_console.exe");
   StringList out;
   const DWORD start = ::GetTickCount();
-  const CaptureEnd end = CaptureConsoleOutput(Fake() + " flood", out, 2000);
+  const CaptureEnd end = CaptureConsoleOutput(Fake() + " flood", out, never, 2000);
   EXPECT_TRUE(end == CaptureEnd::kTimeLimit || end == CaptureEnd::kSizeLimit);
   EXPECT_LT(::GetTickCount() - start, 30000u);
   EXPECT_FALSE(out.empty());  // the output so far is kept
@@ -111,7 +145,7 @@ TEST(ConsoleCapture, AProgramThatNeverStopsWritingIsEndedAtItsBounds) {
 TEST(ConsoleCapture, AProgramThatCannotStartIsAnError) {
   StringList out;
   try {
-    CaptureConsoleOutput("no-such-kovra-program.exe /x", out);
+    CaptureConsoleOutput("no-such-kovra-program.exe /x", out, never);
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_FALSE(std::string(e.what()).empty());
@@ -122,7 +156,7 @@ TEST(ConsoleCapture, AProgramThatCannotStartIsAnError) {
 TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
   FakeDir fake("tasks");
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log());
+  EnumScheduledTasks(out, TestRunLog().Log(), never);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u) << "one list and two queries";
   EXPECT_NE(log[0].find("/query /FO csv"), std::string::npos);
@@ -143,7 +177,7 @@ TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
 
   // Saved in the ANSI code page without a byte-order mark, CR LF after every line.
   const std::string path = fake.Path("task.txt");
-  SaveScheduledTasks(path, TestRunLog().Log());
+  SaveScheduledTasks(path, TestRunLog().Log(), never);
   const std::string bytes = ReadFileBytes(path);
   EXPECT_NE(bytes.substr(0, 2), "\xFF\xFE");
   EXPECT_NE(bytes.find("\\\xDC"
@@ -166,7 +200,7 @@ TEST(ScheduledTasks, HostileNamesRunNothingAndQueryOnlyThemselves) {
                "\"\\100%TEMP%\",\"N/A\",\"Ready\"\r\n"
                "\"\\x^|y<z>(w)!\",\"N/A\",\"Ready\"\r\n");
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log());
+  EnumScheduledTasks(out, TestRunLog().Log(), never);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 4u);
   EXPECT_TRUE(Contains(log, "/TN \"a & echo pwned>" + pwned + " & rem \" /FO list"));
@@ -187,7 +221,7 @@ TEST(ScheduledTasks, QueriesRunSeveralAtOnceAndKeepTheListsOrder) {
   fake.Put("csv.txt", csv);
   fake.Put("query-delay.txt", "400");
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log());
+  EnumScheduledTasks(out, TestRunLog().Log(), never);
 
   StringList order;
   for (const std::string& line : out) {
@@ -270,7 +304,7 @@ TEST_F(CodePageTest, OverrideOnlyWhenNoTaskIsFound) {
     fake.Put("csv.txt", only_sub_folders);
     SetCodePage(c.dword, c.text);
     StringList out;
-    EnumScheduledTasks(out, TestRunLog().Log());
+    EnumScheduledTasks(out, TestRunLog().Log(), never);
     const StringList log = fake.Log();
     ASSERT_EQ(log.size(), c.lists);
     if (c.lists == 2) {
@@ -288,7 +322,7 @@ TEST_F(CodePageTest, DetailQueriesRunWithTheOverrideToo) {
            "\"TaskName\",\"Next Run Time\",\"Status\"\r\n\"\\T1\",\"N/A\",\"Ready\"\r\n");
   SetCodePage(nullptr, nullptr);
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log());
+  EnumScheduledTasks(out, TestRunLog().Log(), never);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u);
   EXPECT_NE(log[2].find("/TN \"T1\""), std::string::npos) << log[2];
@@ -305,7 +339,7 @@ TEST_F(CodePageTest, RestoredWhenAQueryFails) {
   const std::string schtasks = "C:\\windows\\system32\\schtasks.exe";  // SysWOW64 for us
   SetCodePage(nullptr, nullptr);
   StringList out;
-  EXPECT_ANY_THROW(EnumScheduledTasks(out, TestRunLog().Log()));
+  EXPECT_ANY_THROW(EnumScheduledTasks(out, TestRunLog().Log(), never));
   EXPECT_EQ(CodePageNow(), "absent");
   ASSERT_TRUE(::MoveFileA((schtasks + ".moved").c_str(), schtasks.c_str()))
       << "the stand-in did not move itself";
@@ -330,7 +364,7 @@ TEST(SystemInfo, HeaderThenTheProgramsOutput) {
   FakeDir fake("sysinfo");
   SystemInfoLeftovers(true);  // from runs of the tool itself
   TestRunLog run;
-  const StringList info = CaptureSystemInfo(run.log);
+  const StringList info = CaptureSystemInfo(run.log, never);
   EXPECT_TRUE(run.Notes().empty());
   ASSERT_GE(info.size(), 5u);
   EXPECT_FALSE(info[0].empty());
@@ -347,7 +381,7 @@ TEST(SystemInfo, AHangingProgramIsEndedAndTheHeaderStays) {
   fake.Put("hang-systeminfo", "");
   const ULONGLONG start = ::GetTickCount64();
   TestRunLog run;
-  const StringList info = CaptureSystemInfo(run.log, 2000);
+  const StringList info = CaptureSystemInfo(run.log, never, 2000);
   EXPECT_EQ(run.Notes(),
             StringList{"limit systeminfo: time limit of 2 s reached, kept the output so far"});
   EXPECT_LT(::GetTickCount64() - start, 15000u);
@@ -364,7 +398,7 @@ TEST(SystemInfo, StartedAheadThenCollectedOrDropped) {
   fake.Put("systeminfo-delay.txt", "1000");
   {
     TestRunLog run;
-    SystemInfoCapture ahead;
+    SystemInfoCapture ahead(never);
     ::Sleep(3000);  // other stages at work meanwhile
     const ULONGLONG start = ::GetTickCount64();
     const StringList info = ahead.Collect(run.log);
@@ -374,7 +408,7 @@ TEST(SystemInfo, StartedAheadThenCollectedOrDropped) {
   }
   // A capture dropped while systeminfo still runs ends it and leaves no file.
   fake.Put("systeminfo-delay.txt", "60000");
-  { SystemInfoCapture dropped; }
+  { SystemInfoCapture dropped(never); }
   EXPECT_EQ(CountProcesses("systeminfo.exe"), 0u);
   EXPECT_EQ(SystemInfoLeftovers(false), 0u) << "the temporary file stays";
 }

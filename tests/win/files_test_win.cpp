@@ -60,11 +60,13 @@ TEST(FileVersion, ToolCarriesItsVersionAndTestProgramDoesNot) {
   // The tool sits in the build folder, one level above the test programs.
   const std::string tool = ExeFolder() + "..\\GetKovraInfo.exe";
   ASSERT_TRUE(FileExists(tool));
-  EXPECT_EQ(GetFileVersionText(tool, 3, "Unknown"), "1.0.0.0");
-  EXPECT_EQ(GetFileVersionText(tool, 8, "Unknown"), "Kovra support-data tool");
-  EXPECT_EQ(GetFileVersionText(tool, 0, "Unknown"), "");  // no Comments key
-  EXPECT_EQ(GetFileVersionText(ExePath(), 3, "Unknown"), "Unknown");
-  EXPECT_EQ(GetFileVersionText("C:\\no\\such.exe", 3, "Unknown"), "Unknown");
+  EXPECT_EQ(GetFileVersionText(tool, VersionField::kFileVersion, "Unknown"), "1.0.0.0");
+  EXPECT_EQ(GetFileVersionText(tool, VersionField::kProductName, "Unknown"),
+            "Kovra support-data tool");
+  EXPECT_EQ(GetFileVersionText(tool, VersionField::kComments, "Unknown"), "");  // no Comments key
+  EXPECT_EQ(GetFileVersionText(ExePath(), VersionField::kFileVersion, "Unknown"), "Unknown");
+  EXPECT_EQ(GetFileVersionText("C:\\no\\such.exe", VersionField::kFileVersion, "Unknown"),
+            "Unknown");
 }
 
 TEST(DateText, RegionalFormatsAndReportDate) {

@@ -3,7 +3,7 @@
 
 #include "platform/handles_win.h"
 #include "ui/gdi_canvas_win.h"
-#include "ui/rd_label_win.h"
+#include "ui/plain_label_win.h"
 
 namespace kovra::win {
 namespace {

@@ -10,12 +10,12 @@
 
 #include "base/text.h"
 #include "platform/os_version_win.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/folders.h"
 #include "platform/handles_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
@@ -162,24 +162,32 @@ std::string TestProgram(const std::string& name) {
 }
 
 TEST(FileFacts, VersionTextsOfTestPrograms) {
-  EXPECT_EQ(GetFileVersionText(TestProgram("version_none.exe"), 3, "Unknown"), "Unknown");
-  EXPECT_EQ(GetFileVersionText(TestProgram("missing.exe"), 3, "Unknown"), "Unknown");
+  EXPECT_EQ(
+      GetFileVersionText(TestProgram("version_none.exe"), VersionField::kFileVersion, "Unknown"),
+      "Unknown");
+  EXPECT_EQ(GetFileVersionText(TestProgram("missing.exe"), VersionField::kFileVersion, "Unknown"),
+            "Unknown");
   const std::string no_version = TestProgram("version_no_fileversion.exe");
-  EXPECT_EQ(GetFileVersionText(no_version, 3, "Unknown"), "");
-  EXPECT_EQ(GetFileVersionText(no_version, 11, "Unknown"), "");
-  EXPECT_EQ(GetFileVersionText(no_version, 1, "Unknown"), "Kovra Test Co");
-  EXPECT_EQ(GetFileVersionText(no_version, 10, "Unknown"), "wow text");
+  EXPECT_EQ(GetFileVersionText(no_version, VersionField::kFileVersion, "Unknown"), "");
+  EXPECT_EQ(GetFileVersionText(no_version, static_cast<VersionField>(11), "Unknown"), "");
+  EXPECT_EQ(GetFileVersionText(no_version, VersionField::kCompanyName, "Unknown"), "Kovra Test Co");
+  EXPECT_EQ(GetFileVersionText(no_version, VersionField::kExtra, "Unknown"), "wow text");
   TFileInfo info;
   ASSERT_TRUE(ReadFileInfo(no_version, info, ""));
   EXPECT_EQ(info.Fixed[0], 0xFEEF04BDu);
   EXPECT_EQ(info.Fixed[2], 0x00020003u);
   EXPECT_EQ(info.Fixed[3], 0x00040005u);
   // The translation names a missing table: the first table there is gives the texts.
-  EXPECT_EQ(GetFileVersionText(TestProgram("version_other_table.exe"), 3, "Unknown"), "7.0.0.1");
-  EXPECT_EQ(GetFileVersionText(TestProgram("version_other_table.exe"), 8, "Unknown"),
+  EXPECT_EQ(GetFileVersionText(TestProgram("version_other_table.exe"), VersionField::kFileVersion,
+                               "Unknown"),
+            "7.0.0.1");
+  EXPECT_EQ(GetFileVersionText(TestProgram("version_other_table.exe"), VersionField::kProductName,
+                               "Unknown"),
             "Other Table");
   // The tool itself, as the Version: line reads it.
-  EXPECT_EQ(GetFileVersionText(ExeFolder() + "..\\GetKovraInfo.exe", 3, "Unknown"), "1.0.0.0");
+  EXPECT_EQ(GetFileVersionText(ExeFolder() + "..\\GetKovraInfo.exe", VersionField::kFileVersion,
+                               "Unknown"),
+            "1.0.0.0");
 }
 
 TEST(FileFacts, FolderSizeCountsPlainSubFoldersOnly) {
@@ -204,14 +212,15 @@ TEST(Folders, SystemAnswersUnderWine) {
   const TAppFrame& frame = SharedPathFrame();
   EXPECT_FALSE(frame.AppDataPath.empty());
   EXPECT_FALSE(frame.CommonAppDataPath.empty());
-  EXPECT_EQ(frame.GetSystemPath(14), "");
-  EXPECT_EQ(frame.GetSystemPath(36), "");
+  EXPECT_EQ(frame.GetSystemPath(SystemFolder::kNoFolder), "");
+  EXPECT_EQ(frame.GetSystemPath(static_cast<SystemFolder>(36)), "");
   EXPECT_EQ(frame.GetCommonPath(13), "");
-  EXPECT_EQ(frame.GetSystemPath(13), frame.GetSystemPath(19));
+  EXPECT_EQ(frame.GetSystemPath(SystemFolder::kLocalAppData),
+            frame.GetSystemPath(SystemFolder::kLocalAppDataAgain));
   EXPECT_EQ(frame.GetCommonPath(3), frame.GetCommonPath(5));
-  EXPECT_EQ(frame.GetSystemPath(2), TempFolder());
-  EXPECT_EQ(frame.GetSystemPath(12), frame.AppDataPath);
-  EXPECT_EQ(frame.GetSystemPath(18), frame.CommonAppDataPath);
+  EXPECT_EQ(frame.GetSystemPath(SystemFolder::kTemp), TempFolder());
+  EXPECT_EQ(frame.GetSystemPath(SystemFolder::kAppData), frame.AppDataPath);
+  EXPECT_EQ(frame.GetSystemPath(SystemFolder::kCommonAppData), frame.CommonAppDataPath);
   EXPECT_EQ(GetSystemDriveRoot(), "C:\\");
   EXPECT_TRUE(EndsWithTextAscii(GetSpecialFolder(nullptr, CSIDL_DESKTOPDIRECTORY), "\\Desktop"));
   // Under WOW64 the program files folder of the 32-bit view.
@@ -240,7 +249,7 @@ TEST(SystemFacts, Wow64AndGenerationAgreeWithTheSystem) {
   const std::map<std::wstring, int> generations = {
       {L"6.0", 6}, {L"6.1", 7}, {L"6.2", 8}, {L"6.3", 8}, {L"10.0", 10}};
   ASSERT_TRUE(generations.count(version)) << Narrow(version);
-  EXPECT_EQ(GetOSGeneration(), generations.at(version));
+  EXPECT_EQ(static_cast<int>(GetOSGeneration()), generations.at(version));
   SYSTEM_INFO si;
   ::GetNativeSystemInfo(&si);
   EXPECT_EQ(si.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);

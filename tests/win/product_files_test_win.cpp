@@ -11,10 +11,11 @@
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_names.h"
 #include "collectors/product/product_summary_win.h"
+#include "collectors/common/file_facts_win.h"
 #include "collectors/system/services_win.h"
 #include "crypto/crypto_files_win.h"
 #include "crypto/md5.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
@@ -170,7 +171,8 @@ TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
 
 TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   const std::string pulse =
-      IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(15)) + "Kovra\\PulseSync\\";
+      IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(SystemFolder::kProgramFiles)) +
+      "Kovra\\PulseSync\\";
   const std::string staging = kFix + "Staging\\";
   ForceDirectories(staging);
   // No PulseSync folder: no sub-folder in the staging folder.

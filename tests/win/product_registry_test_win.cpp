@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "base/text.h"
-#include "collectors/product/registry_export_win.h"
+#include "collectors/common/registry_export_win.h"
+#include "collectors/product/uninstall_keys_win.h"
 #include "collectors/system/autoruns_win.h"
 #include "collectors/system/services_win.h"
 #include "platform/files_win.h"

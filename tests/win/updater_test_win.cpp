@@ -10,7 +10,7 @@
 #include "base/text.h"
 #include "collectors/product/updater_win.h"
 #include "crypto/md5.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
@@ -58,16 +58,20 @@ TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   ASSERT_TRUE(InA64BitPrefix());
   std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(run.log);
   const StringList& list = collector->ArchiveList();
-  const std::string shared = frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*";
+  const std::string shared = JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
+                                      "Kovra\\Nimbrel Fetch\\*.*");
   EXPECT_EQ(std::count(list.begin(), list.end(), shared), 2);
-  EXPECT_TRUE(Has(list, frame_.GetSystemPath(1) + "\\drivers\\etc\\hosts"));
-  const std::string temp = frame_.GetSystemPath(2);
+  EXPECT_TRUE(
+      Has(list, JoinPath(frame_.GetSystemPath(SystemFolder::kSystem), "drivers\\etc\\hosts")));
+  const std::string temp = frame_.GetSystemPath(SystemFolder::kTemp);
   EXPECT_TRUE(Has(list, temp + "InfoVersion.txt"));
   EXPECT_FALSE(Has(list, temp + "NFMD5.txt"));
   // Every export whose command started, a missing product key's included.
   for (const char* file : {"SW_REG_1.txt", "ZTN_GEG_1.txt", "SYS_FILE_RunStart_2.txt"})
     EXPECT_TRUE(Has(list, temp + file)) << file;
-  EXPECT_TRUE(Has(list, IncludeTrailingBackslash(frame_.GetSystemPath(7)) + "*.lnk"));
+  EXPECT_TRUE(Has(
+      list,
+      IncludeTrailingBackslash(frame_.GetSystemPath(SystemFolder::kDesktopDirectory)) + "*.lnk"));
 
   // InfoVersion.txt: ANSI with CR LF, the date alone on line 3.
   const std::string info = ReadFileBytes(temp + "InfoVersion.txt");
@@ -100,7 +104,7 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
   SetLocation("C:\\KovraFetch\\NimbrelFetch.exe");
   std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(run.log);
   const StringList& list = collector->ArchiveList();
-  const std::string temp = frame_.GetSystemPath(2);
+  const std::string temp = frame_.GetSystemPath(SystemFolder::kTemp);
   ASSERT_TRUE(Has(list, kInstall + "bugreport.txt"));
   EXPECT_TRUE(Has(list, kInstall + "Skin\\*.*"));
   EXPECT_TRUE(Has(list, kInstall + "*.log"));

@@ -4,11 +4,6 @@
 
 namespace kovra {
 
-std::string FolderPart(std::string_view path) {
-  const size_t at = path.find_last_of("\\:");
-  return at == std::string_view::npos ? std::string() : std::string(path.substr(0, at + 1));
-}
-
 std::string FolderBeforeQuarantine(std::string_view quarantine_path) {
   const std::string lower = AsciiLowerCase(quarantine_path);
   size_t at = lower.find("antivirus\\backuprec");

@@ -8,9 +8,6 @@
 
 namespace kovra {
 
-// The folder part of a path: everything up to and including the last backslash or colon.
-std::string FolderPart(std::string_view path);
-
 // The product folder that a quarantine path points into: the text before
 // "antivirus\backuprec" (or, without it, "antivirus\bakcuprec"), found without regard to case;
 // empty when neither is there.

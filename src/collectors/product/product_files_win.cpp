@@ -3,16 +3,16 @@
 #include "base/text.h"
 #include "collectors/product/product_files.h"
 #include "collectors/product/product_names.h"
-#include "collectors/system/services_win.h"
+#include "collectors/common/file_facts_win.h"
 #include "crypto/crypto_files_win.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/buffer_win.h"
 #include "platform/errors_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 
@@ -56,8 +56,8 @@ void TryLaterClues(std::string& folder) {
         }
       }
     }
-    const std::string by_name =
-        IncludeTrailingBackslash(frame.GetSystemPath(15)) + "Kovra\\" + TopEditionFolderName();
+    const std::string by_name = JoinPath(frame.GetSystemPath(SystemFolder::kProgramFiles),
+                                         "Kovra\\" + TopEditionFolderName());
     if (DirectoryExists(by_name))
       folder = by_name;
   } catch (...) {
@@ -148,14 +148,14 @@ void DiscoverProductFolder() {
   state.folder.clear();
 }
 
-bool GetFileDateTime(const std::string& path, int which, SYSTEMTIME& local) {
+bool GetFileDateTime(const std::string& path, FileTime which, SYSTEMTIME& local) {
   local = SYSTEMTIME{1899, 12, 6, 30, 0, 0, 0, 0};
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
     return false;
-  const FILETIME& chosen = which == 0   ? data.ftCreationTime
-                           : which == 2 ? data.ftLastAccessTime
-                                        : data.ftLastWriteTime;
+  const FILETIME& chosen = which == FileTime::kCreated      ? data.ftCreationTime
+                           : which == FileTime::kLastAccess ? data.ftLastAccessTime
+                                                            : data.ftLastWriteTime;
   FILETIME local_time;
   SYSTEMTIME fields;
   if (!::FileTimeToLocalFileTime(&chosen, &local_time) ||
@@ -197,7 +197,7 @@ void CollectProductFiles(StringList& lines, RunLog& log) {
     folder = IncludeTrailingBackslash(folder);
     for (const std::string& file : files) {
       SYSTEMTIME changed;
-      GetFileDateTime(file, 1, changed);
+      GetFileDateTime(file, FileTime::kLastWrite, changed);
       const FileVersionAndDigest facts = GetFileVersionAndDigest(file);
       lines.push_back(
           InventoryLine(RelativeTo(file, folder), facts.version, facts.md5, DateTimeText(changed)));
@@ -232,9 +232,12 @@ void CopyLiveFile(const std::string& source, const std::string& target) {
 
 void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder, RunLog& log) {
   const TAppFrame& frame = SharedPathFrame();
-  const MacroFolders folders{Discovered().folder,     frame.AppDataPath,
-                             frame.CommonAppDataPath, frame.GetSystemPath(15),
-                             frame.GetSystemPath(0),  ProductNameV()};
+  const MacroFolders folders{Discovered().folder,
+                             frame.AppDataPath,
+                             frame.CommonAppDataPath,
+                             frame.GetSystemPath(SystemFolder::kProgramFiles),
+                             frame.GetSystemPath(SystemFolder::kWindows),
+                             ProductNameV()};
   MacroExpansion e;
   if (!ExpandMacroPattern(pattern, folders, staging_folder, e))
     return;

@@ -24,9 +24,11 @@ void CollectProductFiles(StringList& lines, RunLog& log);
 // empty for all); sub-folders named exactly ".svn" are not entered.
 void CollectFiles(const std::string& folder, StringList& result, bool recurse,
                   const std::string& filter);
-// A file's creation (0), last-write (1) or last-access (2) time in local time; false (and the
-// zero date, 30 December 1899) when it cannot be read.
-bool GetFileDateTime(const std::string& path, int which, SYSTEMTIME& local);
+// The three times of a file.
+enum class FileTime { kCreated, kLastWrite, kLastAccess };
+// One of a file's times in local time; false (and the zero date, 30 December 1899) when it
+// cannot be read.
+bool GetFileDateTime(const std::string& path, FileTime which, SYSTEMTIME& local);
 
 // The worker's log collection: the PulseSync logs into the staging folder's "PulseSync\".
 // Never throws; a file that cannot be copied is reported through the run log (held by another

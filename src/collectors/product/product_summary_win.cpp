@@ -3,7 +3,7 @@
 #include "base/text.h"
 #include "collectors/product/product_summary.h"
 #include "platform/files_info_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 
 namespace kovra::win {
 
@@ -35,7 +35,7 @@ StringList CollectProductSummary() {
         TextValue(key, block.date_value.empty() ? "DisplayVersion" : block.date_value);
     const std::string file = TextValue(key, "Inno Setup: App Path") + block.file;
     AddProductBlock(list, block.block, version, static_cast<int64_t>(GetFolderSize(file)),
-                    GetFileVersionText(file, 3, "Unknown"));
+                    GetFileVersionText(file, VersionField::kFileVersion, "Unknown"));
   }
   return list;
 }

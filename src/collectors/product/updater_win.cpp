@@ -1,13 +1,13 @@
 #include "collectors/product/updater_win.h"
 
 #include "base/text.h"
+#include "collectors/common/shell_exports_win.h"
 #include "crypto/crypto_files_win.h"
-#include "platform/console_capture_win.h"
 #include "platform/errors_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/session_user_win.h"
 
 namespace kovra::win {
@@ -50,7 +50,8 @@ TLPSWGetInfo::TLPSWGetInfo(RunLog& log) : log_(log) {
   ExportKeys(SystemExportJobs(), false);
   // The nine exports ran side by side; one wait for all of them.
   WaitForRegExports(exports_running_);
-  archive_list_.push_back(frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*");
+  archive_list_.push_back(JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
+                                   "Kovra\\Nimbrel Fetch\\*.*"));
 }
 
 TLPSWGetInfo::~TLPSWGetInfo() {
@@ -62,7 +63,8 @@ TLPSWGetInfo::~TLPSWGetInfo() {
 
 void TLPSWGetInfo::AddUserDataFiles() {
   try {
-    const std::string folder = frame_.GetSystemPath(12) + "\\Kovra\\Nimbrel Fetch\\";
+    const std::string folder =
+        JoinPath(frame_.GetSystemPath(SystemFolder::kAppData), "Kovra\\Nimbrel Fetch\\");
     if (DirectoryExists(folder))
       ListFilesRecursive(folder, archive_list_);
   } catch (...) {
@@ -88,8 +90,10 @@ void TLPSWGetInfo::AddInstallFolder() {
       archive_list_.push_back(SaveDigestList(with_slash));
     }
   }
-  archive_list_.push_back(frame_.GetSystemPath(16) + "\\Kovra\\Nimbrel Fetch\\*.*");
-  archive_list_.push_back(frame_.GetSystemPath(1) + "\\drivers\\etc\\hosts");
+  archive_list_.push_back(JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
+                                   "Kovra\\Nimbrel Fetch\\*.*"));
+  archive_list_.push_back(
+      JoinPath(frame_.GetSystemPath(SystemFolder::kSystem), "drivers\\etc\\hosts"));
 }
 
 std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
@@ -101,7 +105,7 @@ std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
       if (FileExists(file))
         lines.push_back(DigestLine(file, GetFileMD5(file)));
     }
-    const std::string path = frame_.GetSystemPath(2) + "NFMD5.txt";
+    const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), "NFMD5.txt");
     if (FileExists(path))
       DeleteFilePath(path);
     SaveListAnsi(lines, path);
@@ -115,7 +119,7 @@ std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
 void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool product) {
   try {
     for (const RegistryExportJob& job : jobs) {
-      const std::string path = frame_.GetSystemPath(2) + job.file;
+      const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), job.file);
       if (FileExists(path))
         DeleteFilePath(path);
       if (StartRegExport(job.key, path, exports_running_)) {
@@ -132,7 +136,7 @@ void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool p
 void TLPSWGetInfo::SaveDisplayFacts() {
   std::string entry;
   try {
-    const std::string path = frame_.GetSystemPath(2) + "InfoVersion.txt";
+    const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), "InfoVersion.txt");
     if (FileExists(path))
       DeleteFilePath(path);
     DisplayFacts facts;
@@ -165,9 +169,9 @@ void TLPSWGetInfo::SaveDisplayFacts() {
 void TLPSWGetInfo::AddShortcutPatterns() {
   try {
     const std::pair<std::string, const char*> patterns[] = {
-        {frame_.GetSystemPath(17), "*.*"},
-        {frame_.GetSystemPath(18), "Microsoft\\Windows\\Start Menu\\*.*"},
-        {frame_.GetSystemPath(7), "*.lnk"},
+        {frame_.GetSystemPath(SystemFolder::kStartMenu), "*.*"},
+        {frame_.GetSystemPath(SystemFolder::kCommonAppData), "Microsoft\\Windows\\Start Menu\\*.*"},
+        {frame_.GetSystemPath(SystemFolder::kDesktopDirectory), "*.lnk"},
         {frame_.GetCommonPath(1), "*.lnk"},
     };
     for (const auto& [folder, pattern] : patterns) {

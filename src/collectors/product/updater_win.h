@@ -1,4 +1,4 @@
-// The updater product collector (module LPSWGetInfo): gathers its files and fills the archive
+// The updater product collector: gathers its files and fills the archive
 // list; releasing it deletes the sibling products' registry exports.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 #include "base/run_log.h"
 #include "collectors/product/updater.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/handles_win.h"
 
 namespace kovra::win {

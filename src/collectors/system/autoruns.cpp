@@ -1,7 +1,5 @@
 #include "collectors/system/autoruns.h"
 
-#include <cstdlib>
-
 #include "base/text.h"
 
 namespace kovra {
@@ -13,9 +11,6 @@ bool IsSeparator(char c) {
 }
 bool EndsItem(char c) {
   return static_cast<unsigned char>(c) <= 32 || c == ',';
-}
-const char* BoolText(bool b) {
-  return b ? "True" : "False";
 }
 
 }  // namespace
@@ -150,28 +145,6 @@ void AutorunsBlock::Add(std::string line) {
 void AutorunsBlock::Add(const StringList& lines) {
   for (const std::string& line : lines)
     Add(line);
-}
-
-StringList SecurityProductGroup(const std::string& display_name, const std::string& product_state) {
-  char* end = nullptr;
-  const long long parsed = std::strtoll(product_state.c_str(), &end, 10);
-  const bool number = !product_state.empty() && end != nullptr && *end == '\0';
-  const uint32_t state = number ? static_cast<uint32_t>(parsed) : 0;
-  return {"", "Name:" + display_name,
-          StrPrintf("Enabled=%s(%08X)", BoolText((state & 0x1000) != 0), state),
-          std::string("UptoDate=") + BoolText((state & 0x0010) == 0)};
-}
-
-StringList OldSecurityProductGroup(const std::string& display_name, const std::string& enabled,
-                                   const std::string& up_to_date) {
-  return {"", "Name:" + display_name, "Enabled=" + enabled, "UptoDate=" + up_to_date};
-}
-
-StringList FirewallStateLines(bool home, bool public_profile, bool current, bool manager_valid) {
-  return {std::string("HomeNetFwEnabled=") + BoolText(home),
-          std::string("PublicNetFwEnabled=") + BoolText(public_profile),
-          std::string("FireWallEnabled=") + BoolText(current),
-          manager_valid ? "FwObj=valid" : "FwObj=nil"};
 }
 
 }  // namespace kovra

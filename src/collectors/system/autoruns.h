@@ -49,12 +49,4 @@ class AutorunsBlock {
   const char* header_ = nullptr;
 };
 
-// The security section's lines for one product: by productState (the newer namespace), or by the
-// two properties of the older one, each as its text.
-StringList SecurityProductGroup(const std::string& display_name, const std::string& product_state);
-StringList OldSecurityProductGroup(const std::string& display_name, const std::string& enabled,
-                                   const std::string& up_to_date);
-// The four lines of the Windows Firewall state.
-StringList FirewallStateLines(bool home, bool public_profile, bool current, bool manager_valid);
-
 }  // namespace kovra

@@ -7,11 +7,11 @@
 
 #include "base/text.h"
 #include "collectors/system/autoruns.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_info_win.h"
 #include "platform/handles_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 
@@ -163,7 +163,8 @@ void ListShellValue(TRegistry& registry, HKEY root, const std::string& path,
   AppendValueLines(
       registry, value,
       [&](std::string_view text) {
-        return ShellValueLines(text, program, frame.GetSystemPath(1), frame.GetSystemPath(0));
+        return ShellValueLines(text, program, frame.GetSystemPath(SystemFolder::kSystem),
+                               frame.GetSystemPath(SystemFolder::kWindows));
       },
       lines);
   registry.CloseKey();
@@ -261,7 +262,7 @@ StringList ListAutoruns() {
 
   block.Section("---------- Startup ----------");
   StringList lines;
-  const std::string user = SharedPathFrame().GetSystemPath(10);
+  const std::string user = SharedPathFrame().GetSystemPath(SystemFolder::kStartup);
   if (!user.empty())
     ListStartupFolder(user, lines);
   const std::string common = GetSpecialFolder(nullptr, CSIDL_COMMON_STARTUP);

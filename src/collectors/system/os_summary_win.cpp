@@ -48,10 +48,10 @@ std::string ComputeDisplayName() {
     facts.service_pack = Narrow(std::wstring_view(v.szCSDVersion, wcsnlen(v.szCSDVersion, 128)));
   }
 #pragma GCC diagnostic pop
-  facts.server_r2 = ::GetSystemMetrics(89) != 0;
-  facts.tablet_pc = ::GetSystemMetrics(86) != 0;
-  facts.starter = ::GetSystemMetrics(88) != 0;
-  facts.media_center = ::GetSystemMetrics(87) != 0;
+  facts.server_r2 = ::GetSystemMetrics(SM_SERVERR2) != 0;
+  facts.tablet_pc = ::GetSystemMetrics(SM_TABLETPC) != 0;
+  facts.starter = ::GetSystemMetrics(SM_STARTER) != 0;
+  facts.media_center = ::GetSystemMetrics(SM_MEDIACENTER) != 0;
   facts.x64 = NativeSystemInfo().wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
   return OsDisplayName(facts);
 }

@@ -9,7 +9,7 @@
 #include "platform/errors_win.h"
 #include "platform/handles_win.h"
 #include "platform/optional_function_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {

@@ -3,7 +3,7 @@
 #include <wbemcli.h>
 
 #include "base/text.h"
-#include "collectors/system/autoruns.h"
+#include "collectors/system/security_state.h"
 #include "platform/elapsed_clock_win.h"
 #include "platform/errors_win.h"
 #include "platform/os_version_win.h"
@@ -58,7 +58,8 @@ std::string PropertyText(IWbemClassObject* object, const wchar_t* name) {
                                 : std::string();
   ScopedVariant text;
   if (v.vt == VT_EMPTY || v.vt == VT_NULL ||
-      FAILED(::VariantChangeType(text.receive(), const_cast<VARIANT*>(&v), 0, VT_BSTR)) || text.get().bstrVal == nullptr)
+      FAILED(::VariantChangeType(text.receive(), const_cast<VARIANT*>(&v), 0, VT_BSTR)) ||
+      text.get().bstrVal == nullptr)
     return std::string();
   return Narrow(std::wstring_view(text.get().bstrVal, ::SysStringLen(text.get().bstrVal)));
 }
@@ -170,27 +171,30 @@ INetFwMgr* TFireWallMgr::GetFirewallManager() {
   return manager_.get();
 }
 
-bool TFireWallMgr::ProfileEnabled(int profile_type) {
+bool TFireWallMgr::ProfileEnabled(Profile which) {
   INetFwMgr* manager = GetFirewallManager();
   ComPtr<INetFwPolicy> policy;
   ComPtr<INetFwProfile> profile;
   if (manager == nullptr || FAILED(manager->get_LocalPolicy(policy.receive())))
     return false;
-  const HRESULT hr = profile_type == 0 || major_version_ <= 5
-                         ? policy->get_CurrentProfile(profile.receive())
-                         : policy->GetProfileByType(static_cast<NET_FW_PROFILE_TYPE>(profile_type),
-                                                    profile.receive());
+  // XP and Server 2003 have no query by type: every kind reads the current profile there.
+  const HRESULT hr =
+      which == Profile::kCurrent || major_version_ <= 5
+          ? policy->get_CurrentProfile(profile.receive())
+          : policy->GetProfileByType(
+                which == Profile::kStandardType ? NET_FW_PROFILE_STANDARD : NET_FW_PROFILE_CURRENT,
+                profile.receive());
   return SUCCEEDED(hr) && Enabled(profile.get());
 }
 
 bool TFireWallMgr::FirewallEnabled() {
-  return ProfileEnabled(0);
+  return ProfileEnabled(Profile::kCurrent);
 }
 bool TFireWallMgr::HomeFirewallEnabled() {
-  return ProfileEnabled(NET_FW_PROFILE_STANDARD);
+  return ProfileEnabled(Profile::kStandardType);
 }
 bool TFireWallMgr::PublicFirewallEnabled() {
-  return ProfileEnabled(2);
+  return ProfileEnabled(Profile::kCurrentType);
 }
 
 void ListSecurityState(StringList& lines, RunLog& log) {

@@ -30,8 +30,11 @@ class TFireWallMgr {
 
  private:
   INetFwMgr* GetFirewallManager();
-  // The FirewallEnabled of a profile: the current one, or the one of a type (1, 2).
-  bool ProfileEnabled(int profile_type);
+  // The profile a query reads: the local policy's current profile, or one asked for by its
+  // type (NET_FW_PROFILE_STANDARD, NET_FW_PROFILE_CURRENT) where the version has that query.
+  enum class Profile { kCurrent, kStandardType, kCurrentType };
+  // The FirewallEnabled of that profile.
+  bool ProfileEnabled(Profile profile);
 
   ComPtr<INetFwMgr> manager_;
   DWORD major_version_ = 0;

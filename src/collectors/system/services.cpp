@@ -29,8 +29,4 @@ std::string ResolveServiceFilePath(std::string path,
   return expanded.empty() ? path : expanded;
 }
 
-std::string FixedVersionText(uint32_t ms, uint32_t ls) {
-  return StrPrintf("%u.%u.%u.%u", ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF);
-}
-
 }  // namespace kovra

@@ -32,7 +32,4 @@ std::string ResolveServiceFilePath(std::string path,
                                    const std::function<bool(const std::string&)>& file_exists,
                                    const std::function<std::string(const std::string&)>& expand);
 
-// The four 16-bit parts of a fixed file version in decimal, joined by dots.
-std::string FixedVersionText(uint32_t most_significant, uint32_t least_significant);
-
 }  // namespace kovra

@@ -15,20 +15,8 @@ namespace kovra::win {
 // keeps the rows so far and is reported through the run log.
 void ListServicesAndDrivers(StringList& out, RunLog& log);
 
-// The start type and stored binary path of a service; false (start -1, path empty) when its
-// configuration cannot be read.
-bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, int32_t& start,
-                              std::string& binary_path);
 // "Ver:... MD5:..." for the file a binary path names (seen without WOW64 redirection), or empty.
 std::string ServiceFileFacts(const std::string& binary_path);
-// The fixed file version as "a.b.c.d", empty without version information.
-std::string FileVersionText(const std::string& path);
-// FileVersionText and GetFileMD5 of one file, read through one open where the file is a plain
-// PE image (the system is asked for the version only where it is not).
-struct FileVersionAndDigest {
-  std::string version, md5;
-};
-FileVersionAndDigest GetFileVersionAndDigest(const std::string& path);
 
 // services.txt: the star rule and the reduced export of the services key. Never throws: a
 // failure keeps the lines so far and is reported through the run log.

@@ -98,7 +98,7 @@ std::string LogoReference(std::string_view image, std::string logo, std::string 
   return result;
 }
 
-bool IsExcludedApp(std::string_view app_id, int os_generation) {
+bool IsExcludedApp(std::string_view app_id, OsGeneration os_generation) {
   static const char* const kAlways[] = {"f5.vpn.client_cw5n1h2txyewy!App",
                                         "CheckPoint.VPN_cw5n1h2txyewy!App"};
   static const char* const kOnTen[] = {
@@ -120,7 +120,7 @@ bool IsExcludedApp(std::string_view app_id, int os_generation) {
     if (SameTextAscii(app_id, id))
       return true;
   }
-  if (os_generation == 10) {
+  if (os_generation == OsGeneration::kWindows10) {
     for (const char* id : kOnTen) {
       if (SameTextAscii(app_id, id))
         return true;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/folders.h"
+
 namespace kovra {
 
 class StoreAppCollector {
@@ -44,8 +46,8 @@ uint32_t ParseTileColor(std::string_view text);
 // ignored) by the logo name; for an indirect image the names use "/" for "\".
 std::string LogoReference(std::string_view image, std::string logo, std::string splash);
 
-// Whether an app is left out: two always, thirteen more on OS generation 10 (case ignored).
-bool IsExcludedApp(std::string_view app_id, int os_generation);
+// Whether an app is left out: two always, thirteen more on Windows 10 (case ignored).
+bool IsExcludedApp(std::string_view app_id, OsGeneration os_generation);
 
 // A parsed XML element: its name as written (with a prefix), its local name, its attributes
 // and its element children.

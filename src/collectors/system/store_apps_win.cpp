@@ -3,14 +3,13 @@
 #include <msxml2.h>
 
 #include "base/text.h"
-#include "collectors/product/product_files.h"
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/errors_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
 #include "platform/optional_function_win.h"
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -198,7 +197,7 @@ bool TGetMetroInfo::GetMetroInfo(HKEY root, const std::string& key_path, const s
   r.LargeLogo = r.SmallLogo;
   bool keep = DirectoryExists(r.AppRootDir) && FileExists(r.SmallLogo) &&
               !IsExcludedApp(r.AppId, os_generation_);
-  if (keep && os_generation_ == 10 &&
+  if (keep && os_generation_ == OsGeneration::kWindows10 &&
       SameTextAscii(r.AppId,
                     "windows.immersivecontrolpanel_cw5n1h2txyewy!microsoft.windows."
                     "immersivecontrolpanel"))
@@ -266,7 +265,7 @@ bool TGetMetroInfo::StartGetMetroInfo() {
     bool store = false;
     for (const TMetroInfo& app : apps_)
       store |= app.AppId == "winstore_cw5n1h2txyewy!Windows.Store";
-    if (os_generation_ != 10 && !store) {
+    if (os_generation_ != OsGeneration::kWindows10 && !store) {
       Log("===Not Find WinStoreApp");
       TMetroInfo fallback;
       fallback.AppName = "Store";
@@ -281,7 +280,7 @@ bool TGetMetroInfo::StartGetMetroInfo() {
     run_log_.Failed("store apps", e.what());
   }
   Log("===Over StartGetMetroInfo");
-  log_path_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(2)) + "metrologinfo.txt";
+  log_path_ = JoinPath(SharedPathFrame().GetSystemPath(SystemFolder::kTemp), "metrologinfo.txt");
   try {
     SaveListAnsi(log_, log_path_);
   } catch (...) {

@@ -1,4 +1,4 @@
-// Store-app inventory (module getMetroRegInfo): the apps of the Windows app model resolved to
+// Store-app inventory: the apps of the Windows app model resolved to
 // their names, logos and colours, with a trace log of every step.
 #pragma once
 
@@ -53,7 +53,7 @@ class TGetMetroInfo : public StoreAppCollector {
   RunLog& run_log_;
   ScopedComInit com_;
   std::vector<TMetroInfo> apps_;
-  int os_generation_ = 0;
+  OsGeneration os_generation_ = OsGeneration::kOtherNt;
   StringList log_;
   bool logging_ = false;
   ComPtr<IXMLDOMDocument> xml_;

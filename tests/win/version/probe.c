@@ -1,2 +1,4 @@
 /* A program that does nothing; its version resource (or the lack of one) is what the tests read. */
-int main(void) { return 0; }
+int main(void) {
+  return 0;
+}

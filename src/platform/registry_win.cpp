@@ -1,4 +1,4 @@
-#include "platform/registry_class_ex_win.h"
+#include "platform/registry_win.h"
 
 #include <algorithm>
 #include <vector>

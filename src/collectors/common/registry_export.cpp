@@ -1,4 +1,4 @@
-#include "collectors/product/registry_export.h"
+#include "collectors/common/registry_export.h"
 
 #include "base/text.h"
 

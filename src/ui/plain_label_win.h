@@ -1,4 +1,4 @@
-// The plain label (module RdLabel): a windowless control that draws its caption with DrawText,
+// The plain label: a windowless control that draws its caption with DrawText,
 // with insets, a background colour and picture, hover and pressed text colours, vertical
 // placement, ellipsis styles and auto-size. The parent forwards paint and mouse messages.
 #pragma once

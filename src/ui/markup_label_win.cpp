@@ -1,4 +1,4 @@
-#include "ui/rd_htm_label_win.h"
+#include "ui/markup_label_win.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/collection_pipeline.h"
+#include "platform/cancellation.h"
 
 namespace kovra::win {
 
@@ -18,8 +19,10 @@ enum ProgressCode : WPARAM { kProgressStart = 0, kProgressStep = 1, kProgressDon
 class TGenInfoThread final : public RunProgress, public StagingFiles {
  public:
   // Starts the worker for one run. The thread object lives until the process ends (the
-  // window ends the process while handling the done message).
-  static bool Start(HWND window, const std::string& report_path);
+  // window ends the process while handling the done message). The window owns `cancellation`
+  // and outlives the thread.
+  static bool Start(HWND window, const std::string& report_path,
+                    const RunCancellation& cancellation);
 
   ~TGenInfoThread() override;
 
@@ -38,7 +41,7 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
   void SaveList(const StringList& list, const std::string& path) override;
 
  private:
-  TGenInfoThread(HWND window, std::string report_path);
+  TGenInfoThread(HWND window, std::string report_path, const RunCancellation& cancellation);
   static DWORD WINAPI ThreadMain(void* self);
   // The real collectors, reporting to the run log; the store-app collector is kept in
   // `store_apps_`.
@@ -46,6 +49,7 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
 
   HWND window_;
   std::string report_path_;
+  const RunCancellation& cancellation_;
   std::unique_ptr<StoreAppCollector> store_apps_;
 };
 

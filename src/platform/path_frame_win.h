@@ -1,10 +1,12 @@
-// The path frame (module AppFrame_New): the two application-data folders, and the numbered
+// The path frame: the two application-data folders, and the numbered
 // tables of system and common folders. One shared frame is created at start-up.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+#include "platform/folders.h"
 
 namespace kovra::win {
 
@@ -15,9 +17,9 @@ class TAppFrame {
   std::string AppDataPath;
   std::string CommonAppDataPath;
 
-  // The folder of a system-path kind (0 Windows, 1 system, 2 temporary, 3 to 35 shell
-  // folders); empty text for kind 14 and kinds above 35.
-  std::string GetSystemPath(int kind) const;
+  // The folder of a system-path kind (see SystemFolder, with its rule about trailing
+  // backslashes); empty text for kNoFolder and numbers past the table.
+  std::string GetSystemPath(SystemFolder kind) const;
   // The folder of a common-path kind (0 to 12); empty text above.
   std::string GetCommonPath(int kind) const;
 };

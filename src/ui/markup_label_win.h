@@ -1,4 +1,4 @@
-// The markup label (module RdHtmLabel): a windowless control painted on its parent window, with
+// The markup label: a windowless control painted on its parent window, with
 // links that take their hover font and cursor under the mouse and fire on a click that starts
 // and ends on them. The parent forwards its paint, mouse and cursor messages.
 #pragma once

@@ -1,4 +1,4 @@
-#include "ui/rd_label_win.h"
+#include "ui/plain_label_win.h"
 
 #include <algorithm>
 

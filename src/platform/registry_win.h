@@ -1,4 +1,4 @@
-// The registry reader every collector uses (module RegistryClassEx). Under WOW64 it chooses the
+// The registry reader every collector uses. Under WOW64 it chooses the
 // registry view per key path (Wow6432Node paths in the 32-bit view, all others in the 64-bit
 // view) and its enumerations never return the Wow6432Node mirror.
 #pragma once

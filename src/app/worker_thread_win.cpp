@@ -1,18 +1,19 @@
-#include "app/gen_info_thread_win.h"
+#include "app/worker_thread_win.h"
 
 #include "app/pack_report_win.h"
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_summary_win.h"
-#include "collectors/product/registry_export_win.h"
+#include "collectors/common/registry_export_win.h"
+#include "collectors/product/uninstall_keys_win.h"
 #include "collectors/product/updater_win.h"
 #include "collectors/system/autoruns_win.h"
 #include "collectors/system/os_summary_win.h"
 #include "collectors/system/process_table_win.h"
 #include "collectors/system/security_state_win.h"
 #include "collectors/system/services_win.h"
+#include "collectors/system/scheduled_tasks_win.h"
 #include "collectors/system/store_apps_win.h"
-#include "platform/cancellation.h"
-#include "platform/console_capture_win.h"
+#include "collectors/system/system_info_win.h"
 #include "platform/elapsed_clock_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
@@ -40,7 +41,7 @@ void DiscardTemporaryFiles() {
 
 class StartedSystemInfo : public StartedCapture {
  public:
-  explicit StartedSystemInfo(RunLog& log) : log_(log) {}
+  StartedSystemInfo(RunLog& log, const RunCancellation& cancel) : log_(log), capture_(cancel) {}
   StringList Collect() override { return capture_.Collect(log_); }
 
  private:
@@ -50,13 +51,15 @@ class StartedSystemInfo : public StartedCapture {
 
 }  // namespace
 
-TGenInfoThread::TGenInfoThread(HWND window, std::string report_path)
-    : window_(window), report_path_(std::move(report_path)) {}
+TGenInfoThread::TGenInfoThread(HWND window, std::string report_path,
+                               const RunCancellation& cancellation)
+    : window_(window), report_path_(std::move(report_path)), cancellation_(cancellation) {}
 
 TGenInfoThread::~TGenInfoThread() = default;
 
-bool TGenInfoThread::Start(HWND window, const std::string& report_path) {
-  auto* self = new TGenInfoThread(window, report_path);
+bool TGenInfoThread::Start(HWND window, const std::string& report_path,
+                           const RunCancellation& cancellation) {
+  auto* self = new TGenInfoThread(window, report_path, cancellation);
   UniqueHandle thread(::CreateThread(nullptr, 0, &ThreadMain, self, 0, nullptr));
   if (!thread) {
     delete self;
@@ -78,7 +81,8 @@ DWORD WINAPI TGenInfoThread::ThreadMain(void* param) {
 RunCollectors TGenInfoThread::Collectors(RunLog& log) {
   return RunCollectors{
       .init_wow64_redirection = &InitWow64Redirection,
-      .file_version_text = [] { return GetFileVersionText(ExePath(), 3, "Unknown"); },
+      .file_version_text =
+          [] { return GetFileVersionText(ExePath(), VersionField::kFileVersion, "Unknown"); },
       .date_time_text = &LocalDateTimeText,
       .os_summary = &CollectOSSummary,
       .product_summary = &CollectProductSummary,
@@ -92,10 +96,11 @@ RunCollectors TGenInfoThread::Collectors(RunLog& log) {
       .uninstall_keys = [&log](StringList& out) { ExportUninstallKeys(out, log); },
       .services_tree = [&log](StringList& out) { ExportServicesTree(out, log); },
       .product_logs = [&log](const std::string& staging) { CollectProductLogs(staging, log); },
-      .start_system_info = [&log]() -> std::unique_ptr<StartedCapture> {
-        return std::make_unique<StartedSystemInfo>(log);
+      .start_system_info = [this, &log]() -> std::unique_ptr<StartedCapture> {
+        return std::make_unique<StartedSystemInfo>(log, cancellation_);
       },
-      .scheduled_tasks = [&log](const std::string& path) { SaveScheduledTasks(path, log); },
+      .scheduled_tasks =
+          [this, &log](const std::string& path) { SaveScheduledTasks(path, log, cancellation_); },
       .updater = [&log]() -> std::unique_ptr<UpdaterCollector> {
         return CreateUpdaterCollector(log);
       },
@@ -118,7 +123,7 @@ void TGenInfoThread::SendDone() {
   ::SendMessageW(window_, kProgressMessage, kProgressDone, 0);
 }
 bool TGenInfoThread::Cancelled() {
-  return RunCancellation::Requested();
+  return cancellation_.Requested();
 }
 std::string TGenInfoThread::TempFolder() {
   return win::TempFolder();

@@ -1,4 +1,4 @@
-// The registry export writer on the real registry, and the uninstall.txt export.
+// The registry export writer on the real registry.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +7,8 @@
 
 #include "base/run_log.h"
 #include "base/string_list.h"
-#include "collectors/product/registry_export.h"
-#include "platform/registry_class_ex_win.h"
+#include "collectors/common/registry_export.h"
+#include "platform/registry_win.h"
 
 namespace kovra::win {
 
@@ -29,9 +29,5 @@ class RegistryTreeSource : public RegTreeSource {
 // The recursive writer: `path` below the root the caller has set on `registry`.
 void ExportRegKey(TRegistry& registry, const std::string& path, const std::string& root_name,
                   StringList& lines);
-
-// The products' and the system's Uninstall trees, in the order of uninstall.txt. Never throws:
-// an error ends the export, keeps the lines appended so far and is reported through the run log.
-void ExportUninstallKeys(StringList& lines, RunLog& log);
 
 }  // namespace kovra::win

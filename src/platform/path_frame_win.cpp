@@ -1,4 +1,4 @@
-#include "platform/app_frame_new_win.h"
+#include "platform/path_frame_win.h"
 
 #include <windows.h>
 
@@ -41,7 +41,7 @@ TAppFrame::TAppFrame()
     : AppDataPath(ShellOrFallback(kCsidlAppData, false)),
       CommonAppDataPath(ShellOrFallback(kCsidlCommonAppData, true)) {}
 
-std::string TAppFrame::GetSystemPath(int kind) const {
+std::string TAppFrame::GetSystemPath(SystemFolder kind) const {
   const SystemPathKind k = SystemPathKindOf(kind);
   switch (k.source) {
     case SystemPathSource::kWindowsDirectory:
