@@ -67,8 +67,11 @@ end_tool() {
 # Screenshots of the window and the box go to $out, their names prefixed by SHOT_PREFIX. False when a step fails
 # (the reason on stderr); the process is then killed.
 run_tool() {
-  local timeout_ms=${1:-300000} pid info box start end
+  local timeout_ms=${1:-300000} pid info box start end attempt
   run_text="" run_code="" run_seconds="" run_peak_kb=0
+  # The Explorer window an earlier run opened at its end could come up over this run's window
+  # and take its click.
+  pkill -f 'explorer\.exe /select' 2>/dev/null || true
   # The tool's output goes to a file: programs it starts (Explorer) would hold a pipe open.
   "$env_sh" "$build" run "$build/GetKovraInfo.exe" </dev/null >"$out/tool.log" 2>&1 &
   pid=$!
@@ -83,7 +86,18 @@ run_tool() {
   # A window of an earlier run (the Explorer window a run opens at its end) may cover ours.
   for w in $(xdotool search --name "^$caption\$" 2>/dev/null); do xdotool windowraise "$w"; done
   start=$(date +%s.%N)
-  xdotool mousemove "$bx" "$by" click 1
+  # The click starts the run, which disables the button at once; a click that reached another
+  # window is made again.
+  for attempt in 1 2 3; do
+    xdotool mousemove "$bx" "$by" click 1
+    info=$(driver find-window "$caption" 2000) || break
+    [ "$(field button-enabled "$info")" = 1 ] || break
+    sleep 1
+    info=$(driver find-window "$caption" 2000) || break
+    [ "$(field button-enabled "$info")" = 1 ] || break
+    echo "the click did not start the run (attempt $attempt); clicking again" >&2
+    for w in $(xdotool search --name "^$caption\$" 2>/dev/null); do xdotool windowraise "$w"; done
+  done
   if ! box=$(driver wait-msgbox "$caption" "$timeout_ms"); then
     echo "no final message box" >&2
     end_tool "$pid"
