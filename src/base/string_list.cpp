@@ -13,6 +13,19 @@ void AppendList(StringList& to, const StringList& from) {
   to.insert(to.end(), from.begin(), from.end());
 }
 
+StringList SplitAtCrLf(std::string_view text) {
+  StringList lines;
+  for (size_t pos = 0;;) {
+    const size_t end = text.find("\r\n", pos);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(pos));
+      return lines;
+    }
+    lines.emplace_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+}
+
 std::string EncodeListUtf16Le(const StringList& list) {
   std::string out("\xFF\xFE", 2);
   auto put = [&out](char16_t c) {
