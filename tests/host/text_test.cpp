@@ -87,6 +87,22 @@ TEST(Utf, LoneSurrogatesSurviveTheRoundTrip) {
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(odd)), odd);
 }
 
+TEST(Utf, Utf16FromBytesInBothByteOrders) {
+  const struct {
+    std::string bytes;
+    bool big_endian;
+    std::u16string units;
+  } cases[] = {
+      {"", false, u""},
+      {std::string("A\0\xE9\0", 4), false, u"A\u00E9"},
+      {std::string("\0A\0\xE9", 4), true, u"A\u00E9"},
+      {std::string("\x3D\xD8\x00\xDE", 4), false, u"\U0001F600"},
+      {std::string("A\0B", 3), false, u"A"},  // the odd last byte is dropped
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Utf16FromBytes(c.bytes, c.big_endian), c.units) << c.bytes.size();
+}
+
 TEST(Utf, MalformedBytesBecomeReplacementCharacters) {
   EXPECT_EQ(Utf8ToUtf16("a\xFF"
                         "b"),
