@@ -8,6 +8,7 @@
 #include "platform/elapsed_clock_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
+#include "platform/message_pump_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
