@@ -20,7 +20,7 @@
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
 #include "test_run_log_win.h"
-#include "test_registry_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {

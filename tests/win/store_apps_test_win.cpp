@@ -12,7 +12,7 @@
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_run_log_win.h"
-#include "test_registry_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {

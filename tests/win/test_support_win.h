@@ -1,4 +1,4 @@
-// Registry helpers the Windows tests share: test keys and their text values.
+// Helpers the Windows tests share: test keys and their text values, scratch folders.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 
@@ -34,6 +35,27 @@ inline void SetTextValue(HKEY key, const wchar_t* name, const std::string& text)
 inline void SetTextValue(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name,
                          const std::wstring& text) {
   SetTextValue(CreateTestKey(root, path, view).get(), name, text);
+}
+
+// What a scratch folder holds when the test gets it.
+enum class ScratchState {
+  kKept,   // created when missing; what an earlier case left stays
+  kEmpty,  // emptied and created
+  kGone,   // removed and not created, for a test of the creation itself
+};
+
+// A folder of this test process under the temporary folder: "kovra-<kind>-<pid>\", and when a
+// name is given "<name>\" below it; with its trailing backslash.
+inline std::string ScratchFolder(ScratchState state, const std::string& kind,
+                                 const std::string& name = {}) {
+  std::string dir = TempFolder() + "kovra-" + kind + "-" + std::to_string(::GetCurrentProcessId()) +
+                    "\\" + (name.empty() ? std::string() : name + "\\");
+  if (state != ScratchState::kKept)
+    ShellRemoveFolder(dir);
+  if (state != ScratchState::kGone) {
+    EXPECT_TRUE(ForceDirectories(dir)) << dir;
+  }
+  return dir;
 }
 
 }  // namespace kovra::win
