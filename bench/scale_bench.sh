@@ -107,6 +107,12 @@ steps_ms() {
     awk -F'\t' -v pattern="$1" '$3 == "step" && $4 ~ pattern { sum += $2; found = 1 }
       END { if (found) print sum }'
 }
+# The whole run's milliseconds in the run log (0 without one).
+run_ms() {
+  [ -n "$reader" ] || { echo 0; return; }
+  "$reader" show "$report" GetInfoRun.txt 2>/dev/null | tr -d '\r' |
+    awk -F'\t' '$3 == "run" { print $2; found = 1 } END { if (!found) print 0 }'
+}
 # The run log's stage and step lines, for the table.
 all_steps() {
   [ -n "$reader" ] || return 0
@@ -205,6 +211,7 @@ PY
         wine_run reg import "Z:${work//\//\\}\\services.reg" /reg:64 >/dev/null 2>&1
         services_made=$n
         restart_wine
+        measure "services warm-up" >/dev/null  # the first run after a restart starts Wine's own
         read -r s kb <<<"$(measure "services $n")"
         step=$(dimension_ms 'ervice' "$s")
         floor_out=$(wine_run "$build/bench/bench_services_floor.exe" | tr -d '\r')
@@ -248,9 +255,9 @@ while left > 0:
     part += 1
 PY
         read -r s kb <<<"$(measure "logs $mb MB")"
-        # Packing follows the run log's last entry: the run's time over the plain machine's
-        # holds the copy and the packing both.
-        step=$(python3 -c "print(round(($s - $plain_s) * 1000))")
+        # The copy is a step of the run log; the packing follows the log's end, so it is the
+        # time from click to message beyond the logged run.
+        step=$(python3 -c "print(round(${s} * 1000 - $(run_ms) + $(steps_ms 'product logs' || echo 0)))")
         t0=$(ms_now)
         cp -r "$pulse_dir" "$work/logcopy"
         copy_floor=$(($(ms_now) - t0))

@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick fonts-wine
-  unzip zip libarchive-tools python3 openssl clang-format chromium
+  unzip zip libarchive-tools python3 openssl clang-format chromium libsqlite3-dev
 )
 sudo_cmd=()
 [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)

@@ -10,11 +10,12 @@
 #include "base/string_list.h"
 #include "collectors/product/product_files.h"
 #include "collectors/product/product_summary.h"
-#include "collectors/product/registry_export.h"
+#include "collectors/common/registry_export.h"
 #include "collectors/product/updater.h"
 #include "collectors/system/autoruns.h"
 #include "collectors/system/os_summary.h"
 #include "collectors/system/process_table.h"
+#include "collectors/system/security_state.h"
 #include "collectors/system/services.h"
 
 namespace kovra {

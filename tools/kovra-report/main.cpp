@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+#ifdef KOVRA_REPORT_INDEX
+#include <unistd.h>
+
+#include "index_query.h"
+#include "report_index.h"
+#endif
+
 #include "archive/zip_reader.h"
 #include "report_file.h"
 #include "report_output.h"
@@ -40,8 +47,28 @@ constexpr char kUsage[] =
     "  extract REPORT DIR          every entry, checked, below DIR\n"
     "  --help                      this text\n";
 
+#ifdef KOVRA_REPORT_INDEX
+constexpr char kIndexUsage[] =
+    "\nmany reports (an SQLite index; README \"Many reports\"):\n"
+    "  index DB REPORT...          adds reports to the index DB (created when missing); a\n"
+    "                              report already there (same MD5) is passed over, a damaged\n"
+    "                              one is named and the others added (exit 1 if any failed)\n"
+    "  query DB \"SELECT ...\" [--csv|--json]\n"
+    "                              one read-only statement; an aligned table by default.\n"
+    "                              Tables: reports, failed_stages and one per table below\n"
+    "                              (report_id, at_line, then its fields; dates as\n"
+    "                              YYYY-MM-DD hh:mm:ss, as printed in <field>_text)\n"
+    "  export DB --ndjson          every record as one JSON object per line, with its\n"
+    "                              report_id and report_date\n";
+#else
+constexpr char kIndexUsage[] =
+    "\nindex, query and export (many reports in an SQLite index) are not in this build: the\n"
+    "Windows reader is built without SQLite. Use the Linux build of kovra-report for them.\n";
+#endif
+
 int Usage() {
   std::fputs(kUsage, stderr);
+  std::fputs(kIndexUsage, stderr);
   return 2;
 }
 
@@ -64,6 +91,82 @@ int Fail(const std::string& what, int code = 2) {
   std::fprintf(stderr, "kovra-report: %s\n", kovra::TerminalSafe(what).c_str());
   return code;
 }
+
+#ifdef KOVRA_REPORT_INDEX
+std::string ExampleHelp() {
+  std::string s = "\nexample questions (kovra-report query DB \"SQL\"):\n";
+  for (const kovra::IndexExample& e : kovra::IndexExamples())
+    s += std::string("  -- ") + e.question + "\n  " + e.sql + "\n";
+  return s;
+}
+
+// One line on the terminal: a bar, how many of how many, the report's name.
+void Progress(size_t done, size_t total, const std::string& name) {
+  constexpr size_t kBar = 30;
+  const size_t filled = done * kBar / total;
+  std::string shown = kovra::TerminalSafe(name);
+  if (shown.size() > 36)
+    shown = "..." + shown.substr(shown.size() - 33);
+  std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(filled, '#').c_str(),
+               std::string(kBar - filled, '.').c_str(), done, total, shown.c_str());
+  std::fflush(stderr);
+}
+
+int Index(const std::vector<std::string>& args) {
+  if (args.size() < 3)
+    return Usage();
+  kovra::ReportIndex index;
+  std::string error;
+  if (!index.Open(args[1], error))
+    return Fail(error);
+  const size_t total = args.size() - 2;
+  const bool bar = total > 3 && isatty(fileno(stderr));
+  size_t added = 0, known = 0, failed = 0;
+  unsigned long long records = 0;
+  for (size_t i = 2; i < args.size(); ++i) {
+    const kovra::AddResult r = index.Add(args[i]);
+    if (r.outcome == kovra::AddOutcome::kFailed) {
+      if (bar)
+        std::fputs("\r\033[K", stderr);
+      Fail(r.error);
+      ++failed;
+    }
+    added += r.outcome == kovra::AddOutcome::kAdded;
+    known += r.outcome == kovra::AddOutcome::kKnown;
+    records += r.records;
+    if (bar)
+      Progress(i - 1, total, args[i]);
+  }
+  if (bar)
+    std::fputs("\r\033[K", stderr);
+  std::printf("%zu added (%llu records), %zu already in the index, %zu could not be added\n", added,
+              records, known, failed);
+  return failed == 0 ? 0 : 1;
+}
+
+int Query(const std::vector<std::string>& args) {
+  if (args.size() < 3 || args.size() > 4)
+    return Usage();
+  kovra::QueryFormat format = kovra::QueryFormat::kTable;
+  if (args.size() == 4) {
+    if (args[3] == "--csv")
+      format = kovra::QueryFormat::kCsv;
+    else if (args[3] == "--json")
+      format = kovra::QueryFormat::kJson;
+    else
+      return Usage();
+  }
+  std::string error;
+  return kovra::QueryIndex(args[1], args[2], format, stdout, error) ? 0 : Fail(error, 1);
+}
+
+int Export(const std::vector<std::string>& args) {
+  if (args.size() != 3 || args[2] != "--ndjson")
+    return Usage();
+  std::string error;
+  return kovra::ExportIndex(args[1], stdout, error) ? 0 : Fail(error, 1);
+}
+#endif
 
 // A report opened with its archive's directory read.
 struct OpenReport {
@@ -101,12 +204,12 @@ struct OpenReport {
   }
   // A text entry as UTF-8 lines; empty when it is not there.
   std::vector<std::string> TextLines(const std::string& name, int code_page = 1252) const {
-    std::string error, bytes, text;
+    std::string error;
+    std::vector<std::string> lines;
     const kovra::ZipEntry* e = Find(name, error);
-    if (e == nullptr || e->uncompressed_size > (64u << 20) || !zip.Read(*e, bytes, error) ||
-        !kovra::DecodeReportText(bytes, code_page, text, error))
+    if (e == nullptr || !kovra::ReadEntryLines(zip, *e, code_page, lines, error))
       return {};
-    return kovra::SplitLines(text);
+    return lines;
   }
   kovra::ReportFacts Facts() const {
     // The main info file streamed through its parser, so that its size does not matter.
@@ -200,12 +303,27 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
     std::fputs(kUsage, stdout);
+    std::fputs(kIndexUsage, stdout);
     std::fputs(TableHelp().c_str(), stdout);
+#ifdef KOVRA_REPORT_INDEX
+    std::fputs(ExampleHelp().c_str(), stdout);
+#endif
     return 0;
   }
   if (args.size() < 2)
     return Usage();
   const std::string& command = args[0];
+#ifdef KOVRA_REPORT_INDEX
+  if (command == "index")
+    return Index(args);
+  if (command == "query")
+    return Query(args);
+  if (command == "export")
+    return Export(args);
+#else
+  if (command == "index" || command == "query" || command == "export")
+    return Fail(command + " is not in this build (no SQLite); use the Linux build of kovra-report");
+#endif
   std::string error;
   OpenReport report;
   if (command == "diff") {

@@ -22,13 +22,6 @@ bool EndsWith(std::string_view s, std::string_view p) {
   return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    c = AsciiToLower(c);
-  return out;
-}
-
 std::string_view TrimView(std::string_view s) {
   while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
     s.remove_prefix(1);
@@ -95,7 +88,7 @@ std::string CommandFile(std::string_view command) {
     const size_t end = command.find('"', 1);
     return std::string(command.substr(1, end == std::string_view::npos ? end : end - 1));
   }
-  const std::string lower = Lower(command);
+  const std::string lower = AsciiLowerCase(command);
   size_t best = std::string::npos;
   for (const char* ext : {".exe", ".com", ".bat", ".cmd", ".dll", ".sys", ".lnk", ".vbs", ".scr"}) {
     const size_t at = lower.find(ext);
@@ -359,7 +352,7 @@ const std::string& Record::Get(std::string_view field) const {
 bool SourceOfEntry(std::string_view entry_name, SourceFile& source) {
   const size_t slash = entry_name.find_last_of("/\\");
   const std::string name =
-      Lower(slash == std::string_view::npos ? entry_name : entry_name.substr(slash + 1));
+      AsciiLowerCase(slash == std::string_view::npos ? entry_name : entry_name.substr(slash + 1));
   static const std::map<std::string, SourceFile> kFiles = {
       {"kovra_debug_info.txt", SourceFile::kMainInfo},
       {"uninstall.txt", SourceFile::kUninstall},
@@ -419,7 +412,7 @@ std::string DateSortKey(std::string_view date) {
 }
 
 bool OutsideWindowsFolders(std::string_view command) {
-  std::string file = Lower(CommandFile(command));
+  std::string file = AsciiLowerCase(CommandFile(command));
   if (file.empty() || file.find('\\') == std::string::npos)
     return false;  // a bare program name is found through the search path
   if (StartsWith(file, "\\??\\"))

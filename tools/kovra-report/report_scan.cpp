@@ -60,4 +60,18 @@ bool ForEachRecordOf(const ZipReader& zip, SourceFile source, const RecordCallba
   return Scan(zip, wanted, nullptr, callback, error, code_page);
 }
 
+bool ReadEntryLines(const ZipReader& zip, const ZipEntry& entry, int code_page,
+                    std::vector<std::string>& lines, std::string& error) {
+  std::string bytes, text;
+  if (entry.uncompressed_size > kMaxWholeEntry) {
+    error =
+        EntryNameUtf8(entry) + " is larger than " + std::to_string(kMaxWholeEntry >> 20) + " MB";
+    return false;
+  }
+  if (!zip.Read(entry, bytes, error) || !DecodeReportText(bytes, code_page, text, error))
+    return false;
+  lines = SplitLines(text);
+  return true;
+}
+
 }  // namespace kovra

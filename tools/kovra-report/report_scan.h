@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "archive/zip_reader.h"
 #include "report_records.h"
@@ -21,5 +22,11 @@ bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCal
 // Every record of the entries that hold one source file (all its tables, "unparsed" included).
 bool ForEachRecordOf(const ZipReader& zip, SourceFile source, const RecordCallback& callback,
                      std::string& error, int code_page = 1252);
+
+// A small text entry (a log, at most `kMaxWholeEntry` bytes) as UTF-8 lines; false with a reason
+// when it is larger, cannot be read or has a code page this reader does not know.
+constexpr uint64_t kMaxWholeEntry = 64u << 20;
+bool ReadEntryLines(const ZipReader& zip, const ZipEntry& entry, int code_page,
+                    std::vector<std::string>& lines, std::string& error);
 
 }  // namespace kovra
