@@ -102,7 +102,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         log.Step("product summary", [&] { AppendList(info, c.product_summary()); });
         next_step();
         info.push_back(StarRule());
-        log.Step("process table", [&] { info.push_back(c.process_table()); });
+        log.Step("process table", [&] { AppendList(info, c.process_table()); });
         next_step();
         // systeminfo takes seconds; it runs while the stages up to its own work. Started after
         // the process table, so that the table does not show it.

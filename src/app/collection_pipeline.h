@@ -61,7 +61,7 @@ struct RunCollectors {
   std::function<std::string()> date_time_text;
   std::function<StringList()> os_summary;
   std::function<StringList()> product_summary;
-  std::function<std::string()> process_table;
+  std::function<StringList()> process_table;
   std::function<void(StringList&)> services_and_drivers;
   std::function<StringList()> browser_helper_objects;
   std::function<StringList()> autoruns;

@@ -13,6 +13,7 @@
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
+#include "platform/message_pump_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
 #include "ui/markup_label_win.h"
@@ -31,18 +32,6 @@ constexpr int kProgressId = 1003;
 constexpr int kFontPixels = 11;
 
 }  // namespace
-
-void ProcessMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
 
 bool TForm_KovraInfo::Create(HINSTANCE instance, int show) {
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -221,7 +210,7 @@ void TForm_KovraInfo::Button_GenClick() {
   ::EnableWindow(button_, FALSE);
   busy_ = true;
   ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  ProcessMessages();
+  DispatchPendingMessages();
 
   std::string folder = GetSpecialFolder(nullptr, CSIDL_DESKTOPDIRECTORY);
   if (folder.empty()) {
@@ -247,11 +236,11 @@ void TForm_KovraInfo::OnProgress(WPARAM code, LPARAM value) {
       ::SendMessageW(progress_, PBM_SETPOS, 0, 0);
       ::SendMessageW(progress_, PBM_SETRANGE32, 0, progress_max_);
       ::ShowWindow(progress_, SW_SHOW);
-      ProcessMessages();
+      DispatchPendingMessages();
       break;
     case kProgressStep:
       ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
-      ProcessMessages();
+      DispatchPendingMessages();
       break;
     case kProgressDone:
       if (cancellation_.Requested())
@@ -265,13 +254,13 @@ void TForm_KovraInfo::OnProgress(WPARAM code, LPARAM value) {
 
 void TForm_KovraInfo::OnDone() {
   ::SendMessageW(progress_, PBM_SETPOS, progress_max_, 0);
-  ProcessMessages();
+  DispatchPendingMessages();
   ::ShowWindow(progress_, SW_HIDE);
   ::SendMessageW(progress_, PBM_SETPOS, 0, 0);
   ::EnableWindow(button_, TRUE);
   busy_ = false;
   ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
-  ProcessMessages();
+  DispatchPendingMessages();
 
   const std::wstring path = Widen(report_path_);
   if (FileExists(report_path_)) {

@@ -48,7 +48,4 @@ class TForm_KovraInfo {
   RunCancellation cancellation_;
 };
 
-// Lets pending window messages run once.
-void ProcessMessages();
-
 }  // namespace kovra::win

@@ -53,6 +53,12 @@ void PackReport(const StringList* archive_list, const std::string& staging_folde
   if (archive_list) {
     if (ZipAndEncrypt(*archive_list, report_path) > 0)
       return;
+    // Way 2 is tried a second time when it raises: its failures are mostly passing ones (the
+    // info.data that way 1 just wrote, or the container, still held open for a moment by a
+    // scanner that looks at new files), and the second try is the last chance of an enciphered
+    // report before way 3 packs the staging folder in plain. A failure that lasts (a folder
+    // that cannot be written) costs the one extra try and then goes on to way 3. A way 2 that
+    // returns having written no file is not retried: it would find the same files again.
     try {
       if (ZipAndEncryptBesideProgram(*archive_list) > 0)
         return;

@@ -86,7 +86,8 @@ RunCollectors TGenInfoThread::Collectors(RunLog& log) {
       .date_time_text = &LocalDateTimeText,
       .os_summary = &CollectOSSummary,
       .product_summary = &CollectProductSummary,
-      .process_table = [&log] { return CollectProcessTable(log); },
+      // The section text cut into one entry a line, so that the main info list holds lines.
+      .process_table = [&log] { return SplitAtCrLf(CollectProcessTable(log)); },
       .services_and_drivers = [&log](StringList& out) { ListServicesAndDrivers(out, log); },
       .browser_helper_objects = &ListBrowserHelperObjects,
       .autoruns = &ListAutoruns,

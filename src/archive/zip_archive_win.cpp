@@ -302,23 +302,11 @@ size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
 }
 
 size_t Update(const std::wstring& path, const std::vector<PackFile>& files, int level) {
-  wchar_t temp_name[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), L"kzp", 0, temp_name))
-    ThrowLastError("cannot create a temporary file");
-  const std::wstring temp = temp_name;
   size_t written = 0;
-  try {
-    written = WriteUpdated(path, temp, files, level);
-  } catch (...) {
-    ::DeleteFileW(temp.c_str());
-    throw;
-  }
-  if (!::MoveFileExW(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD code = ::GetLastError();
-    ::DeleteFileW(temp.c_str());
-    ThrowSystemError(code, "cannot replace", Narrow(path));
-  }
+  ReplaceThroughTemporary(
+      Narrow(path), L"kzp",
+      [&](const std::wstring& temp) { written = WriteUpdated(path, temp, files, level); },
+      {"cannot create a temporary file", {}, "cannot replace"});
   return written;
 }
 

@@ -13,6 +13,19 @@ void AppendList(StringList& to, const StringList& from) {
   to.insert(to.end(), from.begin(), from.end());
 }
 
+StringList SplitAtCrLf(std::string_view text) {
+  StringList lines;
+  for (size_t pos = 0;;) {
+    const size_t end = text.find("\r\n", pos);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(pos));
+      return lines;
+    }
+    lines.emplace_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+}
+
 std::string EncodeListUtf16Le(const StringList& list) {
   std::string out("\xFF\xFE", 2);
   auto put = [&out](char16_t c) {
@@ -29,14 +42,8 @@ std::string EncodeListUtf16Le(const StringList& list) {
 }
 
 StringList DecodeUtf16LeLines(const std::string& bytes) {
-  size_t start = 0;
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-    start = 2;
-  std::u16string text;
-  for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-    text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                  (static_cast<unsigned char>(bytes[i + 1]) << 8));
-  }
+  const bool marked = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  const std::u16string text = Utf16FromBytes(std::string_view(bytes).substr(marked ? 2 : 0));
   StringList lines;
   size_t pos = 0;
   while (pos < text.size()) {

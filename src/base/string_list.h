@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kovra {
@@ -13,6 +14,11 @@ const std::string& StarRule();
 
 // Appends every entry of `from` to `to`.
 void AppendList(StringList& to, const StringList& from);
+
+// The text cut at every CR LF, one entry a line: n line breaks give n + 1 entries (the last
+// one empty when the text ends with a break), so that a list saved from them holds the text's
+// bytes followed by one CR LF. Lone CR or LF stay inside their line.
+StringList SplitAtCrLf(std::string_view text);
 
 // The bytes of a saved report text file: FF FE, then every entry in UTF-16 LE followed by CR LF
 // (the last one too). Entries that contain line breaks are written unchanged.

@@ -136,6 +136,17 @@ std::string Cp437ToUtf8(std::string_view bytes) {
   return Utf16ToUtf8(text);
 }
 
+std::u16string Utf16FromBytes(std::string_view bytes, bool big_endian) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    units += static_cast<char16_t>(big_endian ? (first << 8 | second) : (second << 8 | first));
+  }
+  return units;
+}
+
 size_t TextLength(std::string_view utf8) {
   size_t units = 0;
   for (size_t i = 0; i < utf8.size();) {

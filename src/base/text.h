@@ -16,6 +16,10 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // UTF-16 to UTF-8; a lone surrogate is kept as its three-byte form instead of being lost.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// UTF-16 code units from bytes, two a unit, little-endian unless `big_endian`; an odd last
+// byte is dropped. The one byte decoder of saved report files and captured UTF-16 output.
+std::u16string Utf16FromBytes(std::string_view bytes, bool big_endian = false);
+
 // Text measured as the platform counts characters: in UTF-16 units. Padding and "the first n
 // characters" of report text go through these, never through byte counts.
 size_t TextLength(std::string_view utf8);

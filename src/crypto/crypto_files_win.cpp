@@ -48,51 +48,37 @@ void EncryptFile(const std::string& source, const std::string& destination,
   // The container is built in the temporary folder and moved into place only when complete: a
   // failed or interrupted encipherment never leaves a partial file beside the destination (the
   // user's desktop).
-  wchar_t temp_name[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), L"kdc", 0, temp_name))
-    ThrowLastError("Cannot create a temporary file for", destination);
-  const std::wstring wtemp = temp_name;
-  const std::string temp = Narrow(wtemp);
-  {
-    UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) {
-      const DWORD error = ::GetLastError();
-      ::DeleteFileW(wtemp.c_str());
-      ThrowSystemError(error, "Cannot create", temp);
-    }
-    try {
-      DesContainerEncoder encoder(key_text);
-      std::vector<uint8_t> buffer(kChunk);
-      std::string cipher;
-      cipher.reserve(kChunk + 16);
-      for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr))
-          ThrowLastError("Cannot read", source);
-        if (got == 0)
-          break;
+  const TemporaryWriteErrors errors{"Cannot create a temporary file for", destination,
+                                    "Cannot move the container to"};
+  ReplaceThroughTemporary(
+      destination, L"kdc",
+      [&](const std::wstring& wtemp) {
+        const std::string temp = Narrow(wtemp);
+        UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out)
+          ThrowLastError("Cannot create", temp);
+        DesContainerEncoder encoder(key_text);
+        std::vector<uint8_t> buffer(kChunk);
+        std::string cipher;
+        cipher.reserve(kChunk + 16);
+        for (;;) {
+          DWORD got = 0;
+          if (!::ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr))
+            ThrowLastError("Cannot read", source);
+          if (got == 0)
+            break;
+          cipher.clear();
+          encoder.Update(buffer.data(), got, cipher);
+          WriteAllToHandle(out.get(), cipher, temp);
+        }
         cipher.clear();
-        encoder.Update(buffer.data(), got, cipher);
+        encoder.Finish(cipher);
         WriteAllToHandle(out.get(), cipher, temp);
-      }
-      cipher.clear();
-      encoder.Finish(cipher);
-      WriteAllToHandle(out.get(), cipher, temp);
-      if (!::FlushFileBuffers(out.get()))
-        ThrowLastError("Cannot flush", temp);
-    } catch (...) {
-      out.reset();
-      ::DeleteFileW(wtemp.c_str());
-      throw;
-    }
-  }
-  if (!::MoveFileExW(wtemp.c_str(), Widen(destination).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = ::GetLastError();
-    ::DeleteFileW(wtemp.c_str());
-    ThrowSystemError(error, "Cannot move the container to", destination);
-  }
+        if (!::FlushFileBuffers(out.get()))
+          ThrowLastError("Cannot flush", temp);
+      },
+      errors);
 }
 
 FileDigestAndVersion GetFileMD5AndVersion(const std::string& path) {

@@ -196,19 +196,6 @@ void JobProcess::EndAndWait() {
   }
 }
 
-bool DispatchPendingMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return true;
-}
-
 void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms) {
   switch (end) {
     case CaptureEnd::kEnded:

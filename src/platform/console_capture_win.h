@@ -42,10 +42,6 @@ class JobProcess {
   bool in_job_ = false;
 };
 
-// Dispatches the calling thread's pending messages; false when the application is quitting
-// (the quit message is posted again for the loop that ends the thread).
-bool DispatchPendingMessages();
-
 // How a captured program's output ended: by itself, or cut where the program was ended.
 enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
 

@@ -164,12 +164,11 @@ std::string GetAppDataFallback(bool all_users) {
   registry.SetAutoView(false);
   registry.SetRootKey(all_users ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
   if (registry.OpenKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")) {
-    try {
-      const std::string value = registry.ReadString(all_users ? "Common AppData" : "AppData");
-      if (!value.empty() && DirectoryExists(value))
-        return value;
-    } catch (...) {
-    }
+    // A value of another kind than text counts as absent.
+    std::string value;
+    if (registry.ReadTextValue(all_users ? "Common AppData" : "AppData", value) && !value.empty() &&
+        DirectoryExists(value))
+      return value;
   }
   wchar_t windows[MAX_PATH] = {};
   const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);

@@ -29,7 +29,8 @@ std::string GetShellFolder(HWND owner, int csidl);
 // characters or less is replaced by the environment variable, else by a built path.
 std::string GetSpecialFolder(HWND owner, int csidl);
 // The roaming (or all-users) application-data folder: shell, then the Shell Folders registry
-// value, then a built path; each only when the folder exists. Empty when none does.
+// value, then a built path; each only when the folder exists. Empty when none does. The path
+// frame does not use it: its own fields keep the shell's answer, empty or not.
 std::string GetAppDataFallback(bool all_users);
 // "C:\" for a system directory on C:.
 std::string GetSystemDriveRoot();

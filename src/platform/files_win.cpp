@@ -22,6 +22,27 @@ std::string ExpandEnvironmentText(const std::string& text) {
   }));
 }
 
+void ReplaceThroughTemporary(const std::string& destination, const wchar_t* prefix,
+                             const std::function<void(const std::wstring& temp)>& write,
+                             const TemporaryWriteErrors& errors) {
+  wchar_t temp_name[MAX_PATH + 1] = {};
+  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), prefix, 0, temp_name))
+    ThrowLastError(errors.create, errors.create_subject);
+  const std::wstring temp = temp_name;
+  try {
+    write(temp);
+  } catch (...) {
+    ::DeleteFileW(temp.c_str());
+    throw;
+  }
+  if (!::MoveFileExW(temp.c_str(), Widen(destination).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD code = ::GetLastError();
+    ::DeleteFileW(temp.c_str());
+    ThrowSystemError(code, errors.move, destination);
+  }
+}
+
 void SaveListAnsi(const std::vector<std::string>& lines, const std::string& path) {
   std::string bytes;
   for (const std::string& line : lines)

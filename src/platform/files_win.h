@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,21 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Writes all of `bytes` to an open file; throws with `path` in the message on failure.
 void WriteAllToHandle(void* file, std::string_view bytes, const std::string& path);
+
+// The words of ReplaceThroughTemporary's own errors: no temporary file (naming `create_subject`,
+// which may be empty), or it cannot be moved over the destination (naming the destination).
+struct TemporaryWriteErrors {
+  std::string_view create;
+  std::string_view create_subject;
+  std::string_view move;
+};
+
+// Writes `destination` by way of a uniquely named file in the user's temporary folder (its name
+// begins with `prefix`): `write` fills that file, given its path, and closes it; then it is moved
+// over the destination, replacing it. Whatever fails or throws, the temporary file is deleted and
+// the destination is left as it was, so a failed write never leaves a partial file in its place.
+void ReplaceThroughTemporary(const std::string& destination, const wchar_t* prefix,
+                             const std::function<void(const std::wstring& temp)>& write,
+                             const TemporaryWriteErrors& errors);
 
 }  // namespace kovra::win

@@ -26,20 +26,14 @@ UINT TempPath(wchar_t* b, UINT n) {
   return ::GetTempPathW(n, b);
 }
 
-// The folder of the shell; the fallback only when the query itself fails outright.
-std::string ShellOrFallback(int csidl, bool all_users) {
-  try {
-    return GetShellFolder(nullptr, csidl);
-  } catch (...) {
-    return GetAppDataFallback(all_users);
-  }
-}
-
 }  // namespace
 
+// The shell's answers as they stand, empty when a query fails: the shell query reports failure
+// as empty text and does not raise, so there is no case in which GetAppDataFallback would be
+// taken instead.
 TAppFrame::TAppFrame()
-    : AppDataPath(ShellOrFallback(kCsidlAppData, false)),
-      CommonAppDataPath(ShellOrFallback(kCsidlCommonAppData, true)) {}
+    : AppDataPath(GetShellFolder(nullptr, kCsidlAppData)),
+      CommonAppDataPath(GetShellFolder(nullptr, kCsidlCommonAppData)) {}
 
 std::string TAppFrame::GetSystemPath(SystemFolder kind) const {
   const SystemPathKind k = SystemPathKindOf(kind);

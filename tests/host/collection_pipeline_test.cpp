@@ -137,7 +137,7 @@ class FakeRun : public RunProgress, public StagingFiles {
     c.date_time_text = Gives<std::string>("date", "09.12.2026 07:31:47");
     c.os_summary = Gives<StringList>("os", {"os"});
     c.product_summary = Gives<StringList>("product", {"product"});
-    c.process_table = Gives<std::string>("processes", "processes");
+    c.process_table = Gives<StringList>("processes", {"processes"});
     c.services_and_drivers = Appends("services");
     c.browser_helper_objects = Gives<StringList>("bho", {"bho"});
     c.autoruns = Gives<StringList>("autoruns", {"autoruns"});

@@ -59,6 +59,22 @@ TEST(ListFile, EmbeddedLineBreaksAreWrittenUnchanged) {
   EXPECT_EQ(DecodeUtf16LeLines(bytes), (StringList{"a", "b\nc"}));
 }
 
+// Splitting a text at CR LF and saving the lines writes the bytes of the text saved as one entry.
+TEST(ListFile, SplitAtCrLfKeepsTheSavedBytes) {
+  const struct {
+    std::string text;
+    StringList lines;
+  } cases[] = {
+      {"", {""}},           {"a", {"a"}},
+      {"a\r\n", {"a", ""}}, {"a\r\n\r\nb\r\n", {"a", "", "b", ""}},
+      {"\r\n", {"", ""}},   {"a\nb\rc\r\nd", {"a\nb\rc", "d"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitAtCrLf(c.text), c.lines) << c.text;
+    EXPECT_EQ(EncodeListUtf16Le(SplitAtCrLf(c.text)), EncodeListUtf16Le({c.text})) << c.text;
+  }
+}
+
 TEST(ListFile, CharactersOutsideTheBasicPlaneBecomeSurrogatePairs) {
   const std::string bytes = EncodeListUtf16Le({"\xF0\x9F\x98\x80"});  // U+1F600
   EXPECT_EQ(bytes.substr(2, 4), std::string("\x3D\xD8\x00\xDE", 4));
@@ -69,6 +85,22 @@ TEST(Utf, LoneSurrogatesSurviveTheRoundTrip) {
   const std::u16string odd = {u'a', static_cast<char16_t>(0xD800), u'b',
                               static_cast<char16_t>(0xDC01)};
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(odd)), odd);
+}
+
+TEST(Utf, Utf16FromBytesInBothByteOrders) {
+  const struct {
+    std::string bytes;
+    bool big_endian;
+    std::u16string units;
+  } cases[] = {
+      {"", false, u""},
+      {std::string("A\0\xE9\0", 4), false, u"A\u00E9"},
+      {std::string("\0A\0\xE9", 4), true, u"A\u00E9"},
+      {std::string("\x3D\xD8\x00\xDE", 4), false, u"\U0001F600"},
+      {std::string("A\0B", 3), false, u"A"},  // the odd last byte is dropped
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Utf16FromBytes(c.bytes, c.big_endian), c.units) << c.bytes.size();
 }
 
 TEST(Utf, MalformedBytesBecomeReplacementCharacters) {

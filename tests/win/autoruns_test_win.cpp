@@ -20,6 +20,7 @@
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
 #include "test_run_log_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
@@ -32,12 +33,7 @@ constexpr wchar_t kBhoId[] = L"{0B1A2C3D-0000-4000-8000-00000000C0DE}";
 
 void SetText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
              REGSAM view) {
-  UniqueHkey key;
-  ASSERT_EQ(::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                              key.receive(), nullptr),
-            ERROR_SUCCESS);
-  ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  SetTextValue(root, path, view, name, text);
 }
 
 void DeleteValue(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view) {

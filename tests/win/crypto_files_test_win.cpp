@@ -10,19 +10,13 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
 
-std::string Scratch() {
-  const std::string dir =
-      TempFolder() + "kovra-crypto-" + std::to_string(::GetCurrentProcessId()) + "\\";
-  ForceDirectories(dir);
-  return dir;
-}
-
 TEST(FileMd5, EmptyMissingAndLockedFilesGiveTheEmptyDigest) {
-  const std::string dir = Scratch();
+  const std::string dir = ScratchFolder(ScratchState::kKept, "crypto");
   WriteFileBytes(dir + "empty.bin", "");
   EXPECT_EQ(GetFileMD5(dir + "empty.bin"), kEmptyMd5);
   EXPECT_EQ(GetFileMD5(dir + "missing.bin"), kEmptyMd5);
@@ -41,7 +35,7 @@ TEST(FileMd5, EmptyMissingAndLockedFilesGiveTheEmptyDigest) {
 }
 
 TEST(FileContainer, MatchesTheInMemoryContainer) {
-  const std::string dir = Scratch();
+  const std::string dir = ScratchFolder(ScratchState::kKept, "crypto");
   const std::string data = "The archive bytes, not a multiple of eight.";
   WriteFileBytes(dir + "info.data", data);
   EncryptFile(dir + "info.data", dir + "report.log", kReportKey);
@@ -70,7 +64,7 @@ size_t TempContainers() {
 }
 
 TEST(FileContainer, FailuresLeaveNoPartialReport) {
-  const std::string dir = Scratch();
+  const std::string dir = ScratchFolder(ScratchState::kKept, "crypto");
   const size_t temp_before = TempContainers();
   EXPECT_THROW(EncryptFile(dir + "missing.data", dir + "report.log", kReportKey),
                std::runtime_error);
@@ -96,7 +90,7 @@ TEST(FileContainer, FailuresLeaveNoPartialReport) {
 }
 
 TEST(FileContainer, LargeInputKeepsPeakMemoryBounded) {
-  const std::string dir = Scratch();
+  const std::string dir = ScratchFolder(ScratchState::kKept, "crypto");
   {
     UniqueHandle f(::CreateFileW(Widen(dir + "large.data").c_str(), GENERIC_WRITE, 0, nullptr,
                                  CREATE_ALWAYS, 0, nullptr));

@@ -7,19 +7,13 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
 
-std::string Scratch(const std::string& name) {
-  const std::string dir =
-      TempFolder() + "kovra-test-" + std::to_string(::GetCurrentProcessId()) + "\\" + name + "\\";
-  ShellRemoveFolder(dir);
-  return dir;
-}
-
 TEST(Files, ForceDirectoriesAndShellRemoval) {
-  const std::string root = Scratch("force");
+  const std::string root = ScratchFolder(ScratchState::kGone, "test", "force");
   const std::string deep = root + "a\\b\\c";
   ASSERT_TRUE(ForceDirectories(deep));
   EXPECT_TRUE(DirectoryExists(deep));
@@ -32,7 +26,7 @@ TEST(Files, ForceDirectoriesAndShellRemoval) {
 }
 
 TEST(Files, ListFileIsSavedAsUtf16LeWithBom) {
-  const std::string root = Scratch("list");
+  const std::string root = ScratchFolder(ScratchState::kGone, "test", "list");
   ASSERT_TRUE(ForceDirectories(root));
   const std::string path = root + "\xC3\xA9t\xC3\xA9.txt";
   WriteFileBytes(path, EncodeListUtf16Le({"Version:1", "a\r\nb"}));
@@ -43,7 +37,7 @@ TEST(Files, ListFileIsSavedAsUtf16LeWithBom) {
 }
 
 TEST(Files, WriteFailureIsAnError) {
-  const std::string root = Scratch("fail");
+  const std::string root = ScratchFolder(ScratchState::kGone, "test", "fail");
   EXPECT_THROW(WriteFileBytes(root + "missing\\x.txt", "x"), std::runtime_error);
   EXPECT_THROW(ReadFileBytes(root + "missing.txt"), std::runtime_error);
 }

@@ -14,17 +14,10 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
-
-std::string Scratch(const std::string& name) {
-  const std::string dir =
-      TempFolder() + "kovra-pack-" + std::to_string(::GetCurrentProcessId()) + "\\" + name + "\\";
-  ShellRemoveFolder(dir);
-  EXPECT_TRUE(ForceDirectories(dir));
-  return dir;
-}
 
 void Put(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
   WriteFileBytes(path, bytes);
@@ -87,7 +80,7 @@ std::string Stored(const std::string& path) {
 }
 
 TEST(ZipArchive, ExpandsEntriesOnceAndPassesOverWhatItCannotTake) {
-  const std::string root = Scratch("expand");
+  const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "expand");
   Put(root + "a.txt", "a");
   Put(root + "b.log", "b");
   Put(root + "empty.txt", "");
@@ -99,7 +92,7 @@ TEST(ZipArchive, ExpandsEntriesOnceAndPassesOverWhatItCannotTake) {
   ASSERT_TRUE(ForceDirectories(root + "hiddendir"));
   Put(root + "hiddendir\\e.txt", "e");
   ::SetFileAttributesW(Widen(root + "hiddendir").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  const std::string zip = Scratch("expand-out") + "out.zip";
+  const std::string zip = ScratchFolder(ScratchState::kEmpty, "pack", "expand-out") + "out.zip";
 
   const StringList entries = {
       "",           root + "missing.txt", root + "sub\\c.txt", root + "hidden.txt",
@@ -129,7 +122,7 @@ TEST(ZipArchive, ExpandsEntriesOnceAndPassesOverWhatItCannotTake) {
   }
 
   // Nothing to take: a valid archive without entries.
-  const std::string none = Scratch("expand-none") + "none.zip";
+  const std::string none = ScratchFolder(ScratchState::kEmpty, "pack", "expand-none") + "none.zip";
   EXPECT_EQ(WriteZipArchive({"", root + "nothing\\*.*", root + "missing.txt"}, none, 4), 0u);
   Archive b;
   Load(ReadFileBytes(none), b, "empty");
@@ -137,12 +130,13 @@ TEST(ZipArchive, ExpandsEntriesOnceAndPassesOverWhatItCannotTake) {
 }
 
 TEST(ZipArchive, NamesFlagsAndLevels) {
-  const std::string root = Scratch("names");
+  const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "names");
   const std::string cyrillic = "\xD0\x96\xD1\x83\xD1\x80\xD0\xBD\xD0\xB0\xD0\xBB.txt";  // Журнал
   Put(root + cyrillic, "utf-8 name");
   Put(root + "plain.txt", "ascii name");
   for (int level : {8, 4}) {
-    const std::string zip = Scratch("names-" + std::to_string(level)) + "n.zip";
+    const std::string zip =
+        ScratchFolder(ScratchState::kEmpty, "pack", "names-" + std::to_string(level)) + "n.zip";
     EXPECT_EQ(WriteZipArchive({root + "*.*"}, zip, level), 2u);
     Archive a;
     Load(ReadFileBytes(zip), a, "names" + std::to_string(level));
@@ -171,11 +165,11 @@ TEST(ZipArchive, NamesFlagsAndLevels) {
 }
 
 TEST(ZipArchive, UpdatesAnExistingArchive) {
-  const std::string root = Scratch("update");
+  const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "update");
   Put(root + "A.txt", "old A");
   Put(root + "B.txt", "old B");
   Put(root + "K.txt", "kept K");
-  const std::string zip = Scratch("update-out") + "info.data";
+  const std::string zip = ScratchFolder(ScratchState::kEmpty, "pack", "update-out") + "info.data";
   ASSERT_EQ(WriteZipArchive({root + "*.*"}, zip, 8), 3u);
   Archive before;
   Load(ReadFileBytes(zip), before);
@@ -216,11 +210,11 @@ size_t TempLeftovers() {
 }
 
 TEST(ZipArchive, FailuresLoseNothing) {
-  const std::string root = Scratch("fail");
+  const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "fail");
   Put(root + "a.txt", "a");
   Put(root + "locked.txt", "locked");
   Put(root + "z.txt", "z");
-  const std::string out = Scratch("fail-out");
+  const std::string out = ScratchFolder(ScratchState::kEmpty, "pack", "fail-out");
 
   // A file held without read sharing is passed over; the rest are packed.
   {
@@ -281,7 +275,7 @@ TEST(ZipArchive, FailuresLoseNothing) {
 TEST(ZipArchive, ManyFilesKeepTheirOrderAroundAStreamedLargeOne) {
   // Small files are compressed ahead on worker threads, a large one is streamed by the writer;
   // the archive still holds every file once, in the order of the list.
-  const std::string root = Scratch("order");
+  const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "order");
   StringList list;
   for (int i = 0; i < 120; ++i) {
     const std::string name = root + "f" + std::to_string(i) + ".txt";
@@ -297,7 +291,7 @@ TEST(ZipArchive, ManyFilesKeepTheirOrderAroundAStreamedLargeOne) {
     }
   }
   list.push_back(root + "f7.txt");  // named again: packed once
-  const std::string zip = Scratch("order-out") + "order.zip";
+  const std::string zip = ScratchFolder(ScratchState::kEmpty, "pack", "order-out") + "order.zip";
   EXPECT_EQ(WriteZipArchive(list, zip, 8), 121u);
   Archive a;
   Load(ReadFileBytes(zip), a, "order");
@@ -309,7 +303,7 @@ TEST(ZipArchive, ManyFilesKeepTheirOrderAroundAStreamedLargeOne) {
 }
 
 TEST(ZipArchive, LinkLoopsEndTheWalk) {
-  const std::string root = Scratch("loop");
+  const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "loop");
   ASSERT_TRUE(ForceDirectories(root + "tree\\inner"));
   Put(root + "tree\\inner\\f.txt", "f");
   // A link inside the tree that leads back to its top. Without privilege to create it, the
@@ -329,11 +323,11 @@ TEST(ZipArchive, LinkLoopsEndTheWalk) {
 }
 
 TEST(PackReport, TheThreeWays) {
-  const std::string staging = Scratch("staging");
+  const std::string staging = ScratchFolder(ScratchState::kEmpty, "pack", "staging");
   Put(staging + "Kovra_Debug_Info.txt", "info");
   ASSERT_TRUE(ForceDirectories(staging + "Logs"));
   Put(staging + "Logs\\product.log", "log");
-  const std::string out = Scratch("reports");
+  const std::string out = ScratchFolder(ScratchState::kEmpty, "pack", "reports");
   const std::string info_data = ExeFolder() + "info.data";
   const std::string beside = ExeFolder() + "nf_logs_" + TodayYmd() + ".log";
   DeleteFilePath(info_data);

@@ -20,6 +20,7 @@
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
@@ -28,11 +29,7 @@ constexpr wchar_t kTestKey[] = L"SOFTWARE\\KovraPlatformTest";
 
 // Writes the test keys in the given view of HKLM\SOFTWARE.
 UniqueHkey CreateKey(const std::wstring& path, REGSAM view) {
-  UniqueHkey key;
-  EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | view, nullptr, key.receive(), nullptr),
-            ERROR_SUCCESS);
-  return key;
+  return CreateTestKey(HKEY_LOCAL_MACHINE, path, view);
 }
 
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {

@@ -22,6 +22,7 @@
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
 #include "test_run_log_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
@@ -30,17 +31,7 @@ const std::string kFix = "C:\\KovraFix\\";
 constexpr wchar_t kTop[] = L"SOFTWARE\\Kovra\\Zentrix Tune Prime";
 
 UniqueHkey Key32(const std::wstring& path) {
-  UniqueHkey key;
-  EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | kOwnView, nullptr, key.receive(), nullptr),
-            ERROR_SUCCESS);
-  return key;
-}
-
-void SetText(HKEY key, const wchar_t* name, const std::string& text) {
-  const std::wstring w = Widen(text);
-  ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
-                   static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+  return CreateTestKey(HKEY_LOCAL_MACHINE, path, kOwnView);
 }
 
 class DiscoveryTest : public testing::Test {
@@ -79,7 +70,7 @@ class DiscoveryTest : public testing::Test {
 };
 
 TEST_F(DiscoveryTest, PathValuesOfTheTopEdition) {
-  SetText(Key32(kTop).get(), L"ztnpv8uninstallpath", kFix + "App\\unins000.exe");
+  SetTextValue(Key32(kTop).get(), L"ztnpv8uninstallpath", kFix + "App\\unins000.exe");
   DiscoverProductFolder();
   EXPECT_EQ(Discovered().folder, kFix + "App\\");
   EXPECT_EQ(Discovered().digits.current, "8");
@@ -88,10 +79,10 @@ TEST_F(DiscoveryTest, PathValuesOfTheTopEdition) {
   // product summary then reads.
   DiscoveredForUpdate() = DiscoveredProduct{};
   ::RegDeleteValueW(Key32(kTop).get(), L"ztnpv8uninstallpath");
-  SetText(Key32(kTop).get(), L"ztnpv7uninstallpath", kFix + "App\\unins000.exe");
+  SetTextValue(Key32(kTop).get(), L"ztnpv7uninstallpath", kFix + "App\\unins000.exe");
   UniqueHkey seven =
       Key32(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zentrix Tune 7_is1");
-  SetText(seven.get(), L"DisplayVersion", "7.5");
+  SetTextValue(seven.get(), L"DisplayVersion", "7.5");
   DiscoverProductFolder();
   EXPECT_EQ(Discovered().folder, kFix + "App\\");
   EXPECT_EQ(Discovered().digits.current, "7");
@@ -129,7 +120,7 @@ TEST_F(DiscoveryTest, ServiceSettingsAndFolderClues) {
 }
 
 TEST_F(DiscoveryTest, OnlyTheStandardEditionLeavesNoFolder) {
-  SetText(Key32(L"SOFTWARE\\Kovra\\Zentrix Tune 8").get(), L"apppath", kFix + "App\\ztn.exe");
+  SetTextValue(Key32(L"SOFTWARE\\Kovra\\Zentrix Tune 8").get(), L"apppath", kFix + "App\\ztn.exe");
   DiscoverProductFolder();
   EXPECT_EQ(Discovered().folder, "");
   StringList lines;

@@ -19,22 +19,10 @@
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
 #include "test_run_log_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
-
-UniqueHkey CreateKey(HKEY root, const std::wstring& path, REGSAM view) {
-  UniqueHkey key;
-  EXPECT_EQ(::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                              key.receive(), nullptr),
-            ERROR_SUCCESS);
-  return key;
-}
-
-void SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
-  ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 void DeleteTree(HKEY root, const wchar_t* parent, const wchar_t* name, REGSAM view) {
   UniqueHkey key;
@@ -51,26 +39,26 @@ class RegistryExportTest : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(IsWow64()) << "the tests expect a 64-bit prefix";
     // The maker's key in both views, told apart by a value.
-    UniqueHkey maker32 = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra", KEY_WOW64_32KEY);
-    SetText(maker32.get(), L"view", L"32");
-    UniqueHkey maker64 = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra", KEY_WOW64_64KEY);
-    SetText(maker64.get(), L"view", L"64");
+    UniqueHkey maker32 = CreateTestKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra", KEY_WOW64_32KEY);
+    SetTextValue(maker32.get(), L"view", L"32");
+    UniqueHkey maker64 = CreateTestKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra", KEY_WOW64_64KEY);
+    SetTextValue(maker64.get(), L"view", L"64");
     // A 64-bit tree with a sub-key named like the mirror.
     UniqueHkey tree =
-        CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\A\\Deep", KEY_WOW64_64KEY);
-    SetText(tree.get(), L"DisplayIcon", L"C:\\A\\b.exe,0");
-    UniqueHkey mirror =
-        CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\Wow6432Node\\Hidden", KEY_WOW64_64KEY);
-    UniqueHkey b = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\B", KEY_WOW64_64KEY);
+        CreateTestKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\A\\Deep", KEY_WOW64_64KEY);
+    SetTextValue(tree.get(), L"DisplayIcon", L"C:\\A\\b.exe,0");
+    UniqueHkey mirror = CreateTestKey(HKEY_LOCAL_MACHINE,
+                                      L"SOFTWARE\\KovraTree\\Wow6432Node\\Hidden", KEY_WOW64_64KEY);
+    UniqueHkey b = CreateTestKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraTree\\B", KEY_WOW64_64KEY);
     const DWORD two = 2;
     ::RegSetValueExW(b.get(), L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&two), 4);
     // A per-user Uninstall entry (a new Wine prefix has no per-user Uninstall key at all).
     UniqueHkey user_uninstall;
     user_had_uninstall_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kUserUninstall, 0, KEY_READ,
                                           user_uninstall.receive()) == ERROR_SUCCESS;
-    UniqueHkey app = CreateKey(HKEY_CURRENT_USER, std::wstring(kUserUninstall) + L"\\KovraUserApp",
-                               KEY_WOW64_64KEY);
-    SetText(app.get(), L"DisplayName", L"Kovra user app");
+    UniqueHkey app = CreateTestKey(
+        HKEY_CURRENT_USER, std::wstring(kUserUninstall) + L"\\KovraUserApp", KEY_WOW64_64KEY);
+    SetTextValue(app.get(), L"DisplayName", L"Kovra user app");
   }
   void TearDown() override {
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
@@ -258,25 +246,26 @@ class ReadOnlyKeysTest : public testing::Test {
     ASSERT_TRUE(InA64BitPrefix());
     {
       UniqueHkey k =
-          CreateKey(HKEY_LOCAL_MACHINE, keys_[0].parent + L"\\" + keys_[0].name + L"\\Inner",
-                    KEY_WOW64_64KEY);
-      SetText(k.get(), L"DisplayName", L"Inner entry");
-      UniqueHkey top =
-          CreateKey(HKEY_LOCAL_MACHINE, keys_[0].parent + L"\\" + keys_[0].name, KEY_WOW64_64KEY);
-      SetText(top.get(), L"DisplayName", L"Locked entry");
-      UniqueHkey service =
-          CreateKey(HKEY_LOCAL_MACHINE, keys_[1].parent + L"\\" + keys_[1].name, KEY_WOW64_64KEY);
+          CreateTestKey(HKEY_LOCAL_MACHINE, keys_[0].parent + L"\\" + keys_[0].name + L"\\Inner",
+                        KEY_WOW64_64KEY);
+      SetTextValue(k.get(), L"DisplayName", L"Inner entry");
+      UniqueHkey top = CreateTestKey(HKEY_LOCAL_MACHINE, keys_[0].parent + L"\\" + keys_[0].name,
+                                     KEY_WOW64_64KEY);
+      SetTextValue(top.get(), L"DisplayName", L"Locked entry");
+      UniqueHkey service = CreateTestKey(HKEY_LOCAL_MACHINE,
+                                         keys_[1].parent + L"\\" + keys_[1].name, KEY_WOW64_64KEY);
       const DWORD three = 3;
       ::RegSetValueExW(service.get(), L"Start", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&three),
                        4);
-      UniqueHkey server =
-          CreateKey(HKEY_LOCAL_MACHINE,
-                    keys_[2].parent + L"\\" + keys_[2].name + L"\\InprocServer32", KEY_WOW64_64KEY);
-      SetText(server.get(), L"", L"C:\\Kovra\\helper.dll");
-      UniqueHkey helper =
-          CreateKey(HKEY_LOCAL_MACHINE, keys_[2].parent + L"\\" + keys_[2].name, KEY_WOW64_64KEY);
-      SetText(helper.get(), L"", L"Kovra Locked Helper");
-      CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kHelpers) + L"\\" + kHelperId, KEY_WOW64_64KEY);
+      UniqueHkey server = CreateTestKey(
+          HKEY_LOCAL_MACHINE, keys_[2].parent + L"\\" + keys_[2].name + L"\\InprocServer32",
+          KEY_WOW64_64KEY);
+      SetTextValue(server.get(), L"", L"C:\\Kovra\\helper.dll");
+      UniqueHkey helper = CreateTestKey(HKEY_LOCAL_MACHINE, keys_[2].parent + L"\\" + keys_[2].name,
+                                        KEY_WOW64_64KEY);
+      SetTextValue(helper.get(), L"", L"Kovra Locked Helper");
+      CreateTestKey(HKEY_LOCAL_MACHINE, std::wstring(kHelpers) + L"\\" + kHelperId,
+                    KEY_WOW64_64KEY);
     }
     // Everyone may read; changing the security back is all the owner keeps (for the clean-up).
     for (const Locked& k : keys_)

@@ -12,6 +12,7 @@
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_run_log_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
@@ -32,13 +33,7 @@ StringList Messages(const StringList& log) {
 }
 
 void SetText(const std::wstring& path, const wchar_t* name, const std::string& text) {
-  UniqueHkey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.receive(), nullptr),
-            ERROR_SUCCESS);
-  const std::wstring w = Widen(text);
-  ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
-                   static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+  SetTextValue(HKEY_CURRENT_USER, path, KEY_WOW64_32KEY, name, Widen(text));
 }
 
 class StoreAppsTest : public testing::Test {

@@ -3,10 +3,10 @@
 #include <shellapi.h>
 
 #include "base/text.h"
-#include "platform/console_capture_win.h"
 #include "platform/console_text.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
+#include "platform/message_pump_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {

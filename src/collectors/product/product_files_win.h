@@ -18,7 +18,9 @@ std::string QueryServiceBinaryPath(const std::string& service_name);
 
 // The inventory section of the main info file: a line per .exe, .dll and .sys file below the
 // product folder; nothing without one. Never throws: a failure keeps the lines so far and is
-// reported through the run log.
+// reported through the run log. It runs after DiscoverProductFolder and gives the discovered
+// folder its trailing backslash in place; the log collection after it (CopyMacroFiles, for its
+// %AppPath% macro) reads the folder so.
 void CollectProductFiles(StringList& lines, RunLog& log);
 // The full paths of the files below `folder` whose extension passes `filter` ("*.exe|*.dll",
 // empty for all); sub-folders named exactly ".svn" are not entered.

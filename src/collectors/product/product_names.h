@@ -13,9 +13,11 @@ struct GenerationDigits {
 
 // What the product-folder discovery found, kept for the whole process: the generation digits
 // ("8" and "7" at start, "7" and "6" when only the previous generation is installed) and the
-// install folder of the top edition (empty when none was found). The discovery is the one
-// writer; it runs on the main thread before the worker exists and later on the worker thread,
-// never at the same time as a reader, so no lock is needed.
+// install folder of the top edition (empty when none was found). The discovery writes it: on
+// the main thread before the worker exists and again on the worker thread at the start of the
+// product stage, never at the same time as a reader, so no lock is needed. The one other edit
+// is the inventory's (CollectProductFiles), which follows the discovery on the worker thread
+// and gives the folder its trailing backslash for the log collection after it.
 struct DiscoveredProduct {
   GenerationDigits digits;
   std::string folder;

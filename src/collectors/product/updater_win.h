@@ -37,7 +37,9 @@ class TLPSWGetInfo : public UpdaterCollector {
   void AddShortcutPatterns();
 
   RunLog& log_;
-  TAppFrame frame_;
+  // The process's one path frame, created at start-up; only its path tables are used, and
+  // they ask the system on each call.
+  const TAppFrame& frame_ = SharedPathFrame();
   StringList archive_list_;
   StringList product_exports_;
   std::vector<UniqueHandle> exports_running_;

@@ -27,11 +27,6 @@ const IID kINetFwMgr = {
 constexpr long kObjectWaitMs = 5000;
 constexpr DWORD kClassWaitMs = 15000;
 
-DWORD MajorVersion() {
-  OSVERSIONINFOEXW v;
-  return QueryVersionEx(v) ? v.dwMajorVersion : 0;
-}
-
 // COM security is set once per process; RPC_E_TOO_LATE means someone already did.
 bool EnsureComSecurity() {
   static bool done = false;
@@ -77,7 +72,7 @@ class SecurityCenter {
                                                kIWbemLocator, locator_.receive_void())))
       return false;
     if (!services_) {
-      if (MajorVersion() > 5) {
+      if (WindowsMajorVersion() > 5) {
         center2_ = Connect(L"ROOT\\SecurityCenter2");
         if (!center2_)
           Connect(L"ROOT\\SecurityCenter");
@@ -152,7 +147,7 @@ bool Enabled(INetFwProfile* profile) {
 
 }  // namespace
 
-TFireWallMgr::TFireWallMgr() : major_version_(MajorVersion()) {}
+TFireWallMgr::TFireWallMgr() : major_version_(WindowsMajorVersion()) {}
 
 INetFwMgr* TFireWallMgr::GetFirewallManager() {
   if (manager_)

@@ -206,7 +206,7 @@ bool TGetMetroInfo::GetMetroInfo(HKEY root, const std::string& key_path, const s
   return keep;
 }
 
-void TGetMetroInfo::AddMetroList(HKEY root, const std::string&) {
+void TGetMetroInfo::AddMetroList(HKEY root) {
   Log("==Start AddMetroList");
   TRegistry key(KEY_READ);
   key.SetAutoView(false);
@@ -259,9 +259,9 @@ bool TGetMetroInfo::StartGetMetroInfo() {
   Log("===Start StartGetMetroInfo");
   try {
     Log("===Start HKEY_CURRENT_USER");
-    AddMetroList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER");
+    AddMetroList(HKEY_CURRENT_USER);
     Log("===Start HKEY_LOCAL_MACHINE");
-    AddMetroList(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE");
+    AddMetroList(HKEY_LOCAL_MACHINE);
     bool store = false;
     for (const TMetroInfo& app : apps_)
       store |= app.AppId == "winstore_cw5n1h2txyewy!Windows.Store";

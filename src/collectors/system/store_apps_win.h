@@ -40,7 +40,8 @@ class TGetMetroInfo : public StoreAppCollector {
   using ResolverFn = HRESULT(WINAPI*)(PCWSTR, PWSTR, UINT, void**);
 
   void Log(const std::string& message);
-  void AddMetroList(HKEY root, const std::string& root_name);
+  // The apps of one root (the current user, then the machine), appended to apps_.
+  void AddMetroList(HKEY root);
   // One app; false when it gives no record.
   bool GetMetroInfo(HKEY root, const std::string& key_path, const std::string& app,
                     TMetroInfo& record);

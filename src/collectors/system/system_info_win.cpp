@@ -8,6 +8,7 @@
 #include "platform/elapsed_clock_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
+#include "platform/message_pump_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -21,13 +22,7 @@ std::string DecodeTextFile(const std::string& bytes) {
   if (bytes.size() >= 2 &&
       (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)) {
     const bool big_endian = bytes[0] == '\xFE';
-    std::u16string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      const auto lo = static_cast<unsigned char>(bytes[i + (big_endian ? 1 : 0)]);
-      const auto hi = static_cast<unsigned char>(bytes[i + (big_endian ? 0 : 1)]);
-      text += static_cast<char16_t>(lo | hi << 8);
-    }
-    return Utf16ToUtf8(text);
+    return Utf16ToUtf8(Utf16FromBytes(std::string_view(bytes).substr(2), big_endian));
   }
   return CodePageToUtf8(bytes, CP_ACP);
 }

@@ -1,0 +1,20 @@
+#include "platform/message_pump_win.h"
+
+#include <windows.h>
+
+namespace kovra::win {
+
+bool DispatchPendingMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+}  // namespace kovra::win
