@@ -75,7 +75,7 @@ TEST_F(IndexFile, HoldsTheReportsValuesTypedAsTheirFieldsSay) {
     EXPECT_EQ(out.substr(out.find('\n') + 1), c.want) << c.sql;
   }
   // Every reader table is there with the columns the index names for it.
-  for (const TableSpec& t : Tables()) {
+  for (const TableDefinition& t : Tables()) {
     std::string want;
     for (const IndexColumn& c : IndexColumns(t))
       want += c.name + "\n";

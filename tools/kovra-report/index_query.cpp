@@ -304,11 +304,11 @@ bool ExportIndex(const std::string& db_path, std::FILE* out, std::string& error,
            "SELECT f.report_id, r.date AS report_date, f.stage, f.reason FROM failed_stages f "
            "JOIN reports r ON r.id = f.report_id ORDER BY f.rowid",
            {});
-  for (const TableSpec& t : Tables()) {
+  for (const TableDefinition& t : Tables()) {
     if (!ok)
       break;
     std::set<std::string> flags;
-    for (const FieldSpec& f : t.fields) {
+    for (const FieldDefinition& f : t.fields) {
       if (f.type == FieldType::kBool)
         flags.insert(f.name);
     }

@@ -76,9 +76,9 @@ int Usage() {
 std::string TableHelp() {
   static const char* kTypes[] = {"text", "number", "flag", "date"};
   std::string s = "\ntables (TABLE: fields, type and meaning):\n";
-  for (const kovra::TableSpec& t : kovra::Tables()) {
+  for (const kovra::TableDefinition& t : kovra::Tables()) {
     s += std::string("  ") + t.name + "  (" + t.title + ")\n";
-    for (const kovra::FieldSpec& f : t.fields)
+    for (const kovra::FieldDefinition& f : t.fields)
       s += std::string("      ") + f.name +
            std::string(f.name[0] && std::strlen(f.name) < 24 ? 24 - std::strlen(f.name) : 1, ' ') +
            kTypes[static_cast<int>(f.type)] + "  " + f.meaning + "\n";
@@ -371,8 +371,8 @@ int main(int argc, char** argv) {
   if (command == "table") {
     if (args.size() < 3)
       return Usage();
-    const kovra::TableSpec* spec = kovra::FindTable(args[2]);
-    if (spec == nullptr)
+    const kovra::TableDefinition* definition = kovra::FindTable(args[2]);
+    if (definition == nullptr)
       return Fail("no table named " + args[2] + " (kovra-report --help lists them)");
     kovra::TableFormat format = kovra::TableFormat::kText;
     int code_page = 1252;
@@ -386,9 +386,9 @@ int main(int argc, char** argv) {
       else
         return Usage();
     }
-    kovra::TableWriter writer(*spec, format, stdout);
+    kovra::TableWriter writer(*definition, format, stdout);
     const bool ok = kovra::ForEachRecord(
-        report.zip, spec, [&](const kovra::Record& r) { writer.Write(r); }, error, code_page);
+        report.zip, definition, [&](const kovra::Record& r) { writer.Write(r); }, error, code_page);
     writer.Finish();
     return ok ? 0 : Fail(error, 1);
   }
@@ -417,11 +417,12 @@ int main(int argc, char** argv) {
       page.Begin(report.Facts(), kovra::RunLogSummaryText(
                                      kovra::ReadRunLog(report.TextLines(kovra::kRunLogEntry))));
       std::string problems;
-      for (const kovra::TableSpec& spec : kovra::Tables()) {
-        page.BeginTable(spec);
+      for (const kovra::TableDefinition& definition : kovra::Tables()) {
+        page.BeginTable(definition);
         std::string table_error;
         if (!kovra::ForEachRecord(
-                report.zip, &spec, [&](const kovra::Record& r) { page.Row(r); }, table_error)) {
+                report.zip, &definition, [&](const kovra::Record& r) { page.Row(r); },
+                table_error)) {
           problems = table_error;
           page.EndTable("Not all of it could be read: " + table_error);
         } else {

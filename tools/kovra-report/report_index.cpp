@@ -49,7 +49,7 @@ const char* SqlType(FieldType type) {
   return "TEXT";
 }
 
-std::string TableSchema(const TableSpec& table) {
+std::string TableSchema(const TableDefinition& table) {
   std::string sql = "CREATE TABLE IF NOT EXISTS " + QuoteName(table.name) + " (";
   for (const IndexColumn& c : IndexColumns(table)) {
     sql += QuoteName(c.name) + " " + c.type;
@@ -63,7 +63,7 @@ std::string TableSchema(const TableSpec& table) {
   return sql;
 }
 
-std::string InsertSql(const TableSpec& table) {
+std::string InsertSql(const TableDefinition& table) {
   const std::vector<IndexColumn> columns = IndexColumns(table);
   std::string names, marks;
   for (const IndexColumn& c : columns) {
@@ -163,9 +163,9 @@ std::vector<std::pair<std::string, std::string>> FailedStages(const ZipReader& z
 
 }  // namespace
 
-std::vector<IndexColumn> IndexColumns(const TableSpec& table) {
+std::vector<IndexColumn> IndexColumns(const TableDefinition& table) {
   std::vector<IndexColumn> columns = {{"report_id", "INTEGER"}, {"at_line", "INTEGER"}};
-  for (const FieldSpec& f : table.fields) {
+  for (const FieldDefinition& f : table.fields) {
     columns.push_back({f.name, SqlType(f.type)});
     if (f.type == FieldType::kDateTime)
       columns.push_back({std::string(f.name) + "_text", "TEXT"});
@@ -232,7 +232,7 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
     return false;
   }
   std::string schema = std::string("BEGIN;") + kReportsSchema;
-  for (const TableSpec& t : Tables())
+  for (const TableDefinition& t : Tables())
     schema += TableSchema(t);
   schema += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
   if (!ExecSql(db, schema.c_str(), error)) {
@@ -252,7 +252,7 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
       db, "INSERT INTO failed_stages (report_id, stage, reason) VALUES (?, ?, ?)", error);
   if (!m.find || !m.add_report || !m.finish_report || !m.add_stage)
     return false;
-  for (const TableSpec& t : Tables()) {
+  for (const TableDefinition& t : Tables()) {
     m.insert.push_back(PrepareSql(db, InsertSql(t), error));
     if (!m.insert.back())
       return false;
@@ -311,15 +311,15 @@ AddResult ReportIndex::Add(const std::string& report_path) {
           return;
         if (r.table == TableId::kSystem && !system)
           system = r;
-        const TableSpec& spec = Spec(r.table);
+        const TableDefinition& definition = Definition(r.table);
         sqlite3_stmt* s = m.insert[static_cast<size_t>(r.table)].get();
         sqlite3_bind_int64(s, 1, id);
         sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(r.line));
         int at = 3;
-        for (size_t i = 0; i < spec.fields.size(); ++i) {
+        for (size_t i = 0; i < definition.fields.size(); ++i) {
           const std::string& value = i < r.values.size() ? r.values[i] : std::string();
-          BindField(s, at++, spec.fields[i].type, value);
-          if (spec.fields[i].type == FieldType::kDateTime)
+          BindField(s, at++, definition.fields[i].type, value);
+          if (definition.fields[i].type == FieldType::kDateTime)
             BindText(s, at++, value);
         }
         step(s);

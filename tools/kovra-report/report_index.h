@@ -48,7 +48,7 @@ struct IndexColumn {
   std::string name;
   const char* type;
 };
-std::vector<IndexColumn> IndexColumns(const TableSpec& table);
+std::vector<IndexColumn> IndexColumns(const TableDefinition& table);
 
 // The questions of the README and --help with their SQL, checked by the tests.
 struct IndexExample {

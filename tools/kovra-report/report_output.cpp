@@ -5,7 +5,7 @@
 
 namespace kovra {
 
-std::string JsonValue(const FieldSpec& field, const std::string& value) {
+std::string JsonValue(const FieldDefinition& field, const std::string& value) {
   if ((field.type == FieldType::kNumber || field.type == FieldType::kBool) && value.empty())
     return "null";
   if (field.type == FieldType::kNumber || field.type == FieldType::kBool)
@@ -24,15 +24,15 @@ std::string CsvCell(const std::string& value) {
   return out + "\"";
 }
 
-TableWriter::TableWriter(const TableSpec& spec, TableFormat format, std::FILE* out)
-    : spec_(spec), format_(format), out_(out) {
+TableWriter::TableWriter(const TableDefinition& definition, TableFormat format, std::FILE* out)
+    : definition_(definition), format_(format), out_(out) {
   std::string head;
   if (format_ == TableFormat::kJson) {
     head = "[";
   } else {
-    for (size_t i = 0; i < spec_.fields.size(); ++i)
-      head +=
-          std::string(i ? (format_ == TableFormat::kCsv ? "," : "\t") : "") + spec_.fields[i].name;
+    for (size_t i = 0; i < definition_.fields.size(); ++i)
+      head += std::string(i ? (format_ == TableFormat::kCsv ? "," : "\t") : "") +
+              definition_.fields[i].name;
     head += "\n";
   }
   std::fputs(head.c_str(), out_);
@@ -40,12 +40,12 @@ TableWriter::TableWriter(const TableSpec& spec, TableFormat format, std::FILE* o
 
 void TableWriter::Write(const Record& r) {
   std::string line;
-  for (size_t i = 0; i < spec_.fields.size(); ++i) {
+  for (size_t i = 0; i < definition_.fields.size(); ++i) {
     const std::string& v = r.values[i];
     switch (format_) {
       case TableFormat::kJson:
         line += std::string(i ? ", " : (count_ ? ",\n  {" : "\n  {")) +
-                JsonString(spec_.fields[i].name) + ": " + JsonValue(spec_.fields[i], v);
+                JsonString(definition_.fields[i].name) + ": " + JsonValue(definition_.fields[i], v);
         break;
       case TableFormat::kCsv:
         line += (i ? "," : "") + CsvCell(v);

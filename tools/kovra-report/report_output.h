@@ -15,20 +15,20 @@ enum class TableFormat { kText, kCsv, kJson };
 
 class TableWriter {
  public:
-  TableWriter(const TableSpec& spec, TableFormat format, std::FILE* out);
+  TableWriter(const TableDefinition& definition, TableFormat format, std::FILE* out);
   void Write(const Record& record);
   // Closes the output (the JSON array); the number of records written.
   size_t Finish();
 
  private:
-  const TableSpec& spec_;
+  const TableDefinition& definition_;
   TableFormat format_;
   std::FILE* out_;
   size_t count_ = 0;
 };
 
 // One field's value as a JSON value: a number, true/false, null, or a string.
-std::string JsonValue(const FieldSpec& field, const std::string& value);
+std::string JsonValue(const FieldDefinition& field, const std::string& value);
 // One CSV cell (quoted when it holds a comma, a quote or a blank at either end).
 std::string CsvCell(const std::string& value);
 

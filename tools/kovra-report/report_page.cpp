@@ -65,7 +65,7 @@ bool IsFactTable(TableId id) {
          id == TableId::kUpdaterFacts;
 }
 
-std::string CellText(const FieldSpec& field, const std::string& value) {
+std::string CellText(const FieldDefinition& field, const std::string& value) {
   if (field.type == FieldType::kBool)
     return value == "true" ? "yes" : value == "false" ? "no" : "";
   return value;
@@ -73,7 +73,7 @@ std::string CellText(const FieldSpec& field, const std::string& value) {
 
 }  // namespace
 
-bool IsMarkField(const FieldSpec& field) {
+bool IsMarkField(const FieldDefinition& field) {
   return field.type == FieldType::kBool &&
          (std::strcmp(field.name, "outside_windows") == 0 ||
           std::strcmp(field.name, "driver_without_version") == 0 ||
@@ -94,21 +94,22 @@ void PageWriter::Begin(const ReportFacts& facts, const std::string& run_log) {
   }
   out_ << "<h2>Summary</h2>\n<pre id=\"summary\">" << HtmlEscape(SummaryText(facts) + run_log)
        << "</pre>\n<nav aria-label=\"Tables\">";
-  for (const TableSpec& t : Tables())
+  for (const TableDefinition& t : Tables())
     out_ << "<a href=\"#" << t.name << "\">" << HtmlEscape(t.title) << "</a> ";
   out_ << "</nav>\n";
 }
 
-void PageWriter::BeginTable(const TableSpec& spec) {
-  spec_ = &spec;
+void PageWriter::BeginTable(const TableDefinition& definition) {
+  definition_ = &definition;
   rows_ = 0;
-  vertical_ = IsFactTable(spec.id);
-  out_ << "<section id=\"" << spec.name << "\" aria-labelledby=\"h-" << spec.name
-       << "\">\n<h2 id=\"h-" << spec.name << "\">" << HtmlEscape(spec.title) << "</h2>\n";
+  vertical_ = IsFactTable(definition.id);
+  out_ << "<section id=\"" << definition.name << "\" aria-labelledby=\"h-" << definition.name
+       << "\">\n<h2 id=\"h-" << definition.name << "\">" << HtmlEscape(definition.title)
+       << "</h2>\n";
 }
 
 void PageWriter::OpenTable() {
-  const std::string n = spec_->name;
+  const std::string n = definition_->name;
   if (vertical_) {
     out_ << "<table class=\"facts\" aria-labelledby=\"h-" << n
          << "\"><thead><tr><th scope=\"col\">field</th><th scope=\"col\">value</th></tr></thead>"
@@ -119,7 +120,7 @@ void PageWriter::OpenTable() {
        << "\" data-table=\"t-" << n << "\"> <span id=\"c-" << n
        << "\" role=\"status\"></span>\n<table class=\"records\" id=\"t-" << n
        << "\" aria-labelledby=\"h-" << n << "\"><thead><tr>";
-  for (const FieldSpec& f : spec_->fields)
+  for (const FieldDefinition& f : definition_->fields)
     out_ << "<th scope=\"col\" data-type=\"" << TypeName(f.type)
          << "\" aria-sort=\"none\"><button type=\"button\" title=\"" << HtmlEscape(f.meaning)
          << "\">" << f.name << "</button></th>";
@@ -131,7 +132,7 @@ void PageWriter::Row(const Record& r) {
     OpenTable();
   if (rows_ > kPageRows)
     return;
-  const std::vector<FieldSpec>& fields = spec_->fields;
+  const std::vector<FieldDefinition>& fields = definition_->fields;
   if (vertical_) {
     for (size_t i = 0; i < fields.size(); ++i)
       out_ << "<tr><th scope=\"row\" title=\"" << HtmlEscape(fields[i].meaning) << "\">"
@@ -162,12 +163,12 @@ void PageWriter::EndTable(const std::string& problem) {
     out_ << "</tbody></table>\n";
   if (rows_ > kPageRows)
     out_ << "<p>" << rows_ << " records; the first " << kPageRows
-         << " are shown. <code>kovra-report table REPORT " << spec_->name
+         << " are shown. <code>kovra-report table REPORT " << definition_->name
          << "</code> lists them all.</p>\n";
   if (!problem.empty())
     out_ << "<p class=\"failed\">" << HtmlEscape(problem) << "</p>\n";
   out_ << "</section>\n";
-  spec_ = nullptr;
+  definition_ = nullptr;
 }
 
 void PageWriter::TextFile(const std::string& title, const std::string& text) {

@@ -22,7 +22,7 @@ class PageWriter {
   explicit PageWriter(std::ostream& out) : out_(out) {}
   // `run_log`: the run log's summary (failed stages, slowest steps), shown with the summary.
   void Begin(const ReportFacts& facts, const std::string& run_log = std::string());
-  void BeginTable(const TableSpec& spec);
+  void BeginTable(const TableDefinition& definition);
   void Row(const Record& record);
   // `problem`: why the table may be incomplete (a damaged entry), or empty.
   void EndTable(const std::string& problem = std::string());
@@ -32,12 +32,12 @@ class PageWriter {
  private:
   void OpenTable();
   std::ostream& out_;
-  const TableSpec* spec_ = nullptr;
+  const TableDefinition* definition_ = nullptr;
   size_t rows_ = 0;
   bool vertical_ = false;
 };
 
 // Whether a field marks an entry worth a first look when it is true.
-bool IsMarkField(const FieldSpec& field);
+bool IsMarkField(const FieldDefinition& field);
 
 }  // namespace kovra

@@ -107,8 +107,8 @@ const std::string& Empty() {
 
 }  // namespace
 
-const std::vector<TableSpec>& Tables() {
-  static const std::vector<TableSpec> tables = {
+const std::vector<TableDefinition>& Tables() {
+  static const std::vector<TableDefinition> tables = {
       {TableId::kSystem,
        "system",
        "System",
@@ -324,7 +324,7 @@ const std::vector<TableSpec>& Tables() {
   return tables;
 }
 
-int TableSpec::Field(std::string_view field) const {
+int TableDefinition::Field(std::string_view field) const {
   for (size_t i = 0; i < fields.size(); ++i) {
     if (field == fields[i].name)
       return static_cast<int>(i);
@@ -332,12 +332,12 @@ int TableSpec::Field(std::string_view field) const {
   return -1;
 }
 
-const TableSpec& Spec(TableId id) {
+const TableDefinition& Definition(TableId id) {
   return Tables()[static_cast<size_t>(id)];
 }
 
-const TableSpec* FindTable(std::string_view name) {
-  for (const TableSpec& t : Tables()) {
+const TableDefinition* FindTable(std::string_view name) {
+  for (const TableDefinition& t : Tables()) {
     if (name == t.name)
       return &t;
   }
@@ -345,7 +345,7 @@ const TableSpec* FindTable(std::string_view name) {
 }
 
 const std::string& Record::Get(std::string_view field) const {
-  const int i = Spec(table).Field(field);
+  const int i = Definition(table).Field(field);
   return i < 0 || static_cast<size_t>(i) >= values.size() ? Empty() : values[i];
 }
 
@@ -436,16 +436,16 @@ class ParserBase : public RecordParser {
  protected:
   Record New(TableId table) const {
     Record r{table, line_, {}};
-    r.values.resize(Spec(table).fields.size());
+    r.values.resize(Definition(table).fields.size());
     return r;
   }
   void Set(Record& r, const char* field, std::string value) const {
-    r.values[static_cast<size_t>(Spec(r.table).Field(field))] = std::move(value);
+    r.values[static_cast<size_t>(Definition(r.table).Field(field))] = std::move(value);
   }
   void Emit(const Record& r) const { emit_(r); }
   void Unparsed(std::string_view line, TableId section) const {
     Record r = New(TableId::kUnparsed);
-    r.values = {file_, Spec(section).name, std::to_string(line_), std::string(line)};
+    r.values = {file_, Definition(section).name, std::to_string(line_), std::string(line)};
     emit_(r);
   }
   std::string file_;
@@ -590,8 +590,8 @@ class MainInfoParser : public ParserBase {
     const auto it = kLabels.find(label);
     if (it == kLabels.end())
       return false;
-    const FieldSpec& field =
-        Spec(TableId::kSystem).fields[Spec(TableId::kSystem).Field(it->second)];
+    const FieldDefinition& field =
+        Definition(TableId::kSystem).fields[Definition(TableId::kSystem).Field(it->second)];
     std::string v = value;
     if (field.type == F::kNumber) {
       for (const char* unit : {" MB", " GB"}) {
@@ -1130,8 +1130,9 @@ class InfoVersionParser : public ParserBase {
       if (!StartsWith(view, label))
         continue;
       std::string value(view.substr(label.size()));
-      if (Spec(TableId::kUpdaterFacts).fields[Spec(TableId::kUpdaterFacts).Field(field)].type ==
-          F::kNumber)
+      if (Definition(TableId::kUpdaterFacts)
+              .fields[Definition(TableId::kUpdaterFacts).Field(field)]
+              .type == F::kNumber)
         value = NumberField(value);
       if (!value.empty() || view.size() == label.size()) {
         Set(*facts_, field, value);

@@ -23,7 +23,7 @@ namespace kovra {
 // kDateTime fields the date as the report prints it (locale-formatted; DateSortKey orders it).
 enum class FieldType { kText, kNumber, kBool, kDateTime };
 
-struct FieldSpec {
+struct FieldDefinition {
   const char* name;
   FieldType type;
   const char* meaning;
@@ -62,21 +62,21 @@ enum class TableId {
   kUnparsed,
 };
 
-struct TableSpec {
+struct TableDefinition {
   TableId id;
   const char* name;   // the name scripts use: "processes"
   const char* title;  // the name people read: "Processes"
   SourceFile source;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldDefinition> fields;
   // The index of a field by name, or -1.
   int Field(std::string_view field) const;
 };
 
 // Every table, in report order, "unparsed" last.
-const std::vector<TableSpec>& Tables();
-const TableSpec& Spec(TableId id);
+const std::vector<TableDefinition>& Tables();
+const TableDefinition& Definition(TableId id);
 // The table of a script name, or nullptr.
-const TableSpec* FindTable(std::string_view name);
+const TableDefinition* FindTable(std::string_view name);
 
 // The source file an archive entry holds, by its file name; false for any other entry.
 bool SourceOfEntry(std::string_view entry_name, SourceFile& source);

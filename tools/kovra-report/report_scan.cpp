@@ -8,7 +8,7 @@ namespace {
 
 // The records of the entries whose source passes `wanted`, those of `table` only (nullptr: all).
 template <typename Wanted>
-bool Scan(const ZipReader& zip, Wanted&& wanted, const TableSpec* table,
+bool Scan(const ZipReader& zip, Wanted&& wanted, const TableDefinition* table,
           const RecordCallback& callback, std::string& error, int code_page) {
   for (const ZipEntry& entry : zip.entries()) {
     const std::string name = EntryNameUtf8(entry);
@@ -46,8 +46,8 @@ bool Scan(const ZipReader& zip, Wanted&& wanted, const TableSpec* table,
 
 }  // namespace
 
-bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCallback& callback,
-                   std::string& error, int code_page) {
+bool ForEachRecord(const ZipReader& zip, const TableDefinition* table,
+                   const RecordCallback& callback, std::string& error, int code_page) {
   auto wanted = [&](SourceFile source) {
     return table == nullptr || table->id == TableId::kUnparsed || table->source == source;
   };

@@ -17,8 +17,8 @@ constexpr size_t kMaxRecordLine = 1 << 20;
 // Calls `callback` for each record of `table` (nullptr: of every table) in the archive, in
 // entry order and, within an entry, in file order. ANSI files are decoded from `code_page`.
 // False with a reason when an entry cannot be read (records before the damage were given).
-bool ForEachRecord(const ZipReader& zip, const TableSpec* table, const RecordCallback& callback,
-                   std::string& error, int code_page = 1252);
+bool ForEachRecord(const ZipReader& zip, const TableDefinition* table,
+                   const RecordCallback& callback, std::string& error, int code_page = 1252);
 // Every record of the entries that hold one source file (all its tables, "unparsed" included).
 bool ForEachRecordOf(const ZipReader& zip, SourceFile source, const RecordCallback& callback,
                      std::string& error, int code_page = 1252);

@@ -185,7 +185,7 @@ std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines) 
     if (after_rule && !line.empty()) {
       // A star rule without a header: the block is named by its first line.
       const TableId block = BlockOfLine(line);
-      sections.push_back({block == TableId::kUnparsed ? "Section" : Spec(block).title, {}});
+      sections.push_back({block == TableId::kUnparsed ? "Section" : Definition(block).title, {}});
       after_rule = false;
     }
     sections.back().lines.push_back(line);
