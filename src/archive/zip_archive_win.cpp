@@ -227,20 +227,8 @@ class FileInput : public ZipInput {
   }
   uint64_t Size() const override { return size_; }
   bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-    if (offset > size_ || size > size_ - offset)
-      return false;
-    auto* p = static_cast<char*>(buffer);
-    while (size > 0) {
-      OVERLAPPED at{};
-      at.Offset = static_cast<DWORD>(offset);
-      at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-      const DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 20));
-      DWORD got = 0;
-      if (!::ReadFile(file_.get(), p, want, &got, &at) || got == 0)
-        return false;
-      p += got, offset += got, size -= got;
-    }
-    return true;
+    return offset <= size_ && size <= size_ - offset &&
+           ReadFileAt(file_.get(), offset, buffer, size);
   }
 
  private:

@@ -121,11 +121,7 @@ FileDigestAndVersion GetFileMD5AndVersion(const std::string& path) {
             std::memcpy(out, buffer.get() + offset, n);
             return true;
           }
-          LARGE_INTEGER at;
-          at.QuadPart = static_cast<LONGLONG>(offset);
-          DWORD got = 0;
-          return n <= MAXDWORD && ::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) &&
-                 ::ReadFile(file.get(), out, static_cast<DWORD>(n), &got, nullptr) && got == n;
+          return ReadFileAt(file.get(), offset, out, n);
         });
       }
     }

@@ -162,6 +162,21 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   WriteAllToHandle(file.get(), bytes, path);
 }
 
+bool ReadFileAt(void* file, uint64_t offset, void* buffer, size_t size) {
+  auto* p = static_cast<char*>(buffer);
+  while (size > 0) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD want = static_cast<DWORD>(size < (1u << 20) ? size : (1u << 20));
+    DWORD got = 0;
+    if (!::ReadFile(file, p, want, &got, &at) || got == 0)
+      return false;
+    p += got, offset += got, size -= got;
+  }
+  return true;
+}
+
 void WriteAllToHandle(void* file, std::string_view bytes, const std::string& path) {
   size_t total = 0;
   while (total < bytes.size()) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -44,6 +46,9 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Writes all of `bytes` to an open file; throws with `path` in the message on failure.
 void WriteAllToHandle(void* file, std::string_view bytes, const std::string& path);
+// Reads exactly `size` bytes at `offset` of an open file (in pieces of at most 1 MiB, without
+// moving its file pointer); false when the file is shorter or a read fails.
+bool ReadFileAt(void* file, uint64_t offset, void* buffer, size_t size);
 
 // The words of ReplaceThroughTemporary's own errors: no temporary file (naming `create_subject`,
 // which may be empty), or it cannot be moved over the destination (naming the destination).
