@@ -1,5 +1,4 @@
 #include "collectors/system/autoruns.h"
-#include "collectors/system/security_state.h"
 
 #include <gtest/gtest.h>
 
@@ -82,19 +81,6 @@ TEST(Autoruns, SectionsHaveHeadersOnlyWhenTheyHaveLines) {
                                       "Tool=C:\\t.exe", "Odd=dword:00000001",
                                       "---------- Windows Shell ----------", "evil.exe"}));
   EXPECT_EQ(BrowserHelperLine("", "C:\\bho.dll"), ", C:\\bho.dll");
-}
-
-TEST(SecurityState, ProductGroupsAndFirewallLines) {
-  EXPECT_EQ(SecurityProductGroup("Defender", "397568"),
-            (StringList{"", "Name:Defender", "Enabled=True(00061100)", "UptoDate=True"}));
-  EXPECT_EQ(SecurityProductGroup("Other", "393232"),
-            (StringList{"", "Name:Other", "Enabled=False(00060010)", "UptoDate=False"}));
-  EXPECT_EQ(SecurityProductGroup("Odd", "n/a")[2], "Enabled=False(00000000)");
-  EXPECT_EQ(OldSecurityProductGroup("Old", "True", ""),
-            (StringList{"", "Name:Old", "Enabled=True", "UptoDate="}));
-  EXPECT_EQ(FirewallStateLines(false, true, false, false),
-            (StringList{"HomeNetFwEnabled=False", "PublicNetFwEnabled=True",
-                        "FireWallEnabled=False", "FwObj=nil"}));
 }
 
 }  // namespace

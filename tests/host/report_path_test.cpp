@@ -1,5 +1,4 @@
 #include "app/report_path.h"
-#include "base/date_text.h"
 
 #include <gtest/gtest.h>
 
@@ -47,21 +46,10 @@ TEST(ReportFolder, OwnerReplacedBySessionUserBetweenBackslashes) {
     EXPECT_EQ(AdjustReportFolder(c.folder, c.session, c.owner, Upper), c.expected) << c.folder;
 }
 
-TEST(ReportFileName, DateTextAndName) {
-  EXPECT_EQ(FormatDateYmd(2026, 12, 9), "20261209");
-  EXPECT_EQ(FormatDateYmd(987, 1, 31), "09870131");
-  EXPECT_EQ(FormatDateYmd(2024, 2, 29), "20240229");
-  EXPECT_EQ(FormatDateYmd(2023, 2, 29), "0");
-  EXPECT_EQ(FormatDateYmd(2023, 13, 1), "0");
-  EXPECT_EQ(FormatDateYmd(2023, 4, 31), "0");
+TEST(ReportFileName, FolderAndDateText) {
   EXPECT_EQ(ReportFileName("C:\\Users\\anna\\Desktop", "20261209"),
             "C:\\Users\\anna\\Desktop\\nf_logs_20261209.log");
   EXPECT_EQ(ReportFileName("C:\\", "0"), "C:\\nf_logs_0.log");
-}
-
-TEST(DateLine, MidnightLeavesOutTheTime) {
-  EXPECT_EQ(JoinDateAndTime("09.12.2026", "07:31:47", false), "09.12.2026 07:31:47");
-  EXPECT_EQ(JoinDateAndTime("09.12.2026", "00:00:00", true), "09.12.2026");
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <map>
 #include <random>
 
-#include "archive/archive_names.h"
 #include "archive/zip_reader.h"
 #include "crypto/md5.h"
 #include "archive/memory_io.h"
@@ -348,41 +347,6 @@ TEST(ZipWriterSlow, Zip64ForAnEntryOf4GiB) {
   EXPECT_EQ(ReadersSay(path), "3601846a07f37ff8fbbeed3a1a7999b7 big.bin\n" +
                                   Md5OfBytes("after the big one") + " small.txt\n");
   std::remove(path.c_str());
-}
-
-TEST(ArchiveNames, StoredNamesAndPatterns) {
-  EXPECT_EQ(
-      ZipStoredName("C:\\Users\\anna\\AppData\\Local\\Temp\\GetInfoDir\\Kovra_Debug_Info.txt"),
-      "Users/anna/AppData/Local/Temp/GetInfoDir/Kovra_Debug_Info.txt");
-  EXPECT_EQ(ZipStoredName("\\\\server\\share\\logs\\a.log"), "logs/a.log");
-  EXPECT_EQ(ZipStoredName("d:x.txt"), "x.txt");
-  EXPECT_EQ(ZipStoredName("\\top\\x.txt"), "top/x.txt");
-  EXPECT_TRUE(IsArchivePattern("C:\\a\\*.*"));
-  EXPECT_TRUE(IsArchivePattern("C:\\a\\file?.txt"));
-  EXPECT_TRUE(IsArchivePattern("C:\\a\\<ab>.txt"));
-  EXPECT_FALSE(IsArchivePattern("C:\\a\\b.txt"));
-  EXPECT_FALSE(IsArchivePattern(""));
-}
-
-TEST(ArchiveNames, Wildcards) {
-  auto m = [](const char* name, const char* pattern) {
-    return MatchFileWildcard(std::string_view(name), std::string_view(pattern));
-  };
-  EXPECT_TRUE(m("anything.txt", "*.*"));
-  EXPECT_TRUE(m("README", "*.*"));
-  EXPECT_TRUE(m("README", "*"));
-  EXPECT_TRUE(m("README", "*."));  // no dot: matched as if it ended with one
-  EXPECT_FALSE(m("a.txt", "*."));
-  EXPECT_TRUE(m("Shortcut.LNK", "*.lnk"));
-  EXPECT_FALSE(m("Shortcut.lnk.txt", "*.lnk"));
-  EXPECT_TRUE(m("log1.txt", "log?.txt"));
-  EXPECT_FALSE(m("log12.txt", "log?.txt"));
-  EXPECT_TRUE(m("crash_b.dmp", "crash_<abc>.dmp"));
-  EXPECT_TRUE(m("crash_7.dmp", "crash_<0-9>.dmp"));
-  EXPECT_FALSE(m("crash_d.dmp", "crash_<abc>.dmp"));
-  EXPECT_TRUE(m("a<b", "a<b"));  // an unclosed bracket stands for itself
-  EXPECT_TRUE(m("aaa.b.c", "*a*.c"));
-  EXPECT_TRUE(m("", "*"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Autostart places, browser helpers and the security section on Wine's real registry, shell
-// links and COM (a 64-bit prefix: the tests run under WOW64).
+// Autostart places and browser helpers on Wine's real registry and shell links (a 64-bit prefix:
+// the tests run under WOW64).
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -11,7 +11,6 @@
 
 #include "base/text.h"
 #include "collectors/system/autoruns_win.h"
-#include "collectors/system/security_state_win.h"
 #include "platform/path_frame_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -19,6 +18,7 @@
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
+#include "read_only_keys_win.h"
 #include "test_run_log_win.h"
 #include "test_support_win.h"
 
@@ -40,10 +40,6 @@ void DeleteValue(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM vie
   UniqueHkey key;
   if (::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, key.receive()) == ERROR_SUCCESS)
     ::RegDeleteValueW(key.get(), name);
-}
-
-size_t Find(const StringList& lines, const std::string& line) {
-  return static_cast<size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
 }
 
 class AutorunsTest : public testing::Test {
@@ -100,25 +96,25 @@ TEST_F(AutorunsTest, StartupFolderRunKeysAndRunOnceEx) {
   EXPECT_EQ(StringList(block.begin(), block.begin() + 3),
             (StringList{"", "===== Autoruns =====", ""}));
   // Startup: the shortcut resolved and the batch file, in the folder's order; no desktop.ini.
-  const size_t startup = Find(block, "---------- Startup ----------");
-  const size_t link = Find(block, "\"C:\\Tools\\a.exe\" /min");
-  const size_t bat = Find(block, ExcludeTrailingBackslash(startup_) + "\\b.bat");
+  const size_t startup = IndexOf(block, "---------- Startup ----------");
+  const size_t link = IndexOf(block, "\"C:\\Tools\\a.exe\" /min");
+  const size_t bat = IndexOf(block, ExcludeTrailingBackslash(startup_) + "\\b.bat");
   EXPECT_LT(startup, link);
   EXPECT_LT(link, block.size());
   EXPECT_LT(bat, block.size());
   for (const std::string& l : block)
     EXPECT_EQ(l.find("desktop.ini"), std::string::npos) << l;
   // Run: the native entries, the one of another kind by its value text, then the 32-bit one.
-  const size_t run = Find(block, "---------- Run ----------");
-  const size_t native = Find(block, "KovraNative=C:\\n.exe");
-  const size_t odd = Find(block, "KovraOdd=dword:00000001");
-  const size_t wow = Find(block, "KovraWow=C:\\w.exe");
+  const size_t run = IndexOf(block, "---------- Run ----------");
+  const size_t native = IndexOf(block, "KovraNative=C:\\n.exe");
+  const size_t odd = IndexOf(block, "KovraOdd=dword:00000001");
+  const size_t wow = IndexOf(block, "KovraWow=C:\\w.exe");
   EXPECT_LT(run, native);
   EXPECT_LT(native, wow);
   EXPECT_LT(odd, wow);
   EXPECT_LT(wow, block.size());
   // RunOnceEx: one entry of its numbered sub-key, three lines.
-  const size_t once = Find(block, "---------- RunOnceEx ----------");
+  const size_t once = IndexOf(block, "---------- RunOnceEx ----------");
   ASSERT_LT(once + 3, block.size());
   EXPECT_EQ(StringList(block.begin() + once + 1, block.begin() + once + 4),
             (StringList{"rundll32.exe kovra.dll", "rundll32.exe kovra.dll,Install",
@@ -202,25 +198,18 @@ TEST(AutorunSteps, OtherKindsAreOneUnsplitLineAndKeysAreOnlyRead) {
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
 }
 
-TEST_F(AutorunsTest, HelperWithoutAClassKeyAndTheSecuritySection) {
+TEST_F(AutorunsTest, HelperWithoutAClassKey) {
   const StringList bhos = ListBrowserHelperObjects();
   ASSERT_GE(bhos.size(), 4u);
   EXPECT_EQ(StringList(bhos.begin(), bhos.begin() + 3), (StringList{"", "===== BHOs =====", ""}));
-  EXPECT_NE(Find(bhos, ", "), bhos.size());
+  EXPECT_NE(IndexOf(bhos, ", "), bhos.size());
+}
 
-  // Wine has no Security Center: the three headers, then the firewall block.
-  StringList security;
-  ListSecurityState(security, TestRunLog().Log());
-  for (const std::string& l : security)
-    std::cout << l << "\n";
-  ASSERT_EQ(security.size(), 11u);
-  EXPECT_EQ(security, (StringList{"[AntiVirusProduct]", "", "[AntiSpywareProduct]", "",
-                                  "[FirewallProduct]", "", "[Windows FireWall]", security[7],
-                                  security[8], security[9], security[10]}));
-  EXPECT_TRUE(StartsWithTextAscii(security[7], "HomeNetFwEnabled="));
-  EXPECT_TRUE(StartsWithTextAscii(security[8], "PublicNetFwEnabled="));
-  EXPECT_EQ(security[9], "FireWallEnabled=False");  // Wine's policy says so
-  EXPECT_TRUE(security[10] == "FwObj=valid" || security[10] == "FwObj=nil") << security[10];
+class ReadOnlyHelperKeysTest : public ReadOnlyKeysTest {};
+
+TEST_F(ReadOnlyHelperKeysTest, HelperObjectsAreReadFromKeysThatDenyWriting) {
+  const StringList helpers = ListBrowserHelperObjects();
+  EXPECT_LT(IndexOf(helpers, "Kovra Locked Helper, C:\\Kovra\\helper.dll"), helpers.size());
 }
 
 }  // namespace

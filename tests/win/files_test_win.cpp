@@ -1,9 +1,7 @@
-// File and folder helpers against Wine's real file system.
+// The file and folder helpers (platform/files_win) against Wine's real file system.
 #include <gtest/gtest.h>
 
-#include "platform/local_time_win.h"
 #include "base/string_list.h"
-#include "platform/files_info_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
@@ -48,28 +46,6 @@ TEST(Files, ExecutableFolderAndFullPath) {
   EXPECT_EQ(ExeFolder(), exe.substr(0, exe.find_last_of('\\') + 1));
   EXPECT_EQ(FullPathName("C:\\a\\..\\b\\nf_logs_0.log"), "C:\\b\\nf_logs_0.log");
   EXPECT_EQ(TempFolder().back(), '\\');
-}
-
-TEST(FileVersion, ToolCarriesItsVersionAndTestProgramDoesNot) {
-  // The tool sits in the build folder, one level above the test programs.
-  const std::string tool = ExeFolder() + "..\\GetKovraInfo.exe";
-  ASSERT_TRUE(FileExists(tool));
-  EXPECT_EQ(GetFileVersionText(tool, VersionField::kFileVersion, "Unknown"), "1.0.0.0");
-  EXPECT_EQ(GetFileVersionText(tool, VersionField::kProductName, "Unknown"),
-            "Kovra support-data tool");
-  EXPECT_EQ(GetFileVersionText(tool, VersionField::kComments, "Unknown"), "");  // no Comments key
-  EXPECT_EQ(GetFileVersionText(ExePath(), VersionField::kFileVersion, "Unknown"), "Unknown");
-  EXPECT_EQ(GetFileVersionText("C:\\no\\such.exe", VersionField::kFileVersion, "Unknown"),
-            "Unknown");
-}
-
-TEST(DateText, RegionalFormatsAndReportDate) {
-  const std::string ymd = TodayYmd();
-  ASSERT_EQ(ymd.size(), 8u);
-  SYSTEMTIME st;
-  ::GetLocalTime(&st);
-  EXPECT_EQ(std::stoi(ymd.substr(0, 4)), st.wYear);
-  EXPECT_FALSE(LocalDateTimeText().empty());
 }
 
 }  // namespace

@@ -1,32 +1,14 @@
-// The label family's GDI side on memory bitmaps: sliced pictures and the plain label's size.
+// The GDI canvas's sliced pictures on memory bitmaps.
 #include <gtest/gtest.h>
 
 #include "platform/handles_win.h"
 #include "ui/gdi_canvas_win.h"
-#include "ui/plain_label_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
 
-// A 24-bit bitmap selected into a memory device context.
-struct Surface {
-  UniqueMemoryDC dc{::CreateCompatibleDC(nullptr)};
-  UniqueGdiObject bitmap;
-  std::unique_ptr<ScopedSelectObject> select;
-  Surface(int width, int height) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    bitmap.reset(::CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    select = std::make_unique<ScopedSelectObject>(dc.get(), bitmap.get());
-  }
-  void Fill(const RECT& r, COLORREF c) {
-    UniqueGdiObject brush(::CreateSolidBrush(c));
-    ::FillRect(dc.get(), &r, static_cast<HBRUSH>(brush.get()));
-  }
-};
-
-TEST(LabelPaint, SlicedPictureKeepsCornersAndStretchesTheRest) {
+TEST(GdiCanvas, SlicedPictureKeepsCornersAndStretchesTheRest) {
   // A 30 x 30 picture: red corners of 10 pixels, green edges, blue centre.
   Surface picture(30, 30);
   picture.Fill(RECT{0, 0, 30, 30}, RGB(0, 255, 0));
@@ -57,23 +39,5 @@ TEST(LabelPaint, SlicedPictureKeepsCornersAndStretchesTheRest) {
   EXPECT_EQ(::GetPixel(target.dc.get(), 50, 25), RGB(255, 255, 255));
   EXPECT_EQ(::GetPixel(target.dc.get(), 5, 5), RGB(255, 0, 0));
 }
-
-TEST(LabelPaint, PlainLabelSizesItselfToItsText) {
-  markup::Font font;
-  TRdLabel::Style style;
-  style.text_border = ui::TDesignRect{3, 4, 5, 6};
-  const TRdLabel label(nullptr, RECT{10, 10, 75, 27}, "Kovra", font, style);
-  Surface surface(200, 100);
-  GdiCanvas canvas(surface.dc.get());
-  int width = 0, height = 0;
-  canvas.Measure(font, "Kovra", width, height);
-  EXPECT_EQ(label.bounds().right - label.bounds().left, 3 + width + 5);
-  EXPECT_EQ(label.bounds().bottom - label.bounds().top, 4 + height + 6);
-
-  style.alignment = TRdLabel::Alignment::kRight;
-  const TRdLabel right(nullptr, RECT{10, 10, 75, 27}, "Kovra", font, style);
-  EXPECT_EQ(right.bounds().right, 75) << "right-aligned text keeps its right edge";
-}
-
 }  // namespace
 }  // namespace kovra::win

@@ -1,15 +1,13 @@
-// The report archive writer and the packing ways against Wine's real file system.
+// The report archive writer (archive/zip_archive_win) against Wine's real file system.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <set>
 
 #include "archive/archive_names.h"
-#include "platform/local_time_win.h"
-#include "app/pack_report_win.h"
 #include "archive/zip_archive_win.h"
 #include "archive/zip_reader.h"
-#include "crypto/descrypt.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
@@ -18,66 +16,6 @@
 
 namespace kovra::win {
 namespace {
-
-void Put(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
-  WriteFileBytes(path, bytes);
-  if (attributes)
-    ::SetFileAttributesW(Widen(path).c_str(), attributes);
-}
-
-// Moves the file's last write by `seconds` (negative: into the past).
-void ShiftWriteTime(const std::string& path, int seconds) {
-  UniqueHandle f(::CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(f.valid());
-  FILETIME t;
-  ASSERT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &t));
-  ULARGE_INTEGER v{{t.dwLowDateTime, t.dwHighDateTime}};
-  v.QuadPart += static_cast<LONGLONG>(seconds) * 10000000;
-  t.dwLowDateTime = v.LowPart;
-  t.dwHighDateTime = v.HighPart;
-  ASSERT_TRUE(::SetFileTime(f.get(), nullptr, nullptr, &t));
-}
-
-struct Archive {
-  std::string bytes;
-  ZipReader reader;
-  std::vector<std::string> names;
-  std::string Data(const std::string& name) const {
-    for (const ZipEntry& e : reader.entries()) {
-      if (e.name == name) {
-        std::string data, error;
-        EXPECT_TRUE(reader.Read(e, data, error)) << error;
-        return data;
-      }
-    }
-    ADD_FAILURE() << "no entry " << name;
-    return {};
-  }
-};
-
-// Keeps a copy for the independent readers that run after this program (see CMakeLists).
-void KeepForReaders(const std::string& bytes, const std::string& leaf) {
-  char out[MAX_PATH] = {};
-  if (::GetEnvironmentVariableA("KOVRA_ARCHIVE_OUT", out, MAX_PATH) > 0) {
-    ForceDirectories(out);
-    WriteFileBytes(std::string(out) + "\\" + leaf + ".zip", bytes);
-  }
-}
-
-void Load(const std::string& bytes, Archive& a, const std::string& leaf = "") {
-  a.bytes = bytes;
-  std::string error;
-  ASSERT_TRUE(a.reader.Open(a.bytes, error)) << error;
-  for (const ZipEntry& e : a.reader.entries())
-    a.names.push_back(e.name);
-  if (!leaf.empty())
-    KeepForReaders(bytes, leaf);
-}
-
-std::string Stored(const std::string& path) {
-  return ZipStoredName(FullPathName(path));
-}
 
 TEST(ZipArchive, ExpandsEntriesOnceAndPassesOverWhatItCannotTake) {
   const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "expand");
@@ -302,6 +240,7 @@ TEST(ZipArchive, ManyFilesKeepTheirOrderAroundAStreamedLargeOne) {
   EXPECT_EQ(a.Data(Stored(root + "big.bin")).size(), 40u << 20);
 }
 
+// With the folder walk (platform/file_walk_win) that the archive's expansion goes through.
 TEST(ZipArchive, LinkLoopsEndTheWalk) {
   const std::string root = ScratchFolder(ScratchState::kEmpty, "pack", "loop");
   ASSERT_TRUE(ForceDirectories(root + "tree\\inner"));
@@ -321,62 +260,5 @@ TEST(ZipArchive, LinkLoopsEndTheWalk) {
   EXPECT_EQ(visits, 1u);
   EXPECT_EQ(WriteZipArchive({root + "tree\\*.*"}, root + "loop.zip", 8), 1u);
 }
-
-TEST(PackReport, TheThreeWays) {
-  const std::string staging = ScratchFolder(ScratchState::kEmpty, "pack", "staging");
-  Put(staging + "Kovra_Debug_Info.txt", "info");
-  ASSERT_TRUE(ForceDirectories(staging + "Logs"));
-  Put(staging + "Logs\\product.log", "log");
-  const std::string out = ScratchFolder(ScratchState::kEmpty, "pack", "reports");
-  const std::string info_data = ExeFolder() + "info.data";
-  const std::string beside = ExeFolder() + "nf_logs_" + TodayYmd() + ".log";
-  DeleteFilePath(info_data);
-  DeleteFilePath(beside);
-  const StringList list = {"", staging + "*.*", staging + "never-written.txt"};
-
-  // Way 1: enciphered at the report path, info.data gone.
-  PackReport(&list, staging, out + "r1.log");
-  std::string plain, error;
-  ASSERT_TRUE(DecryptContainer(ReadFileBytes(out + "r1.log"), kReportKey, plain, error)) << error;
-  Archive a;
-  Load(plain, a, "way1");
-  EXPECT_EQ(a.names.size(), 2u);
-  EXPECT_EQ(a.Data(Stored(staging + "Logs\\product.log")), "log");
-  EXPECT_FALSE(FileExists(info_data));
-
-  // Way 3 alone without an archive list: a plain archive at level 4.
-  PackReport(nullptr, staging, out + "r3.log");
-  Archive c;
-  Load(ReadFileBytes(out + "r3.log"), c, "way3");
-  EXPECT_EQ(c.names.size(), 2u);
-  for (const ZipEntry& e : c.reader.entries())
-    EXPECT_EQ(e.flags, 0);
-
-  // Way 2 directly: the container beside the program.
-  EXPECT_EQ(ZipAndEncryptBesideProgram(list), 2u);
-  ASSERT_TRUE(DecryptContainer(ReadFileBytes(beside), kReportKey, plain, error)) << error;
-  EXPECT_FALSE(FileExists(info_data));
-  DeleteFilePath(beside);
-
-  // An unwritable report path: way 1 fails at the encipherment and leaves info.data; way 2
-  // finds it up to date and writes nothing; way 3 cannot write either. No report anywhere.
-  const std::string unwritable = out + "missing-folder\\r.log";
-  PackReport(&list, staging, unwritable);
-  EXPECT_FALSE(FileExists(unwritable));
-  EXPECT_FALSE(FileExists(beside));
-  EXPECT_TRUE(FileExists(info_data));
-  // A later run updates the leftover info.data: its entries stay unless newer files replace them.
-  Put(staging + "Kovra_Debug_Info.txt", "newer info");
-  ShiftWriteTime(staging + "Kovra_Debug_Info.txt", 3600);
-  const StringList later = {staging + "*.*"};
-  EXPECT_EQ(ZipAndEncrypt(later, out + "r4.log"), 1u);
-  ASSERT_TRUE(DecryptContainer(ReadFileBytes(out + "r4.log"), kReportKey, plain, error)) << error;
-  Archive d;
-  Load(plain, d, "leftover");
-  EXPECT_EQ(d.names.size(), 2u);
-  EXPECT_EQ(d.Data(Stored(staging + "Kovra_Debug_Info.txt")), "newer info");
-  EXPECT_FALSE(FileExists(info_data));
-}
-
 }  // namespace
 }  // namespace kovra::win

@@ -1,0 +1,99 @@
+// reg export through the shell (Wine's real reg.exe) and the file listings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/string_list.h"
+#include "collectors/common/shell_exports_win.h"
+#include "platform/console_capture_win.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/win_text_win.h"
+#include "test_support_win.h"
+
+namespace kovra::win {
+namespace {
+
+class RegExportTest : public ::testing::Test {
+ protected:
+  void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraExportTest"); }
+};
+
+TEST_F(RegExportTest, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
+  UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KovraExportTest", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, key.receive(), nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExW(key.get(), L"marker", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"exported"), 18);
+  const std::string file =
+      TempFolder() + "kovra-export-" + std::to_string(::GetCurrentProcessId()) + ".reg";
+  // The command line of XP (no overwrite switch: the file is deleted first) and of Vista and
+  // later (which overwrites an older file); Wine's reg takes both forms.
+  for (const unsigned major : {5u, 6u}) {
+    if (major == 5)
+      DeleteFilePath(file);
+    else
+      WriteFileBytes(file, "an older export");
+    ASSERT_TRUE(
+        RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, nullptr, major));
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) {
+      bytes = IsFileInUse(file) ? std::string() : ReadFileBytes(file);
+      if (bytes.find(std::string("m\0a\0r\0k\0e\0r\0", 12)) != std::string::npos)
+        break;
+      ::Sleep(100);
+    }
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << major;
+    EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos) << major;
+  }
+
+  {
+    UniqueHandle lock(
+        ::CreateFileW(Widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock.valid());
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_TRUE(RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file));
+    EXPECT_LT(::GetTickCount64() - start, 5000u);
+    for (int i = 0; i < 100 && CountProcesses("reg.exe") > 0; ++i)
+      ::Sleep(100);
+    EXPECT_EQ(CountProcesses("reg.exe"), 0u) << "reg export still waits";
+  }
+  DeleteFilePath(file);
+}
+
+TEST(FileListings, TheTwoWalks) {
+  const std::string root = TempFolder() + "kovra-walk-" + std::to_string(::GetCurrentProcessId());
+  ShellRemoveFolder(root);
+  ASSERT_TRUE(ForceDirectories(root + "\\.svn\\deep"));
+  ASSERT_TRUE(ForceDirectories(root + "\\sub"));
+  WriteFileBytes(root + "\\plain.txt", "p");
+  WriteFileBytes(root + "\\.svn\\entries", "e");
+  WriteFileBytes(root + "\\.svn\\deep\\x", "x");
+  WriteFileBytes(root + "\\sub\\hidden.txt", "h");
+  ::SetFileAttributesW(Widen(root + "\\sub\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+
+  StringList searched;
+  SearchFiles(root, searched);
+  std::sort(searched.begin(), searched.end());
+  EXPECT_EQ(searched, (StringList{root + "\\plain.txt", root + "\\sub\\hidden.txt"}));
+
+  StringList listed;
+  ListFilesRecursive(root, listed);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (StringList{root + "\\.svn\\deep\\x", root + "\\.svn\\entries",
+                                root + "\\plain.txt", root + "\\sub\\hidden.txt"}));
+
+  // A folder written with several trailing separators (a registry value can give one): every
+  // name whole, a one-character name too.
+  WriteFileBytes(root + "\\a", "a");
+  StringList many;
+  EXPECT_NO_THROW(SearchFiles(root + "\\\\\\", many));
+  EXPECT_NE(std::find(many.begin(), many.end(), root + "\\\\\\a"), many.end());
+  StringList listed_many;
+  EXPECT_NO_THROW(ListFilesRecursive(root + "\\\\", listed_many));
+  EXPECT_NE(std::find(listed_many.begin(), listed_many.end(), root + "\\\\\\a"), listed_many.end());
+  ShellRemoveFolder(root);
+}
+
+}  // namespace
+}  // namespace kovra::win
