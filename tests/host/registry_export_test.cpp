@@ -202,7 +202,7 @@ TEST(ProductSummary, BlocksFollowTheGenerationDigits) {
   const std::vector<std::string> previous = keys(GenerationDigits{"7", "6"});
   EXPECT_EQ(previous[0], "ZTN@Zentrix Tune 7_is1\\ztn.exe");
   EXPECT_EQ(previous[4], "ZTNAvSvc@Zentrix Tune 6_is1\\ZTNAvSvc.exe");
-  EXPECT_EQ(TopEditionPathValue(), "ztnpv8uninstallpath");
+  EXPECT_EQ(TopEditionPathValue(GenerationDigits{}), "ztnpv8uninstallpath");
   EXPECT_EQ(ProductServiceName(GenerationDigits{"7", "6"}), "ZentrixTuneService7");
 }
 

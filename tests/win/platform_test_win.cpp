@@ -206,7 +206,7 @@ TEST(FileFacts, FolderSizeCountsPlainSubFoldersOnly) {
 }
 
 TEST(Folders, SystemAnswersUnderWine) {
-  const TAppFrame& frame = SharedPathFrame();
+  const TAppFrame frame;
   EXPECT_FALSE(frame.AppDataPath.empty());
   EXPECT_FALSE(frame.CommonAppDataPath.empty());
   EXPECT_EQ(frame.GetSystemPath(SystemFolder::kNoFolder), "");
