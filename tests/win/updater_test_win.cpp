@@ -122,8 +122,9 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
     ::Sleep(100);
   DiscardUpdaterFiles(temp);
   for (const std::string& entry : list) {
-    if (StartsWithTextAscii(entry, temp))
+    if (StartsWithTextAscii(entry, temp)) {
       EXPECT_FALSE(FileExists(entry)) << entry;
+    }
   }
   collector.reset();
 
