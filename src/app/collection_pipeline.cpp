@@ -62,7 +62,8 @@ std::string PrepareStagingFolder(StagingFiles& s, RunLog& log) {
 }  // namespace
 
 void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunCollectors& c,
-                       RunLog& log, const std::string& report_path) {
+                       RunLog& log, const std::string& report_path,
+                       const DiscoveredProduct& discovered_at_start) {
   int step = 0;
   auto check_cancel = [&] {
     if (progress.Cancelled())
@@ -90,6 +91,8 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
     std::unique_ptr<UpdaterCollector> updater;
     std::unique_ptr<StartedCapture> system_info;
     StringList* archive_list = nullptr;
+    // What the run's own product-folder discovery finds (stage 4), for the steps after it.
+    DiscoveredProduct product;
     try {
       log.Stage("version", [&] { info.push_back("Version:" + c.file_version_text()); });
 
@@ -99,7 +102,8 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
       Guard(log, error_log, "stage 2", "!!Error:2!!", [&] {
         log.Step("os summary", [&] { AppendList(info, c.os_summary()); });
         next_step();
-        log.Step("product summary", [&] { AppendList(info, c.product_summary()); });
+        log.Step("product summary",
+                 [&] { AppendList(info, c.product_summary(discovered_at_start.digits)); });
         next_step();
         info.push_back(StarRule());
         log.Step("process table", [&] { AppendList(info, c.process_table()); });
@@ -124,8 +128,8 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         info.push_back(StarRule());
         log.Step("security state", [&] { c.security_state(info); });
         next_step();
-        log.Step("product folder", [&] { c.discover_product_folder(); });
-        log.Step("product files", [&] { c.product_files(info); });
+        log.Step("product folder", [&] { product = c.discover_product_folder(); });
+        log.Step("product files", [&] { c.product_files(product, info); });
         next_step();
         log.Step("Kovra_Debug_Info.txt",
                  [&] { files.SaveList(info, staging + "Kovra_Debug_Info.txt"); });
@@ -142,7 +146,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
           files.SaveList(info, staging + "services.txt");
         });
         next_step();
-        log.Step("product logs", [&] { c.product_logs(staging); });
+        log.Step("product logs", [&] { c.product_logs(product, staging); });
         next_step();
         log.Step("systeminfo", [&] {
           if (system_info == nullptr)

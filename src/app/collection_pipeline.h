@@ -9,6 +9,7 @@
 
 #include "base/run_log.h"
 #include "base/string_list.h"
+#include "collectors/product/product_names.h"
 #include "collectors/product/updater.h"
 #include "collectors/system/store_apps.h"
 
@@ -60,17 +61,17 @@ struct RunCollectors {
   std::function<std::string()> file_version_text;
   std::function<std::string()> date_time_text;
   std::function<StringList()> os_summary;
-  std::function<StringList()> product_summary;
+  std::function<StringList(const GenerationDigits&)> product_summary;
   std::function<StringList()> process_table;
   std::function<void(StringList&)> services_and_drivers;
   std::function<StringList()> browser_helper_objects;
   std::function<StringList()> autoruns;
   std::function<void(StringList&)> security_state;
-  std::function<void()> discover_product_folder;
-  std::function<void(StringList&)> product_files;
+  std::function<DiscoveredProduct()> discover_product_folder;
+  std::function<void(const DiscoveredProduct&, StringList&)> product_files;
   std::function<void(StringList&)> uninstall_keys;
   std::function<void(StringList&)> services_tree;
-  std::function<void(const std::string& staging_folder)> product_logs;
+  std::function<void(const DiscoveredProduct&, const std::string& staging_folder)> product_logs;
   // Starts systeminfo; the run starts it after the process table and collects it at its stage.
   std::function<std::unique_ptr<StartedCapture>()> start_system_info;
   std::function<void(const std::string& path)> scheduled_tasks;
@@ -91,8 +92,11 @@ inline constexpr char kRunLogFileName[] = "GetInfoRun.txt";
 
 // Runs the whole collection once and always ends with SendDone. Never throws. Every stage and
 // step goes into `log` with its duration and outcome (a failure with its reason); the markers
-// of GetInfoLog.txt stay as they are.
+// of GetInfoLog.txt stay as they are. The product summary reads the digits of
+// `discovered_at_start` (the discovery made before the run); the run's own discovery in stage 4
+// gives the product to the inventory and the log collection.
 void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunCollectors& collectors,
-                       RunLog& log, const std::string& report_path);
+                       RunLog& log, const std::string& report_path,
+                       const DiscoveredProduct& discovered_at_start);
 
 }  // namespace kovra

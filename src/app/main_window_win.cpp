@@ -14,6 +14,7 @@
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
 #include "platform/message_pump_win.h"
+#include "platform/path_frame_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
 #include "ui/markup_label_win.h"
@@ -201,7 +202,7 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TForm_KovraInfo::FormCreate() {
   try {
-    DiscoverProductFolder();
+    discovered_at_start_ = DiscoverProductFolder(TAppFrame());
   } catch (...) {
   }
 }
@@ -221,7 +222,7 @@ void TForm_KovraInfo::Button_GenClick() {
   }
   report_path_ = FullPathName(ReportFileName(folder, TodayYmd()));
 
-  if (!TGenInfoThread::Start(window_, report_path_, cancellation_))
+  if (!TGenInfoThread::Start(window_, report_path_, discovered_at_start_, cancellation_))
     OnDone();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "collectors/product/product_names.h"
 #include "platform/cancellation.h"
 #include "platform/handles_win.h"
 #include "ui/markup_label_win.h"
@@ -43,6 +44,9 @@ class TForm_KovraInfo {
   bool busy_ = false;
   int progress_max_ = 20;
   std::string report_path_;
+  // The product-folder discovery made when the window is created, before the worker exists.
+  // The worker is handed a copy: its product summary runs before its own discovery.
+  DiscoveredProduct discovered_at_start_;
   // Asked for when the window is closed during the run; the worker is handed it. The window
   // lives until the process ends, so it outlives the worker.
   RunCancellation cancellation_;

@@ -25,18 +25,12 @@ namespace kovra::win {
 
 namespace {
 
-// The files a run writes into the temporary folder, beside the staging folder.
+// The files a run writes into the temporary folder, beside the staging folder: each collector
+// that writes there deletes its own.
 void DiscardTemporaryFiles() {
   const std::string temp = TempFolder();
-  StringList names{"NFMD5.txt", "InfoVersion.txt", "metrologinfo.txt"};
-  for (const auto* jobs : {&ProductExportJobs(), &SystemExportJobs()}) {
-    for (const RegistryExportJob& job : *jobs)
-      names.emplace_back(job.file);
-  }
-  for (const std::string& name : names) {
-    if (FileExists(temp + name))
-      DeleteFilePath(temp + name);
-  }
+  DiscardUpdaterFiles(temp);
+  DiscardStoreAppLog(temp);
 }
 
 class StartedSystemInfo : public StartedCapture {
@@ -52,14 +46,19 @@ class StartedSystemInfo : public StartedCapture {
 }  // namespace
 
 TGenInfoThread::TGenInfoThread(HWND window, std::string report_path,
+                               const DiscoveredProduct& discovered_at_start,
                                const RunCancellation& cancellation)
-    : window_(window), report_path_(std::move(report_path)), cancellation_(cancellation) {}
+    : window_(window),
+      report_path_(std::move(report_path)),
+      discovered_at_start_(discovered_at_start),
+      cancellation_(cancellation) {}
 
 TGenInfoThread::~TGenInfoThread() = default;
 
 bool TGenInfoThread::Start(HWND window, const std::string& report_path,
+                           const DiscoveredProduct& discovered_at_start,
                            const RunCancellation& cancellation) {
-  auto* self = new TGenInfoThread(window, report_path, cancellation);
+  auto* self = new TGenInfoThread(window, report_path, discovered_at_start, cancellation);
   UniqueHandle thread(::CreateThread(nullptr, 0, &ThreadMain, self, 0, nullptr));
   if (!thread) {
     delete self;
@@ -72,13 +71,17 @@ DWORD WINAPI TGenInfoThread::ThreadMain(void* param) {
   auto* self = static_cast<TGenInfoThread*>(param);
   TickRunClock clock;
   RunLog log(clock);
-  ExecuteCollection(*self, *self, self->Collectors(log), log, self->report_path_);
+  // The run's path frame, handed to the collectors that need its folders; it outlives them
+  // (the store-app collector goes with `self`).
+  const TAppFrame frame;
+  ExecuteCollection(*self, *self, self->Collectors(frame, log), log, self->report_path_,
+                    self->discovered_at_start_);
   // Not reached in a normal run: the window ends the process while handling the done message.
   delete self;
   return 0;
 }
 
-RunCollectors TGenInfoThread::Collectors(RunLog& log) {
+RunCollectors TGenInfoThread::Collectors(const TAppFrame& frame, RunLog& log) {
   return RunCollectors{
       .init_wow64_redirection = &InitWow64Redirection,
       .file_version_text =
@@ -90,23 +93,27 @@ RunCollectors TGenInfoThread::Collectors(RunLog& log) {
       .process_table = [&log] { return SplitAtCrLf(CollectProcessTable(log)); },
       .services_and_drivers = [&log](StringList& out) { ListServicesAndDrivers(out, log); },
       .browser_helper_objects = &ListBrowserHelperObjects,
-      .autoruns = &ListAutoruns,
+      .autoruns = [&frame] { return ListAutoruns(frame); },
       .security_state = [&log](StringList& out) { ListSecurityState(out, log); },
-      .discover_product_folder = &DiscoverProductFolder,
-      .product_files = [&log](StringList& out) { CollectProductFiles(out, log); },
+      .discover_product_folder = [&frame] { return DiscoverProductFolder(frame); },
+      .product_files = [&log](const DiscoveredProduct& product,
+                              StringList& out) { CollectProductFiles(product, out, log); },
       .uninstall_keys = [&log](StringList& out) { ExportUninstallKeys(out, log); },
       .services_tree = [&log](StringList& out) { ExportServicesTree(out, log); },
-      .product_logs = [&log](const std::string& staging) { CollectProductLogs(staging, log); },
+      .product_logs =
+          [&frame, &log](const DiscoveredProduct& product, const std::string& staging) {
+            CollectProductLogs(frame, product, staging, log);
+          },
       .start_system_info = [this, &log]() -> std::unique_ptr<StartedCapture> {
         return std::make_unique<StartedSystemInfo>(log, cancellation_);
       },
       .scheduled_tasks =
           [this, &log](const std::string& path) { SaveScheduledTasks(path, log, cancellation_); },
-      .updater = [&log]() -> std::unique_ptr<UpdaterCollector> {
-        return CreateUpdaterCollector(log);
+      .updater = [&frame, &log]() -> std::unique_ptr<UpdaterCollector> {
+        return CreateUpdaterCollector(frame, log);
       },
-      .store_apps = [this, &log]() -> StoreAppCollector* {
-        store_apps_ = std::make_unique<TGetMetroInfo>(log);
+      .store_apps = [this, &frame, &log]() -> StoreAppCollector* {
+        store_apps_ = std::make_unique<TGetMetroInfo>(frame, log);
         return store_apps_.get();
       },
       .discard_temporary_files = &DiscardTemporaryFiles,

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "app/collection_pipeline.h"
+#include "collectors/product/product_names.h"
 #include "platform/cancellation.h"
+#include "platform/path_frame_win.h"
 
 namespace kovra::win {
 
@@ -20,8 +22,10 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
  public:
   // Starts the worker for one run. The thread object lives until the process ends (the
   // window ends the process while handling the done message). The window owns `cancellation`
-  // and outlives the thread.
+  // and outlives the thread. `discovered_at_start` is the window's product-folder discovery,
+  // copied for the run (see ExecuteCollection).
   static bool Start(HWND window, const std::string& report_path,
+                    const DiscoveredProduct& discovered_at_start,
                     const RunCancellation& cancellation);
 
   ~TGenInfoThread() override;
@@ -41,14 +45,16 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
   void SaveList(const StringList& list, const std::string& path) override;
 
  private:
-  TGenInfoThread(HWND window, std::string report_path, const RunCancellation& cancellation);
+  TGenInfoThread(HWND window, std::string report_path, const DiscoveredProduct& discovered_at_start,
+                 const RunCancellation& cancellation);
   static DWORD WINAPI ThreadMain(void* self);
-  // The real collectors, reporting to the run log; the store-app collector is kept in
-  // `store_apps_`.
-  RunCollectors Collectors(RunLog& log);
+  // The real collectors, reporting to the run log and taking their folders from `frame`; the
+  // store-app collector is kept in `store_apps_`.
+  RunCollectors Collectors(const TAppFrame& frame, RunLog& log);
 
   HWND window_;
   std::string report_path_;
+  const DiscoveredProduct discovered_at_start_;
   const RunCancellation& cancellation_;
   std::unique_ptr<StoreAppCollector> store_apps_;
 };

@@ -57,13 +57,4 @@ std::string TAppFrame::GetCommonPath(int kind) const {
   return csidl < 0 ? std::string() : GetShellFolder(nullptr, csidl);
 }
 
-void CreateSharedPathFrame() {
-  (void)SharedPathFrame();
-}
-
-const TAppFrame& SharedPathFrame() {
-  static const TAppFrame frame;
-  return frame;
-}
-
 }  // namespace kovra::win

@@ -1,5 +1,5 @@
 // The path frame: the two application-data folders, and the numbered
-// tables of system and common folders. One shared frame is created at start-up.
+// tables of system and common folders. A run creates its frame and hands it to the collectors.
 #pragma once
 
 #include <windows.h>
@@ -10,12 +10,14 @@
 
 namespace kovra::win {
 
+// Immutable once made: the two application-data folders are asked for at construction, the
+// tables ask the system on each call.
 class TAppFrame {
  public:
   TAppFrame();
 
-  std::string AppDataPath;
-  std::string CommonAppDataPath;
+  const std::string AppDataPath;
+  const std::string CommonAppDataPath;
 
   // The folder of a system-path kind (see SystemFolder, with its rule about trailing
   // backslashes); empty text for kNoFolder and numbers past the table.
@@ -23,10 +25,5 @@ class TAppFrame {
   // The folder of a common-path kind (0 to 12); empty text above.
   std::string GetCommonPath(int kind) const;
 };
-
-// Creates the shared frame; called once during start-up, before the window opens.
-void CreateSharedPathFrame();
-// The shared frame (created on first use if start-up did not).
-const TAppFrame& SharedPathFrame();
 
 }  // namespace kovra::win

@@ -35,6 +35,13 @@ class FakeRun : public RunProgress, public StagingFiles {
   bool store_fails = false;
   StringList packed_list;
   bool packed_with_list = false;
+  // The discovery handed to the run, the one the run's own discovery finds, and what the
+  // product steps were given.
+  DiscoveredProduct at_start, found;
+  std::vector<std::string> product_seen;
+  static std::string Text(const DiscoveredProduct& p) {
+    return p.digits.current + "/" + p.digits.previous + " " + p.folder;
+  }
 
   class Updater : public UpdaterCollector {
    public:
@@ -136,18 +143,30 @@ class FakeRun : public RunProgress, public StagingFiles {
     c.file_version_text = Gives<std::string>("version", "1.0.0.0");
     c.date_time_text = Gives<std::string>("date", "09.12.2026 07:31:47");
     c.os_summary = Gives<StringList>("os", {"os"});
-    c.product_summary = Gives<StringList>("product", {"product"});
+    c.product_summary = [this](const GenerationDigits& d) {
+      Maybe("product");
+      product_seen.push_back("summary " + d.current + "/" + d.previous);
+      return StringList{"product"};
+    };
     c.process_table = Gives<StringList>("processes", {"processes"});
     c.services_and_drivers = Appends("services");
     c.browser_helper_objects = Gives<StringList>("bho", {"bho"});
     c.autoruns = Gives<StringList>("autoruns", {"autoruns"});
     c.security_state = Appends("security");
-    c.discover_product_folder = [this] { Maybe("discover"); };
-    c.product_files = Appends("files");
+    c.discover_product_folder = [this] {
+      Maybe("discover");
+      return found;
+    };
+    c.product_files = [this](const DiscoveredProduct& product, StringList& out) {
+      Maybe("files");
+      product_seen.push_back("files " + Text(product));
+      out.push_back("files");
+    };
     c.uninstall_keys = Appends("uninstall");
     c.services_tree = Appends("servicetree");
-    c.product_logs = [this](const std::string& staging) {
+    c.product_logs = [this](const DiscoveredProduct& product, const std::string& staging) {
       Maybe("logs");
+      product_seen.push_back("logs " + Text(product));
       // A log held open is tried again and again; the run log keeps one line for it.
       for (int i = 0; i < held_retries; ++i)
         log.Skipped("C:\\PulseSync\\locked.log", SkipReason::kHeldByAnotherProgram);
@@ -182,7 +201,7 @@ class FakeRun : public RunProgress, public StagingFiles {
   }
 
   void Run(const std::string& report) {
-    ExecuteCollection(*this, *this, Collectors(), log, report);
+    ExecuteCollection(*this, *this, Collectors(), log, report, at_start);
   }
 
   std::vector<int> Steps() const {
@@ -250,6 +269,17 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
   ASSERT_TRUE(s.packed_with_list);
   EXPECT_EQ(s.packed_list, (StringList{"C:\\ProgramData\\Updater\\log.txt", "", kStaging + "*.*",
                                        "C:\\Temp\\metrologinfo.txt"}));
+}
+
+// The product summary runs before the run's own discovery and reads the digits of the one made
+// before the run; the inventory and the log collection get what the run's discovery found.
+TEST(CollectionRun, EachProductStepGetsItsDiscovery) {
+  FakeRun s;
+  s.at_start = DiscoveredProduct{{"7", "6"}, "C:\\Before\\"};
+  s.found = DiscoveredProduct{{"8", "7"}, "C:\\Zentrix"};
+  s.Run(kReport);
+  EXPECT_EQ(s.product_seen, (std::vector<std::string>{"summary 7/6", "files 8/7 C:\\Zentrix",
+                                                      "logs 8/7 C:\\Zentrix"}));
 }
 
 TEST(CollectionRun, LeftoverStagingFolderIsRemovedAndRecreated) {

@@ -6,7 +6,7 @@ namespace kovra {
 namespace {
 
 TEST(ProductNames, PathValueAndServiceNameFollowTheDigits) {
-  EXPECT_EQ(TopEditionPathValue(), "ztnpv8uninstallpath");
+  EXPECT_EQ(TopEditionPathValue(GenerationDigits{}), "ztnpv8uninstallpath");
   EXPECT_EQ(ProductServiceName(GenerationDigits{"7", "6"}), "ZentrixTuneService7");
 }
 

@@ -46,7 +46,7 @@ class AutorunsTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InA64BitPrefix());
-    startup_ = IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(SystemFolder::kStartup));
+    startup_ = IncludeTrailingBackslash(frame_.GetSystemPath(SystemFolder::kStartup));
     ASSERT_TRUE(ForceDirectories(startup_));
     SetText(HKEY_CURRENT_USER, kRun, L"KovraNative", L"C:\\n.exe", KEY_WOW64_64KEY);
     SetText(HKEY_LOCAL_MACHINE, kRun, L"KovraWow", L"C:\\w.exe", KEY_WOW64_32KEY);
@@ -72,6 +72,7 @@ class AutorunsTest : public testing::Test {
     for (const char* name : {"desktop.ini", "a.lnk", "b.bat"})
       DeleteFilePath(startup_ + name);
   }
+  const TAppFrame frame_;
   std::string startup_;
 };
 
@@ -89,7 +90,7 @@ TEST_F(AutorunsTest, StartupFolderRunKeysAndRunOnceEx) {
     ASSERT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.receive_void()));
     ASSERT_HRESULT_SUCCEEDED(file->Save(Widen(startup_ + "a.lnk").c_str(), TRUE));
   }
-  const StringList block = ListAutoruns();
+  const StringList block = ListAutoruns(frame_);
   for (const std::string& l : block)
     std::cout << l << "\n";
   ASSERT_GE(block.size(), 3u);
@@ -127,6 +128,7 @@ TEST_F(AutorunsTest, StartupFolderRunKeysAndRunOnceEx) {
 TEST(AutorunSteps, OtherKindsAreOneUnsplitLineAndKeysAreOnlyRead) {
   constexpr wchar_t kKey[] = L"Software\\KovraAutorunSteps";
   const std::string key = "Software\\KovraAutorunSteps";
+  const TAppFrame frame;
   UniqueHkey values, entry;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0,
                               KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, values.receive(), nullptr),
@@ -153,22 +155,22 @@ TEST(AutorunSteps, OtherKindsAreOneUnsplitLineAndKeysAreOnlyRead) {
   } cases[] = {
       {"Shell binary",
        [&](TRegistry& r, StringList& l) {
-         ListShellValue(r, HKEY_CURRENT_USER, key, "Binary", "explorer.exe", l);
+         ListShellValue(frame, r, HKEY_CURRENT_USER, key, "Binary", "explorer.exe", l);
        },
        {hex}},
       {"Userinit dword",
        [&](TRegistry& r, StringList& l) {
-         ListShellValue(r, HKEY_CURRENT_USER, key, "Dword", "userinit.exe", l);
+         ListShellValue(frame, r, HKEY_CURRENT_USER, key, "Dword", "userinit.exe", l);
        },
        {"dword:00000001"}},
       {"Shell text",
        [&](TRegistry& r, StringList& l) {
-         ListShellValue(r, HKEY_CURRENT_USER, key, "Text", "explorer.exe", l);
+         ListShellValue(frame, r, HKEY_CURRENT_USER, key, "Text", "explorer.exe", l);
        },
        {"a.exe", "b.exe"}},
       {"Shell empty binary",
        [&](TRegistry& r, StringList& l) {
-         ListShellValue(r, HKEY_CURRENT_USER, key, "Empty", "explorer.exe", l);
+         ListShellValue(frame, r, HKEY_CURRENT_USER, key, "Empty", "explorer.exe", l);
        },
        {}},
       {"Run binary",

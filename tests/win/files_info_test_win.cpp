@@ -84,7 +84,7 @@ TEST(FilesInfo, ToolCarriesItsVersionAndTestProgramDoesNot) {
 
 // The special folders; the fallbacks are the folders the path frame holds.
 TEST(FilesInfo, SpecialFoldersUnderWine) {
-  const TAppFrame& frame = SharedPathFrame();
+  const TAppFrame frame;
   EXPECT_EQ(GetSystemDriveRoot(), "C:\\");
   EXPECT_TRUE(EndsWithTextAscii(GetSpecialFolder(nullptr, CSIDL_DESKTOPDIRECTORY), "\\Desktop"));
   // Under WOW64 the program files folder of the 32-bit view.

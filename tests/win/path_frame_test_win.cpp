@@ -10,7 +10,7 @@ namespace kovra::win {
 namespace {
 
 TEST(PathFrame, SystemAnswersUnderWine) {
-  const TAppFrame& frame = SharedPathFrame();
+  const TAppFrame frame;
   EXPECT_FALSE(frame.AppDataPath.empty());
   EXPECT_FALSE(frame.CommonAppDataPath.empty());
   EXPECT_EQ(frame.GetSystemPath(SystemFolder::kNoFolder), "");

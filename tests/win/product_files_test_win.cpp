@@ -36,7 +36,6 @@ class DiscoveryTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InA64BitPrefix());
-    DiscoveredForUpdate() = DiscoveredProduct{};
     ForceDirectories(kFix + "App");
     ForceDirectories(kFix + "Svc\\Antivirus");
     ForceDirectories(kFix + "Data\\Antivirus\\BackupRec");
@@ -54,8 +53,7 @@ class DiscoveryTest : public testing::Test {
     if (service)
       ::DeleteService(service.get());
     ShellRemoveFolder(ExcludeTrailingBackslash(kFix));
-    ShellRemoveFolder(SharedPathFrame().CommonAppDataPath + "\\Kovra");
-    DiscoveredForUpdate() = DiscoveredProduct{};
+    ShellRemoveFolder(frame_.CommonAppDataPath + "\\Kovra");
   }
   void AddService(const std::string& path) {
     UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -65,28 +63,28 @@ class DiscoveryTest : public testing::Test {
         nullptr, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(service.valid()) << ::GetLastError();
   }
+  const TAppFrame frame_;
 };
 
 // With the product summary: the summary reads the generation digits that the discovery found.
 TEST_F(DiscoveryTest, PathValuesOfTheTopEdition) {
   SetTextValue(Key32(kTop).get(), L"ztnpv8uninstallpath", kFix + "App\\unins000.exe");
-  DiscoverProductFolder();
-  EXPECT_EQ(Discovered().folder, kFix + "App\\");
-  EXPECT_EQ(Discovered().digits.current, "8");
+  DiscoveredProduct found = DiscoverProductFolder(frame_);
+  EXPECT_EQ(found.folder, kFix + "App\\");
+  EXPECT_EQ(found.digits.current, "8");
 
   // Only the previous generation's value: its folder, and the digits "7" and "6" that the
   // product summary then reads.
-  DiscoveredForUpdate() = DiscoveredProduct{};
   ::RegDeleteValueW(Key32(kTop).get(), L"ztnpv8uninstallpath");
   SetTextValue(Key32(kTop).get(), L"ztnpv7uninstallpath", kFix + "App\\unins000.exe");
   UniqueHkey seven =
       Key32(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zentrix Tune 7_is1");
   SetTextValue(seven.get(), L"DisplayVersion", "7.5");
-  DiscoverProductFolder();
-  EXPECT_EQ(Discovered().folder, kFix + "App\\");
-  EXPECT_EQ(Discovered().digits.current, "7");
-  EXPECT_EQ(Discovered().digits.previous, "6");
-  const StringList summary = CollectProductSummary();
+  found = DiscoverProductFolder(frame_);
+  EXPECT_EQ(found.folder, kFix + "App\\");
+  EXPECT_EQ(found.digits.current, "7");
+  EXPECT_EQ(found.digits.previous, "6");
+  const StringList summary = CollectProductSummary(found.digits);
   ASSERT_GE(summary.size(), 3u);
   EXPECT_EQ(summary[1], "====ZTN====");
   EXPECT_EQ(summary[2], "Display Version:\t7.5");
@@ -100,12 +98,13 @@ TEST_F(DiscoveryTest, ServiceSettingsAndFolderClues) {
   ::RegSetValueExW(dword.get(), L"ztnpv8uninstallpath", 0, REG_DWORD,
                    reinterpret_cast<const BYTE*>(&odd), 4);
   const std::string settings =
-      SharedPathFrame().CommonAppDataPath + "\\Kovra\\Zentrix Tune V8\\AntivirusConfig.ini";
+      frame_.CommonAppDataPath + "\\Kovra\\Zentrix Tune V8\\AntivirusConfig.ini";
   ForceDirectories(ExcludeTrailingBackslash(settings.substr(0, settings.rfind('\\'))));
   WriteFileBytes(settings,
                  "[Antivirus]\r\nQuarantinePath=" + kFix + "Data\\Antivirus\\BackupRec\\\r\n");
-  EXPECT_NO_THROW(DiscoverProductFolder());
-  EXPECT_EQ(Discovered().folder, kFix + "Data\\");
+  DiscoveredProduct found;
+  EXPECT_NO_THROW(found = DiscoverProductFolder(frame_));
+  EXPECT_EQ(found.folder, kFix + "Data\\");
 
   // The service's path without quotes, with its Antivirus sub-folder, wins over the settings.
   UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -113,17 +112,15 @@ TEST_F(DiscoveryTest, ServiceSettingsAndFolderClues) {
   ::DeleteService(service.get());
   service.reset();
   AddService(kFix + "Svc\\svc.exe");
-  DiscoveredForUpdate() = DiscoveredProduct{};
-  DiscoverProductFolder();
-  EXPECT_EQ(Discovered().folder, kFix + "Svc\\");
+  EXPECT_EQ(DiscoverProductFolder(frame_).folder, kFix + "Svc\\");
 }
 
 TEST_F(DiscoveryTest, OnlyTheStandardEditionLeavesNoFolder) {
   SetTextValue(Key32(L"SOFTWARE\\Kovra\\Zentrix Tune 8").get(), L"apppath", kFix + "App\\ztn.exe");
-  DiscoverProductFolder();
-  EXPECT_EQ(Discovered().folder, "");
+  const DiscoveredProduct found = DiscoverProductFolder(frame_);
+  EXPECT_EQ(found.folder, "");
   StringList lines;
-  CollectProductFiles(lines, TestRunLog().Log());
+  CollectProductFiles(found, lines, TestRunLog().Log());
   EXPECT_TRUE(lines.empty());
 }
 
@@ -136,14 +133,19 @@ TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
       {"Upper\\ZTN.EXE", "upper"}, {"a\\.svn\\x.dll", "svn"}, {"b\\.SVN\\y.dll", "SVN"}};
   for (const auto& [name, bytes] : files)
     WriteFileBytes(app + name, bytes);
-  DiscoveredForUpdate().folder = kFix + "App";
+  const DiscoveredProduct product{GenerationDigits{}, kFix + "App"};
   StringList lines;
-  CollectProductFiles(lines, TestRunLog().Log());
+  CollectProductFiles(product, lines, TestRunLog().Log());
   for (const std::string& l : lines)
     std::cout << l << "\n";
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], StarRule());
-  EXPECT_EQ(Discovered().folder, app);  // kept with its backslash
+  // The folder as found, without its backslash: the log collection's %AppPath% names the files
+  // below it relative to it too.
+  const std::string staging = kFix + "Staging\\";
+  TestRunLog copy;
+  CopyMacroFiles("%AppPath%\\*.txt", frame_, product, staging, copy.log);
+  EXPECT_EQ(ReadFileBytes(staging + "AppPath\\Readme.txt"), "text");
   StringList names;
   for (size_t i = 1; i < lines.size(); ++i) {
     const std::string& l = lines[i];
@@ -161,14 +163,14 @@ TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
 
 TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   const std::string pulse =
-      IncludeTrailingBackslash(SharedPathFrame().GetSystemPath(SystemFolder::kProgramFiles)) +
+      IncludeTrailingBackslash(frame_.GetSystemPath(SystemFolder::kProgramFiles)) +
       "Kovra\\PulseSync\\";
   const std::string staging = kFix + "Staging\\";
   ForceDirectories(staging);
   // No PulseSync folder: no sub-folder in the staging folder.
   ShellRemoveFolder(ExcludeTrailingBackslash(pulse));
   TestRunLog absent;
-  CollectProductLogs(staging, absent.log);
+  CollectProductLogs(frame_, DiscoveredProduct{}, staging, absent.log);
   EXPECT_FALSE(DirectoryExists(staging + "PulseSync"));
   EXPECT_TRUE(absent.Notes().empty()) << "an absent folder is no failure";
 
@@ -184,7 +186,7 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
                                     OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(live.valid() && locked.valid());
   TestRunLog run;
-  CollectProductLogs(staging, run.log);
+  CollectProductLogs(frame_, DiscoveredProduct{}, staging, run.log);
   // Only the log held without sharing is noted, with its reason.
   EXPECT_EQ(run.Notes(), StringList{"skipped " + pulse + "locked.log: held by another program"});
   EXPECT_EQ(ReadFileBytes(staging + "PulseSync\\old.log"), "old");

@@ -44,11 +44,12 @@ class StoreAppsTest : public testing::Test {
                      L"Windows\\CurrentVersion\\AppModel");
     ShellRemoveFolder("C:\\KovraApps");
   }
+  const TAppFrame frame_;
 };
 
 TEST_F(StoreAppsTest, WithoutAppModelKeysTheLogHoldsTheWindows7Sequence) {
   TestRunLog run;
-  TGetMetroInfo metro(run.log);
+  TGetMetroInfo metro(frame_, run.log);
   ASSERT_TRUE(metro.StartGetMetroInfo());
   const StringList expected = {"TGetMetroInfo.Create",        "===Start StartGetMetroInfo",
                                "===Start HKEY_CURRENT_USER",  "==Start AddMetroList",
@@ -60,6 +61,9 @@ TEST_F(StoreAppsTest, WithoutAppModelKeysTheLogHoldsTheWindows7Sequence) {
   const std::string saved = ReadFileBytes(metro.LogPath());
   EXPECT_NE(saved.find(":TGetMetroInfo.Create\r\n"), std::string::npos);
   EXPECT_NE(saved.find(":===Over StartGetMetroInfo\r\n"), std::string::npos);
+  // A cancelled run's clean-up takes the log the collector wrote.
+  DiscardStoreAppLog(frame_.GetSystemPath(SystemFolder::kTemp));
+  EXPECT_FALSE(FileExists(metro.LogPath()));
 }
 
 TEST_F(StoreAppsTest, AppsResolveToTheirLogosAndOddValuesCostOnlyTheirApp) {
@@ -94,7 +98,7 @@ TEST_F(StoreAppsTest, AppsResolveToTheirLogosAndOddValuesCostOnlyTheirApp) {
   SetText(vpn, L"Image", root + "Assets\\Splash.png");
 
   TestRunLog run;
-  TGetMetroInfo metro(run.log);
+  TGetMetroInfo metro(frame_, run.log);
   ASSERT_TRUE(metro.StartGetMetroInfo());
   const StringList messages = Messages(metro.LogLines());
   for (const std::string& m : messages)

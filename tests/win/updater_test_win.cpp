@@ -56,7 +56,7 @@ class UpdaterTest : public testing::Test {
 
 TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   ASSERT_TRUE(InA64BitPrefix());
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(run.log);
+  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log);
   const StringList& list = collector->ArchiveList();
   const std::string shared = JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
                                       "Kovra\\Nimbrel Fetch\\*.*");
@@ -102,7 +102,7 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
   WriteFileBytes(kInstall + ".svn\\entries", "svn");
   // A location naming the program is reduced to its folder.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.exe");
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(run.log);
+  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log);
   const StringList& list = collector->ArchiveList();
   const std::string temp = frame_.GetSystemPath(SystemFolder::kTemp);
   ASSERT_TRUE(Has(list, kInstall + "bugreport.txt"));
@@ -116,11 +116,21 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
   EXPECT_NE(digests.find(kInstall + "Skin\\a.png," + Md5OfBytes("png") + "\r\n"),
             std::string::npos);
   EXPECT_EQ(digests.find(".svn"), std::string::npos);
+  // A cancelled run's clean-up takes every file the collector wrote into the temporary folder
+  // (each is in the archive list), once the last export has written its file.
+  for (int i = 0; i < 50 && !FileExists(temp + "SYS_FILE_RunStart_1.txt"); ++i)
+    ::Sleep(100);
+  DiscardUpdaterFiles(temp);
+  for (const std::string& entry : list) {
+    if (StartsWithTextAscii(entry, temp)) {
+      EXPECT_FALSE(FileExists(entry)) << entry;
+    }
+  }
   collector.reset();
 
   // ".EXE" is taken as a folder name, which does not exist: no install-folder entries.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.EXE");
-  collector = CreateUpdaterCollector(run.log);
+  collector = CreateUpdaterCollector(frame_, run.log);
   EXPECT_FALSE(Has(collector->ArchiveList(), kInstall + "bugreport.txt"));
 }
 

@@ -34,34 +34,29 @@ std::string IniText(const std::string& file, const wchar_t* section, const wchar
 }
 
 // The clues after the top edition's path values, in order; the first that names an existing
-// folder wins.
-void TryLaterClues(std::string& folder) {
-  const std::string service = FolderPart(QueryServiceBinaryPath(ProductServiceName()));
-  if (UsableFolder(service) && DirectoryExists(service + "Antivirus")) {
-    folder = service;
-    return;
-  }
-  folder.clear();
+// folder wins. Empty when none does.
+std::string LaterClues(const TAppFrame& frame, const GenerationDigits& digits) {
+  const std::string service = FolderPart(QueryServiceBinaryPath(ProductServiceName(digits)));
+  if (UsableFolder(service) && DirectoryExists(service + "Antivirus"))
+    return service;
   try {
-    const TAppFrame& frame = SharedPathFrame();
     const std::string settings =
-        frame.CommonAppDataPath + "\\Kovra\\" + ProductNameV() + "\\AntivirusConfig.ini";
+        frame.CommonAppDataPath + "\\Kovra\\" + ProductNameV(digits) + "\\AntivirusConfig.ini";
     if (FileExists(settings)) {
       const std::string quarantine = IniText(settings, L"Antivirus", L"QuarantinePath");
       if (!quarantine.empty() && (DirectoryExists(quarantine) || FileExists(quarantine))) {
         const std::string before = FolderBeforeQuarantine(quarantine);
-        if (!before.empty() && DirectoryExists(before + "Antivirus")) {
-          folder = before;
-          return;
-        }
+        if (!before.empty() && DirectoryExists(before + "Antivirus"))
+          return before;
       }
     }
     const std::string by_name = JoinPath(frame.GetSystemPath(SystemFolder::kProgramFiles),
-                                         "Kovra\\" + TopEditionFolderName());
+                                         "Kovra\\" + TopEditionFolderName(digits));
     if (DirectoryExists(by_name))
-      folder = by_name;
+      return by_name;
   } catch (...) {
   }
+  return std::string();
 }
 
 // Copies by reading: the source opened with every sharing allowed, so that a log its program
@@ -111,8 +106,8 @@ std::string QueryServiceBinaryPath(const std::string& service_name) {
   return path;
 }
 
-void DiscoverProductFolder() {
-  DiscoveredProduct& state = DiscoveredForUpdate();
+DiscoveredProduct DiscoverProductFolder(const TAppFrame& frame) {
+  DiscoveredProduct found;
   TRegistry key(KEY_READ);
   key.SetRootKey(HKEY_LOCAL_MACHINE);
   key.SetAutoView(false);  // the process's own view: the 32-bit keys on 64-bit Windows
@@ -120,32 +115,33 @@ void DiscoverProductFolder() {
   // discovery.
   std::string text;
   if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + TopEditionName())) {
-    if (key.ReadTextValue(TopEditionPathValue(), text)) {
-      state.folder = FolderPart(text);
-    } else if (key.ReadTextValue(PrevTopEditionPathValue(), text)) {
-      state.folder = FolderPart(text);
-      state.digits = GenerationDigits{"7", "6"};
+    if (key.ReadTextValue(TopEditionPathValue(found.digits), text)) {
+      found.folder = FolderPart(text);
+    } else if (key.ReadTextValue(PrevTopEditionPathValue(found.digits), text)) {
+      found.folder = FolderPart(text);
+      found.digits = GenerationDigits{"7", "6"};
     }
     key.CloseKey();
-    if (!UsableFolder(state.folder))
-      TryLaterClues(state.folder);
-    return;
+    if (!UsableFolder(found.folder))
+      found.folder = LaterClues(frame, found.digits);
+    return found;
   }
-  if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + ProductRegKeyName())) {
+  if (key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + ProductRegKeyName(found.digits))) {
     if (key.ReadTextValue("apppath", text))
-      state.folder = FolderPart(text);
+      found.folder = FolderPart(text);
     key.CloseKey();
   }
-  if (!UsableFolder(state.folder) &&
-      key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + PrevProductRegKeyName())) {
+  if (!UsableFolder(found.folder) &&
+      key.OpenKeyReadOnly("SOFTWARE\\Kovra\\" + PrevProductRegKeyName(found.digits))) {
     if (key.ReadTextValue("apppath", text)) {
-      state.folder = FolderPart(text);
-      state.digits = GenerationDigits{"7", "6"};
+      found.folder = FolderPart(text);
+      found.digits = GenerationDigits{"7", "6"};
     }
     key.CloseKey();
   }
   // Without the top edition there is no folder to list, whatever the other editions name.
-  state.folder.clear();
+  found.folder.clear();
+  return found;
 }
 
 bool GetFileDateTime(const std::string& path, FileTime which, SYSTEMTIME& local) {
@@ -184,17 +180,16 @@ void CollectFiles(const std::string& folder, StringList& result, bool recurse,
              });
 }
 
-void CollectProductFiles(StringList& lines, RunLog& log) {
+void CollectProductFiles(const DiscoveredProduct& product, StringList& lines, RunLog& log) {
   try {
-    std::string& folder = DiscoveredForUpdate().folder;
-    if (!UsableFolder(folder))
+    if (!UsableFolder(product.folder))
       return;
     StringList files;
-    CollectFiles(folder, files, true, "*.exe|*.dll|*.sys");
+    CollectFiles(product.folder, files, true, "*.exe|*.dll|*.sys");
     if (files.empty())
       return;
     lines.push_back(StarRule());
-    folder = IncludeTrailingBackslash(folder);
+    const std::string folder = IncludeTrailingBackslash(product.folder);
     for (const std::string& file : files) {
       SYSTEMTIME changed;
       GetFileDateTime(file, FileTime::kLastWrite, changed);
@@ -230,14 +225,17 @@ void CopyLiveFile(const std::string& source, const std::string& target) {
     ThrowSystemError(error, "Cannot copy", source);
 }
 
-void CopyMacroFiles(const std::string& pattern, const std::string& staging_folder, RunLog& log) {
-  const TAppFrame& frame = SharedPathFrame();
-  const MacroFolders folders{Discovered().folder,
-                             frame.AppDataPath,
-                             frame.CommonAppDataPath,
-                             frame.GetSystemPath(SystemFolder::kProgramFiles),
-                             frame.GetSystemPath(SystemFolder::kWindows),
-                             ProductNameV()};
+void CopyMacroFiles(const std::string& pattern, const TAppFrame& frame,
+                    const DiscoveredProduct& product, const std::string& staging_folder,
+                    RunLog& log) {
+  // Relative names below the product folder are taken after its backslash.
+  const MacroFolders folders{
+      product.folder.empty() ? std::string() : IncludeTrailingBackslash(product.folder),
+      frame.AppDataPath,
+      frame.CommonAppDataPath,
+      frame.GetSystemPath(SystemFolder::kProgramFiles),
+      frame.GetSystemPath(SystemFolder::kWindows),
+      ProductNameV(product.digits)};
   MacroExpansion e;
   if (!ExpandMacroPattern(pattern, folders, staging_folder, e))
     return;
@@ -261,10 +259,11 @@ void CopyMacroFiles(const std::string& pattern, const std::string& staging_folde
   }
 }
 
-void CollectProductLogs(const std::string& staging_folder, RunLog& log) {
+void CollectProductLogs(const TAppFrame& frame, const DiscoveredProduct& product,
+                        const std::string& staging_folder, RunLog& log) {
   try {
     ScopedWow64RedirectionOff native;
-    CopyMacroFiles("%PulseSync%\\*.log", staging_folder, log);
+    CopyMacroFiles("%PulseSync%\\*.log", frame, product, staging_folder, log);
   } catch (...) {
     RecordCaught(log, "%PulseSync%\\*.log");
   }

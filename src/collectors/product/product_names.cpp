@@ -2,23 +2,6 @@
 
 namespace kovra {
 
-namespace {
-
-DiscoveredProduct& State() {
-  static DiscoveredProduct state;
-  return state;
-}
-
-}  // namespace
-
-const DiscoveredProduct& Discovered() {
-  return State();
-}
-
-DiscoveredProduct& DiscoveredForUpdate() {
-  return State();
-}
-
 std::string ProductNameV(const GenerationDigits& d) {
   return "Zentrix Tune V" + d.current;
 }

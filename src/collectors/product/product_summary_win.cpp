@@ -21,13 +21,13 @@ std::string TextValue(const TRegistry& key, const std::string& name) {
 
 }  // namespace
 
-StringList CollectProductSummary() {
+StringList CollectProductSummary(const GenerationDigits& digits) {
   StringList list{StarRule()};
   // The process's own view: a 32-bit process reads the 32-bit keys, as the installers wrote.
   TRegistry key(KEY_READ);
   key.SetAutoView(false);
   key.SetRootKey(HKEY_LOCAL_MACHINE);
-  for (const ProductBlockPlan& block : ProductSummaryPlan(ProductGeneration())) {
+  for (const ProductBlockPlan& block : ProductSummaryPlan(digits)) {
     key.CloseKey();
     if (!key.OpenKeyReadOnly(kUninstallKey + block.key))
       continue;

@@ -27,30 +27,36 @@ std::string DigestLine(const std::string& path, const std::string& md5) {
   return path + "," + md5;
 }
 
-const std::vector<RegistryExportJob>& ProductExportJobs() {
-  static const std::vector<RegistryExportJob> jobs = {
-      {"SW_REG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\\Sweeper 4"},
-      {"SW_REG_2.txt",
-       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KovraSweep"},
-      {"LP_REG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\\Launchpad"},
-      {"LP_REG_2.txt",
-       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kovra_"
-       "Launchpad8_is1"},
-      {"ZTN_GEG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra\\ZTN"},
-      {"ZTNP_REG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra\\ZTNP"},
-  };
-  return jobs;
+namespace {
+
+constexpr RegistryExportJob kProductExportJobs[] = {
+    {"SW_REG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\\Sweeper 4"},
+    {"SW_REG_2.txt",
+     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KovraSweep"},
+    {"LP_REG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kovra\\Launchpad"},
+    {"LP_REG_2.txt",
+     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kovra_"
+     "Launchpad8_is1"},
+    {"ZTN_GEG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra\\ZTN"},
+    {"ZTNP_REG_1.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Kovra\\ZTNP"},
+};
+
+constexpr RegistryExportJob kSystemExportJobs[] = {
+    {"SYS_FILE_Context_Menu.txt", "HKEY_CLASSES_ROOT\\*\\shellex"},
+    {"SYS_FILE_RunStart_1.txt",
+     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {"SYS_FILE_RunStart_2.txt",
+     "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+};
+
+}  // namespace
+
+std::span<const RegistryExportJob> ProductExportJobs() {
+  return kProductExportJobs;
 }
 
-const std::vector<RegistryExportJob>& SystemExportJobs() {
-  static const std::vector<RegistryExportJob> jobs = {
-      {"SYS_FILE_Context_Menu.txt", "HKEY_CLASSES_ROOT\\*\\shellex"},
-      {"SYS_FILE_RunStart_1.txt",
-       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-      {"SYS_FILE_RunStart_2.txt",
-       "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-  };
-  return jobs;
+std::span<const RegistryExportJob> SystemExportJobs() {
+  return kSystemExportJobs;
 }
 
 StringList InfoVersionLines(const DisplayFacts& f) {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "base/string_list.h"
 
@@ -35,10 +35,11 @@ struct RegistryExportJob {
   const char* file;
   const char* key;
 };
-// The sibling products' keys, deleted again when the collector is released.
-const std::vector<RegistryExportJob>& ProductExportJobs();
+// The sibling products' keys, deleted again when the collector is released. Both tables are
+// constants, fixed at compile time.
+std::span<const RegistryExportJob> ProductExportJobs();
 // The system keys, kept until the next run.
-const std::vector<RegistryExportJob>& SystemExportJobs();
+std::span<const RegistryExportJob> SystemExportJobs();
 
 // The display facts of "InfoVersion.txt".
 struct DisplayFacts {

@@ -14,6 +14,10 @@ namespace kovra::win {
 
 namespace {
 
+// The files the collector writes into the temporary folder besides the registry exports.
+constexpr char kDigestListFile[] = "NFMD5.txt";
+constexpr char kDisplayFactsFile[] = "InfoVersion.txt";
+
 // A text value read in the process's own view (the 32-bit one on 64-bit Windows); a value of
 // another kind counts as absent.
 std::string TextValue(HKEY root, const std::string& path, const std::string& name) {
@@ -41,7 +45,7 @@ bool UserDword(const std::string& sid, const std::string& path, const std::strin
 
 }  // namespace
 
-TLPSWGetInfo::TLPSWGetInfo(RunLog& log) : log_(log) {
+TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log) : frame_(frame), log_(log) {
   AddUserDataFiles();
   AddInstallFolder();
   ExportKeys(ProductExportJobs(), true);
@@ -105,18 +109,18 @@ std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
       if (FileExists(file))
         lines.push_back(DigestLine(file, GetFileMD5(file)));
     }
-    const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), "NFMD5.txt");
+    const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kDigestListFile);
     if (FileExists(path))
       DeleteFilePath(path);
     SaveListAnsi(lines, path);
     return path;
   } catch (...) {
-    RecordCaught(log_, "NFMD5.txt");
+    RecordCaught(log_, kDigestListFile);
     return std::string();
   }
 }
 
-void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool product) {
+void TLPSWGetInfo::ExportKeys(std::span<const RegistryExportJob> jobs, bool product) {
   try {
     for (const RegistryExportJob& job : jobs) {
       const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), job.file);
@@ -136,7 +140,7 @@ void TLPSWGetInfo::ExportKeys(const std::vector<RegistryExportJob>& jobs, bool p
 void TLPSWGetInfo::SaveDisplayFacts() {
   std::string entry;
   try {
-    const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), "InfoVersion.txt");
+    const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kDisplayFactsFile);
     if (FileExists(path))
       DeleteFilePath(path);
     DisplayFacts facts;
@@ -161,7 +165,7 @@ void TLPSWGetInfo::SaveDisplayFacts() {
     SaveListAnsi(InfoVersionLines(facts), path);
     entry = path;
   } catch (...) {
-    RecordCaught(log_, "InfoVersion.txt");
+    RecordCaught(log_, kDisplayFactsFile);
   }
   archive_list_.push_back(entry);
 }
@@ -183,8 +187,21 @@ void TLPSWGetInfo::AddShortcutPatterns() {
   }
 }
 
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(RunLog& log) {
-  return std::make_unique<TLPSWGetInfo>(log);
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(const TAppFrame& frame, RunLog& log) {
+  return std::make_unique<TLPSWGetInfo>(frame, log);
+}
+
+void DiscardUpdaterFiles(const std::string& temp_folder) {
+  StringList names{kDigestListFile, kDisplayFactsFile};
+  for (const std::span<const RegistryExportJob> jobs : {ProductExportJobs(), SystemExportJobs()}) {
+    for (const RegistryExportJob& job : jobs)
+      names.emplace_back(job.file);
+  }
+  for (const std::string& name : names) {
+    const std::string path = JoinPath(temp_folder, name);
+    if (FileExists(path))
+      DeleteFilePath(path);
+  }
 }
 
 }  // namespace kovra::win

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/run_log.h"
 #include "collectors/product/updater.h"
@@ -16,9 +18,9 @@ namespace kovra::win {
 
 class TLPSWGetInfo : public UpdaterCollector {
  public:
-  // Does the whole work, steps 1 to 7. What fails on the way is reported through the run log
-  // and the rest still runs.
-  explicit TLPSWGetInfo(RunLog& log);
+  // Does the whole work, steps 1 to 7, in `frame`'s folders (the frame outlives the
+  // collector). What fails on the way is reported through the run log and the rest still runs.
+  TLPSWGetInfo(const TAppFrame& frame, RunLog& log);
   ~TLPSWGetInfo() override;
   TLPSWGetInfo(const TLPSWGetInfo&) = delete;
   TLPSWGetInfo& operator=(const TLPSWGetInfo&) = delete;
@@ -32,14 +34,13 @@ class TLPSWGetInfo : public UpdaterCollector {
   // The digest list of the install folder; its path, or empty when it could not be written.
   std::string SaveDigestList(const std::string& folder);
   // Starts the exports of a table; they are waited for together (WaitForRegExports).
-  void ExportKeys(const std::vector<RegistryExportJob>& jobs, bool product);
+  void ExportKeys(std::span<const RegistryExportJob> jobs, bool product);
   void SaveDisplayFacts();
   void AddShortcutPatterns();
 
+  // Only the frame's path tables are used; they ask the system on each call.
+  const TAppFrame& frame_;
   RunLog& log_;
-  // The process's one path frame, created at start-up; only its path tables are used, and
-  // they ask the system on each call.
-  const TAppFrame& frame_ = SharedPathFrame();
   StringList archive_list_;
   StringList product_exports_;
   std::vector<UniqueHandle> exports_running_;
@@ -47,6 +48,11 @@ class TLPSWGetInfo : public UpdaterCollector {
 
 // The collector of a run: it exists whenever its construction succeeds, with or without the
 // updater installed; a construction that fails throws.
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(RunLog& log);
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(const TAppFrame& frame, RunLog& log);
+
+// Deletes every file the collector writes into the temporary folder `temp_folder`: the digest
+// list, the display facts and the registry exports. For a cancelled run, whose files go
+// unpacked; a finished run leaves them for the next run to replace.
+void DiscardUpdaterFiles(const std::string& temp_folder);
 
 }  // namespace kovra::win

@@ -155,11 +155,10 @@ void ListDelimitedValue(TRegistry& registry, HKEY root, const std::string& path,
   registry.CloseKey();
 }
 
-void ListShellValue(TRegistry& registry, HKEY root, const std::string& path,
+void ListShellValue(const TAppFrame& frame, TRegistry& registry, HKEY root, const std::string& path,
                     const std::string& value, const std::string& program, StringList& lines) {
   if (!OpenForReading(registry, root, path))
     return;
-  const TAppFrame& frame = SharedPathFrame();
   AppendValueLines(
       registry, value,
       [&](std::string_view text) {
@@ -254,7 +253,7 @@ const std::vector<AutorunStep>& AutorunSteps() {
 
 }  // namespace
 
-StringList ListAutoruns() {
+StringList ListAutoruns(const TAppFrame& frame) {
   ScopedComInit com;  // for the shell links
   AutorunsBlock block;
   TRegistry registry(KEY_READ);
@@ -262,7 +261,7 @@ StringList ListAutoruns() {
 
   block.Section("---------- Startup ----------");
   StringList lines;
-  const std::string user = SharedPathFrame().GetSystemPath(SystemFolder::kStartup);
+  const std::string user = frame.GetSystemPath(SystemFolder::kStartup);
   if (!user.empty())
     ListStartupFolder(user, lines);
   const std::string common = GetSpecialFolder(nullptr, CSIDL_COMMON_STARTUP);
@@ -290,7 +289,7 @@ StringList ListAutoruns() {
         ListDelimitedValue(registry, step.root, step.path, step.value, lines);
         break;
       case AutorunStep::kShell:
-        ListShellValue(registry, step.root, step.path, step.value, step.program, lines);
+        ListShellValue(frame, registry, step.root, step.path, step.value, step.program, lines);
         break;
     }
     block.Add(lines);

@@ -17,6 +17,8 @@ namespace kovra::win {
 namespace {
 
 constexpr char kFullWidthColon[] = "\xEF\xBC\x9A";
+// The collector's log, in the temporary folder.
+constexpr char kStoreAppLogFile[] = "metrologinfo.txt";
 
 std::string BstrText(BSTR b) {
   return b == nullptr ? std::string() : Narrow(std::wstring_view(b, ::SysStringLen(b)));
@@ -63,8 +65,8 @@ void ConvertElement(IXMLDOMNode* node, XmlElement& out, int depth) {
 
 }  // namespace
 
-TGetMetroInfo::TGetMetroInfo(RunLog& run_log)
-    : run_log_(run_log), com_(COINIT_APARTMENTTHREADED), logging_(true) {
+TGetMetroInfo::TGetMetroInfo(const TAppFrame& frame, RunLog& run_log)
+    : frame_(frame), run_log_(run_log), com_(COINIT_APARTMENTTHREADED), logging_(true) {
   Log("TGetMetroInfo.Create");
   os_generation_ = GetOSGeneration();
   for (const wchar_t* progid : {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"}) {
@@ -280,7 +282,7 @@ bool TGetMetroInfo::StartGetMetroInfo() {
     run_log_.Failed("store apps", e.what());
   }
   Log("===Over StartGetMetroInfo");
-  log_path_ = JoinPath(SharedPathFrame().GetSystemPath(SystemFolder::kTemp), "metrologinfo.txt");
+  log_path_ = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kStoreAppLogFile);
   try {
     SaveListAnsi(log_, log_path_);
   } catch (...) {
@@ -288,6 +290,12 @@ bool TGetMetroInfo::StartGetMetroInfo() {
     return false;
   }
   return true;
+}
+
+void DiscardStoreAppLog(const std::string& temp_folder) {
+  const std::string path = JoinPath(temp_folder, kStoreAppLogFile);
+  if (FileExists(path))
+    DeleteFilePath(path);
 }
 
 }  // namespace kovra::win

@@ -13,6 +13,7 @@
 #include "base/string_list.h"
 #include "collectors/system/store_apps.h"
 #include "platform/handles_win.h"
+#include "platform/path_frame_win.h"
 
 struct IXMLDOMDocument;
 
@@ -27,8 +28,9 @@ class TGetMetroInfo : public StoreAppCollector {
  public:
   // Initialises COM on this thread (until the collector goes), logs its creation, creates the
   // XML document and looks the indirect-string resolver up. What fails later is written to its
-  // own log as its format says and reported through the run log.
-  explicit TGetMetroInfo(RunLog& run_log);
+  // own log as its format says and reported through the run log. The log is saved into
+  // `frame`'s temporary folder; the frame outlives the collector.
+  TGetMetroInfo(const TAppFrame& frame, RunLog& run_log);
   ~TGetMetroInfo() override;
 
   bool StartGetMetroInfo() override;
@@ -51,6 +53,7 @@ class TGetMetroInfo : public StoreAppCollector {
   std::string LogoPath(const std::string& image, const std::string& logo,
                        const std::string& splash);
 
+  const TAppFrame& frame_;
   RunLog& run_log_;
   ScopedComInit com_;
   std::vector<TMetroInfo> apps_;
@@ -61,5 +64,9 @@ class TGetMetroInfo : public StoreAppCollector {
   ResolverFn resolver_ = nullptr;
   std::string log_path_;
 };
+
+// Deletes the log the collector writes into the temporary folder `temp_folder`. For a
+// cancelled run, whose files go unpacked; a finished run leaves it for the next run to replace.
+void DiscardStoreAppLog(const std::string& temp_folder);
 
 }  // namespace kovra::win
