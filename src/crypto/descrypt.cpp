@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/parallel_for.h"
 #include "base/text.h"
 
 namespace kovra {
@@ -199,7 +200,6 @@ DesBlock DesKeySchedule::Decrypt(const DesBlock& block) const {
 
 void DesKeySchedule::CryptBlocks(uint8_t* data, size_t blocks, bool decrypt) const {
   // Electronic codebook: every block stands alone, so large runs are split over the cores.
-  // When a helper thread cannot be started, this thread does its share.
   constexpr size_t kMinBlocksPerThread = 16384;  // 128 KiB
   const auto run = [this, decrypt](uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i, p += 8)
@@ -212,20 +212,11 @@ void DesKeySchedule::CryptBlocks(uint8_t* data, size_t blocks, bool decrypt) con
     return;
   }
   const size_t per = (blocks + parts - 1) / parts;
-  std::vector<std::thread> helpers;
-  size_t done = per;  // the first part is this thread's
-  for (size_t part = 1; part < parts && done < blocks; ++part) {
-    const size_t n = std::min(per, blocks - done);
-    try {
-      helpers.emplace_back(run, data + done * 8, n);
-    } catch (...) {
-      run(data + done * 8, n);
-    }
-    done += n;
-  }
-  run(data, std::min(per, blocks));
-  for (std::thread& t : helpers)
-    t.join();
+  ForEachIndex(parts, static_cast<unsigned>(parts), [&](size_t part) {
+    const size_t begin = part * per;
+    if (begin < blocks)
+      run(data + begin * 8, std::min(per, blocks - begin));
+  });
 }
 
 void DesKeySchedule::EncryptBlocks(uint8_t* data, size_t blocks) const {

@@ -152,3 +152,35 @@ TEST(ProcessTableUnderWine, ImagePathsAndDevices) {
 }
 }  // namespace
 }  // namespace kovra::win
+
+namespace kovra::win {
+namespace {
+
+// The atom range is asked in blocks on several threads: every atom and format of the range
+// counts once, whichever block it falls in.
+TEST(ProcessTableUnderWine, AtomsAddedAreCountedOnce) {
+  const auto counts = [] {
+    std::smatch m;
+    const std::string line = GetGlobalAtomInfo(TestRunLog().Log());
+    EXPECT_TRUE(std::regex_search(line, m, std::regex("^Atom:([0-9]+), RWM:([0-9]+)"))) << line;
+    return m.size() > 2 ? std::make_pair(std::stoi(m[1]), std::stoi(m[2])) : std::make_pair(0, 0);
+  };
+  const auto before = counts();
+  std::vector<ATOM> added;
+  for (int i = 0; i < 300; ++i)  // more than one block of the range
+    added.push_back(::GlobalAddAtomW((L"KovraAtomTest" + std::to_wstring(i)).c_str()));
+  for (int i = 0; i < 3; ++i)
+    ::RegisterClipboardFormatW((L"KovraFormatTest" + std::to_wstring(i)).c_str());
+  const auto after = counts();
+  for (ATOM a : added)
+    ::GlobalDeleteAtom(a);
+  // Windows keeps the two names apart; Wine keeps formats among the global atoms, so each count
+  // there sees all 303 names.
+  EXPECT_GE(after.first - before.first, 300);
+  EXPECT_LE(after.first - before.first, 303);
+  EXPECT_GE(after.second - before.second, 3);
+  EXPECT_LE(after.second - before.second, 303);
+}
+
+}  // namespace
+}  // namespace kovra::win

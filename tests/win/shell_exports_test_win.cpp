@@ -95,5 +95,53 @@ TEST(FileListings, TheTwoWalks) {
   ShellRemoveFolder(root);
 }
 
+// The wait for exports running side by side: it ends with the last of them, and never lasts much
+// past its limit of about 3.1 s while one still runs (which is left running).
+TEST(RegExportWait, EndsWithTheLastOrAtItsLimit) {
+  const std::string folder = TempFolder();
+  const std::string pid = std::to_string(::GetCurrentProcessId());
+  const auto script = [&](const std::string& name, const std::string& text) {
+    const std::string path = folder + "kovra-wait-" + pid + "-" + name + ".txt";
+    WriteFileBytes(path, text);
+    return path;
+  };
+  const std::string quick = script("quick", "s 300\n"), slow = script("slow", "s 20000\n");
+  struct Case {
+    std::vector<std::string> scripts;
+    ULONGLONG at_least_ms, below_ms;
+  } cases[] = {
+      {{quick, quick, quick}, 0, 2500},
+      {{quick, slow}, 3000, 5000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scripts.size());
+    std::vector<UniqueHandle> started, kept;
+    for (const std::string& path : c.scripts) {
+      std::string command = Fake() + " script \"" + path + "\"";
+      STARTUPINFOA si = {};
+      si.cb = sizeof si;
+      PROCESS_INFORMATION pi = {};
+      ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE,
+                                   CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+      UniqueHandle thread(pi.hThread);
+      HANDLE copy = nullptr;
+      ::DuplicateHandle(::GetCurrentProcess(), pi.hProcess, ::GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+      kept.emplace_back(copy);
+      started.emplace_back(pi.hProcess);
+    }
+    const ULONGLONG start = ::GetTickCount64();
+    WaitForRegExports(started);
+    const ULONGLONG took = ::GetTickCount64() - start;
+    EXPECT_TRUE(started.empty());
+    EXPECT_GE(took, c.at_least_ms);
+    EXPECT_LT(took, c.below_ms);
+    for (UniqueHandle& process : kept)
+      ::TerminateProcess(process.get(), 1);
+  }
+  DeleteFilePath(quick);
+  DeleteFilePath(slow);
+}
+
 }  // namespace
 }  // namespace kovra::win

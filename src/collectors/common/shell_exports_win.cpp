@@ -2,8 +2,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "base/text.h"
 #include "platform/console_text.h"
+#include "platform/elapsed_clock_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/message_pump_win.h"
@@ -39,14 +42,27 @@ bool StartRegExport(const std::string& key, const std::string& file,
 }
 
 void WaitForRegExports(std::vector<UniqueHandle>& started) {
-  // All of them together, about 3.1 s at the most, the thread's own messages dispatched.
-  for (int step = 0; step < 31; ++step) {
-    bool running = false;
-    for (UniqueHandle& process : started)
-      running |= process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
-    if (!running)
+  // All of them together, about 3.1 s at the most, in steps of at most 100 ms that end as soon
+  // as one of them ends (a wait that only slept would keep the caller up to 100 ms past the
+  // last one); the thread's own messages are dispatched after every step.
+  constexpr DWORD kLimitMs = 3100, kStepMs = 100;
+  std::vector<HANDLE> running;
+  for (const UniqueHandle& process : started) {
+    if (process)
+      running.push_back(process.get());
+  }
+  const ElapsedClock clock;
+  while (!running.empty()) {
+    const DWORD elapsed = clock.ms();
+    if (elapsed >= kLimitMs)
       break;
-    ::Sleep(100);
+    const DWORD count = static_cast<DWORD>(std::min<size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
+    const DWORD result = ::WaitForMultipleObjects(count, running.data(), FALSE,
+                                                  std::min(kStepMs, kLimitMs - elapsed));
+    if (result < WAIT_OBJECT_0 + count)
+      running.erase(running.begin() + (result - WAIT_OBJECT_0));
+    else if (result != WAIT_TIMEOUT)
+      break;  // a handle that cannot be waited on: the exports go on without the wait
     if (!DispatchPendingMessages())
       break;
   }

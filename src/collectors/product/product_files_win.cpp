@@ -1,5 +1,6 @@
 #include "collectors/product/product_files_win.h"
 
+#include "base/parallel_for.h"
 #include "base/text.h"
 #include "collectors/product/product_files.h"
 #include "collectors/product/product_names.h"
@@ -19,6 +20,9 @@
 namespace kovra::win {
 
 namespace {
+
+// Files of the inventory read at once.
+constexpr unsigned kInventoryReaders = 4;
 
 bool UsableFolder(const std::string& folder) {
   return !folder.empty() && DirectoryExists(folder);
@@ -190,12 +194,28 @@ void CollectProductFiles(const DiscoveredProduct& product, StringList& lines, Ru
       return;
     lines.push_back(StarRule());
     const std::string folder = IncludeTrailingBackslash(product.folder);
-    for (const std::string& file : files) {
+    // Reading a file costs more waiting than computing (each open and close is a request to
+    // the file system), so several files are read at once; the lines keep the walk's order, and
+    // a failure on one file ends the section there, as a failure in sequence would.
+    struct Facts {
       SYSTEMTIME changed;
-      GetFileDateTime(file, FileTime::kLastWrite, changed);
-      const FileVersionAndDigest facts = GetFileVersionAndDigest(file);
-      lines.push_back(
-          InventoryLine(RelativeTo(file, folder), facts.version, facts.md5, DateTimeText(changed)));
+      FileVersionAndDigest read;
+      std::exception_ptr failure;
+    };
+    std::vector<Facts> facts(files.size());
+    ForEachIndex(files.size(), kInventoryReaders, [&](size_t i) {
+      try {
+        GetFileDateTime(files[i], FileTime::kLastWrite, facts[i].changed);
+        facts[i].read = GetFileVersionAndDigest(files[i]);
+      } catch (...) {
+        facts[i].failure = std::current_exception();
+      }
+    });
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (facts[i].failure)
+        std::rethrow_exception(facts[i].failure);
+      lines.push_back(InventoryLine(RelativeTo(files[i], folder), facts[i].read.version,
+                                    facts[i].read.md5, DateTimeText(facts[i].changed)));
     }
   } catch (...) {
     // The lines so far stay.

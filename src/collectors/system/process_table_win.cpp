@@ -3,8 +3,10 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <optional>
 #include <vector>
 
+#include "base/parallel_for.h"
 #include "collectors/system/process_table.h"
 #include "platform/errors_win.h"
 #include "platform/handles_win.h"
@@ -60,6 +62,9 @@ const Functions& F() {
 }
 
 constexpr ULONG kSystemProcessInformation = 5;
+
+// Threads asking for the names of the string-atom range at once.
+constexpr unsigned kAtomAskers = 4;
 
 // The process records in one buffer: the size the system asks for, twice over; or, when it
 // names none, growing sizes from 128 KiB to 4 MiB.
@@ -258,19 +263,36 @@ std::string GetVirtualMemoryInfo(RunLog& log) {
 
 std::string GetGlobalAtomInfo(RunLog& log) {
   try {
+    // Every value of the string-atom range is asked for its global atom and its registered
+    // clipboard format name: 32,768 questions, each a request to the window system, so blocks of
+    // the range are asked at once. The names are then counted and grouped in value order.
+    constexpr unsigned kFirst = 0xC000, kValues = 0x4000, kBlock = 256;
+    struct Names {
+      std::optional<std::wstring> atom, format;
+    };
+    std::vector<Names> names(kValues);
+    ForEachIndex(kValues / kBlock, kAtomAskers, [&names](size_t block) {
+      wchar_t name[1024];
+      for (size_t i = block * kBlock; i < (block + 1) * kBlock; ++i) {
+        const unsigned value = kFirst + static_cast<unsigned>(i);
+        const UINT a = ::GlobalGetAtomNameW(static_cast<ATOM>(value), name, 1024);
+        if (a > 0)
+          names[i].atom.emplace(name, a);
+        const int r = ::GetClipboardFormatNameW(value, name, 1024);
+        if (r > 0)
+          names[i].format.emplace(name, static_cast<size_t>(r));
+      }
+    });
     AtomGroups groups;
     unsigned atoms = 0, registered = 0;
-    wchar_t name[1024];
-    for (unsigned value = 0xC000; value <= 0xFFFF; ++value) {
-      const UINT a = ::GlobalGetAtomNameW(static_cast<ATOM>(value), name, 1024);
-      if (a > 0) {
+    for (const Names& n : names) {
+      if (n.atom) {
         ++atoms;
-        groups.Add(Narrow(std::wstring_view(name, a)));
+        groups.Add(Narrow(*n.atom));
       }
-      const int r = ::GetClipboardFormatNameW(value, name, 1024);
-      if (r > 0) {
+      if (n.format) {
         ++registered;
-        groups.Add(Narrow(std::wstring_view(name, static_cast<size_t>(r))));
+        groups.Add(Narrow(*n.format));
       }
     }
     return "Atom:" + std::to_string(atoms) + ", RWM:" + std::to_string(registered) +
