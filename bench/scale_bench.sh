@@ -3,7 +3,8 @@
 # growing size, one dimension at a time, each beside its floor measured in the same run:
 #
 #   files     files in the product folder (every one digested and versioned by the inventory);
-#             floor: md5sum over the same files
+#             floors: md5sum over the same files, and the same files opened, read and closed
+#             by a bare Win32 loop under the same Wine (bench_inventory_floor)
 #   services  service keys and services (the services table and the services dump);
 #             floor: the same service-manager and registry reads by a bare program
 #   tasks     scheduled tasks (instant stand-ins: the cost is the tool's own per task)
@@ -34,7 +35,8 @@ tasks_sizes=${KOVRA_SCALE_TASKS:-50 200 500}
 log_sizes=${KOVRA_SCALE_LOG_MB:-10 200 1024}
 dimensions=${KOVRA_SCALE_DIMENSIONS:-files services tasks logs}
 env_sh=tests/win/wine-env.sh
-for f in GetKovraInfo.exe tests/e2e_driver.exe tests/fake_console.exe bench/bench_services_floor.exe; do
+for f in GetKovraInfo.exe tests/e2e_driver.exe tests/fake_console.exe bench/bench_services_floor.exe \
+  bench/bench_inventory_floor.exe; do
   [ -f "$build/$f" ] || { echo "build $build first (its $f is missing)"; exit 1; }
 done
 reader=""
@@ -184,6 +186,10 @@ PY
         find "$product_dir" -type f \( -name '*.exe' -o -name '*.dll' -o -name '*.sys' \) -print0 |
           xargs -0 md5sum >/dev/null
         floor=$(($(ms_now) - t0))
+        # The same files read by a bare Win32 loop under the same Wine: what an open costs there.
+        bare=$(wine_run "$build/bench/bench_inventory_floor.exe" "C:\\$programs\\Zentrix Tune 8" |
+          tr -d '\r' | awk '{ print $4 }')
+        echo "files $n $bare" >>"$work/bare.txt"
         record files "$n" "$s" "$step" "$kb" "$floor"
       done
       rm -rf "$product_dir"
@@ -274,7 +280,8 @@ PY
   esac
 done
 
-python3 - "$results" "$plain_s" "$plain_kb" "$instant_s" <<'PY'
+touch "$work/bare.txt"
+python3 - "$results" "$plain_s" "$plain_kb" "$instant_s" "$work/bare.txt" <<'PY'
 import collections, sys
 rows = collections.OrderedDict()
 for line in open(sys.argv[1]):
@@ -301,6 +308,15 @@ print("cost per item is the dimension's step time over the size (%s)" %
       ", ".join("%s per %s" % (d, unit[d]) for d in rows))
 for d, g in growth.items():
     print("ratio growth %s: %.2f" % (d, g))
+bare = {}
+for line in open(sys.argv[5]):
+    parts = line.split()
+    if len(parts) == 3 and parts[2].isdigit():
+        bare[int(parts[1])] = int(parts[2])
+if "files" in rows and rows["files"][-1][0] in bare:
+    n, step = rows["files"][-1][0], rows["files"][-1][2]
+    print("bare Win32 reads of the %d files: %d ms" % (n, bare[n]))
+    print("ratio inventory/bare reads: %.2f" % (step / max(bare[n], 1)))
 if inventory is not None:
     print("ratio inventory/md5sum: %.2f" % inventory)
 print("instant run: %.2f s" % float(sys.argv[4]))

@@ -34,12 +34,14 @@ std::wstring GrowWideBuffer(Fill fill, DWORD initial = MAX_PATH) {
 // The same loop for calls that fill a byte buffer and report the size they need:
 // `fill(buffer, capacity, &needed)` returns true on success; on failure with
 // ERROR_INSUFFICIENT_BUFFER or ERROR_MORE_DATA the buffer grows to `needed` and the call is
-// repeated. The first call gets no buffer. Empty on failure. The block that the successful call
-// filled is the one returned (moved, not copied), so pointers inside it stay valid.
+// repeated. The first call gets a buffer of `initial` bytes (none by default: the call says
+// what it needs), or of a size known to be enough, which saves the second call. Empty on failure.
+// The block that the successful call filled is the one returned (moved, not copied), so pointers
+// inside it stay valid.
 template <typename Fill>
-std::vector<uint8_t> GrowByteBuffer(Fill fill) {
+std::vector<uint8_t> GrowByteBuffer(Fill fill, DWORD initial = 0) {
   constexpr DWORD kLimit = 64u << 20;
-  std::vector<uint8_t> buffer;
+  std::vector<uint8_t> buffer(initial, 0);
   for (int attempt = 0; attempt < 16; ++attempt) {
     DWORD needed = 0;
     if (fill(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()),

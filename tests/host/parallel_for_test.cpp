@@ -44,5 +44,26 @@ TEST(ForEachIndex, AFailureStopsTheRestAndIsRethrown) {
   }
 }
 
+TEST(MapInOrder, ResultsInIndexOrderUpToTheFirstFailure) {
+  for (const unsigned workers : {1u, 4u}) {
+    SCOPED_TRACE(workers);
+    std::vector<size_t> taken;
+    const auto make = [](size_t i) {
+      if (i == 20 || i == 35)
+        throw std::runtime_error("at " + std::to_string(i));
+      return i * 10;
+    };
+    try {
+      MapInOrder<size_t>(50, workers, make, [&](size_t&& r) { taken.push_back(r); });
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "at 20");  // the first in order, whichever thread met it first
+    }
+    ASSERT_EQ(taken.size(), 20u);
+    for (size_t i = 0; i < taken.size(); ++i)
+      EXPECT_EQ(taken[i], i * 10);
+  }
+}
+
 }  // namespace
 }  // namespace kovra

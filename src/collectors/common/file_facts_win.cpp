@@ -27,6 +27,9 @@ FileVersionAndDigest GetFileVersionAndDigest(const std::string& path) {
   return {FileVersionText(path), read.md5};
 }
 
+// The most a service's configuration takes: one call is enough.
+constexpr DWORD kServiceConfigBytes = 8192;
+
 bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, int32_t& start,
                               std::string& binary_path) {
   start = -1;
@@ -34,11 +37,12 @@ bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, in
   UniqueServiceHandle handle(::OpenServiceW(manager, service.c_str(), SERVICE_QUERY_CONFIG));
   if (!handle)
     return false;
-  const std::vector<uint8_t> config =
-      GrowByteBuffer([&handle](uint8_t* buffer, DWORD size, DWORD* needed) {
+  const std::vector<uint8_t> config = GrowByteBuffer(
+      [&handle](uint8_t* buffer, DWORD size, DWORD* needed) {
         return ::QueryServiceConfigW(handle.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer),
                                      size, needed) != FALSE;
-      });
+      },
+      kServiceConfigBytes);
   if (config.size() < sizeof(QUERY_SERVICE_CONFIGW))
     return false;
   const auto* c = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(config.data());

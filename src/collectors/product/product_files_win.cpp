@@ -198,25 +198,22 @@ void CollectProductFiles(const DiscoveredProduct& product, StringList& lines, Ru
     // the file system), so several files are read at once; the lines keep the walk's order, and
     // a failure on one file ends the section there, as a failure in sequence would.
     struct Facts {
+      const std::string& file;
       SYSTEMTIME changed;
       FileVersionAndDigest read;
-      std::exception_ptr failure;
     };
-    std::vector<Facts> facts(files.size());
-    ForEachIndex(files.size(), kInventoryReaders, [&](size_t i) {
-      try {
-        GetFileDateTime(files[i], FileTime::kLastWrite, facts[i].changed);
-        facts[i].read = GetFileVersionAndDigest(files[i]);
-      } catch (...) {
-        facts[i].failure = std::current_exception();
-      }
-    });
-    for (size_t i = 0; i < files.size(); ++i) {
-      if (facts[i].failure)
-        std::rethrow_exception(facts[i].failure);
-      lines.push_back(InventoryLine(RelativeTo(files[i], folder), facts[i].read.version,
-                                    facts[i].read.md5, DateTimeText(facts[i].changed)));
-    }
+    MapInOrder<Facts>(
+        files.size(), kInventoryReaders,
+        [&files](size_t i) {
+          Facts facts{files[i], {}, {}};
+          GetFileDateTime(facts.file, FileTime::kLastWrite, facts.changed);
+          facts.read = GetFileVersionAndDigest(facts.file);
+          return facts;
+        },
+        [&](Facts&& facts) {
+          lines.push_back(InventoryLine(RelativeTo(facts.file, folder), facts.read.version,
+                                        facts.read.md5, DateTimeText(facts.changed)));
+        });
   } catch (...) {
     // The lines so far stay.
     RecordCaught(log, "product folder inventory");
