@@ -17,7 +17,7 @@
 # time over the plain machine's), the cost per item and the peak memory; per dimension the
 # ratio of the largest size's cost per item to the smallest's (linear growth is 1.0). Last, one
 # line per figure for scripts:
-#   ratio growth <dimension>: X     ratio inventory/md5sum: X
+#   ratio growth <dimension>: X     ratio inventory/bare reads: X   ratio inventory/md5sum: X
 #   instant run: S s                peak over plain: M MB
 #
 #   bench/scale_bench.sh [BUILD_DIR]   (default: build/windows, or build/windows-x64 where

@@ -238,27 +238,42 @@ std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, S
   std::vector<CaptureEnd> ends;
   at_once = std::clamp<size_t>(at_once, 1, MAXIMUM_WAIT_OBJECTS);
   // Started in order and appended in order: the oldest one's output goes out once it is done.
-  std::deque<std::unique_ptr<CapturedProgram>> running;
-  size_t next = 0;
-  while (next < command_lines.size() || !running.empty()) {
-    while (running.size() < at_once && next < command_lines.size() && !cancel.Requested()) {
-      running.push_back(
-          std::make_unique<CapturedProgram>(command_lines[next++], cancel, time_limit_ms));
+  // A program done before an older one frees its place at once (its output waits for its turn),
+  // so one slow program never holds the others back; the outputs waiting are bounded too.
+  const size_t window = at_once * 8;
+  struct Queued {
+    std::unique_ptr<CapturedProgram> program;
+    bool done = false;
+  };
+  std::deque<Queued> queue;
+  size_t next = 0, active = 0;
+  while (next < command_lines.size() || !queue.empty()) {
+    while (active < at_once && queue.size() < window && next < command_lines.size() &&
+           !cancel.Requested()) {
+      queue.push_back(
+          {std::make_unique<CapturedProgram>(command_lines[next++], cancel, time_limit_ms)});
+      ++active;
     }
     if (cancel.Requested())
       next = command_lines.size();
     bool data = false;
     std::vector<HANDLE> processes;
-    for (const auto& program : running) {
-      const CapturedProgram::Progress progress = program->Step();
+    for (Queued& queued : queue) {
+      if (queued.done)
+        continue;
+      const CapturedProgram::Progress progress = queued.program->Step();
       data |= progress == CapturedProgram::Progress::kData;
-      if (progress == CapturedProgram::Progress::kIdle && program->RunningProcess())
-        processes.push_back(program->RunningProcess());
+      if (progress == CapturedProgram::Progress::kDone) {
+        queued.done = true;
+        --active;
+      } else if (progress == CapturedProgram::Progress::kIdle && queued.program->RunningProcess()) {
+        processes.push_back(queued.program->RunningProcess());
+      }
     }
-    while (!running.empty() && running.front()->Step() == CapturedProgram::Progress::kDone) {
-      AppendList(output, running.front()->output());
-      ends.push_back(running.front()->end());
-      running.pop_front();
+    while (!queue.empty() && queue.front().done) {
+      AppendList(output, queue.front().program->output());
+      ends.push_back(queue.front().program->end());
+      queue.pop_front();
     }
     if (!data)
       WaitBetweenRounds(processes);

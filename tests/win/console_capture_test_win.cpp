@@ -67,6 +67,28 @@ TEST(ConsoleCapture, CancellingARunningCaptureEndsItsProgramPromptly) {
   EXPECT_TRUE(more.empty());
 }
 
+// Two at a time: the first waits for a file that only the last of the others creates, so the
+// others must start while the first still runs; the outputs keep the list's order.
+TEST(ConsoleCapture, AProgramStillRunningDoesNotHoldBackTheOthers) {
+  const std::string folder = ScratchFolder(ScratchState::kEmpty, "capture-order");
+  const std::string marker = folder + "marker";
+  const auto script = [&](const std::string& name, const std::string& text) {
+    WriteFileBytes(folder + name, text);
+    return Fake() + " script \"" + folder + name + "\"";
+  };
+  const StringList commands = {
+      script("first", "a " + marker + "\nw 6669727374\n"),  // "first"
+      script("second", "w 7365636f6e64\n"),                 // "second"
+      script("third", "w 7468697264\n"),                    // "third"
+      script("last", "t " + marker + "\nw 6c617374\n"),     // "last"
+  };
+  StringList out;
+  const std::vector<CaptureEnd> ends = CaptureConsoleOutputs(commands, out, never, 60000, 2);
+  EXPECT_EQ(out, (StringList{"found", "first", "second", "third", "last"}));
+  EXPECT_EQ(ends.size(), 4u);
+  ShellRemoveFolder(folder);
+}
+
 TEST(ConsoleCapture, AProgramThatNeverStopsWritingIsEndedAtItsBounds) {
   const size_t before = CountProcesses("fake_console.exe");
   StringList out;

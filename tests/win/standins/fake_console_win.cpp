@@ -133,6 +133,16 @@ int RunScript(const std::string& path) {
   while (in >> op >> arg) {
     if (op == "s") {
       ::Sleep(static_cast<DWORD>(std::stoul(arg)));
+    } else if (op == "t") {  // touch: create the file named
+      AppendLine(arg, "");
+    } else if (op == "a") {  // await the file named, ten seconds at most, and say whether it came
+      bool found = false;
+      for (int i = 0; i < 200 && !found; ++i) {
+        found = ::GetFileAttributesA(arg.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!found)
+          ::Sleep(50);
+      }
+      Out(found ? "found\r\n" : "missing\r\n");
     } else if (op == "w") {
       std::string bytes;
       for (size_t i = 0; i + 1 < arg.size(); i += 2)
