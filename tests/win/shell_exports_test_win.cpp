@@ -143,5 +143,33 @@ TEST(RegExportWait, EndsWithTheLastOrAtItsLimit) {
   DeleteFilePath(slow);
 }
 
+// An export is started unless the key is in neither registry view.
+TEST(RegExportKey, AbsentOnlyWhenInNeitherView) {
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+    DeleteTestTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", L"KovraMayExist", view);
+  CreateTestKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraMayExist\\Native", KEY_WOW64_64KEY);
+  CreateTestKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KovraMayExist\\Wow", KEY_WOW64_32KEY);
+  CreateTestKey(HKEY_CURRENT_USER, L"Software\\KovraMayExist", 0);
+  const struct {
+    const char* key;
+    bool may_exist;
+  } cases[] = {
+      {"HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraMayExist\\Native", true},
+      {"HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraMayExist\\Wow", true},
+      {"HKLM\\SOFTWARE\\KovraMayExist\\Wow", true},
+      {"HKEY_CURRENT_USER\\Software\\KovraMayExist", true},
+      {"hkey_current_user\\Software\\KovraMayExist", true},
+      {"HKEY_CLASSES_ROOT\\*", true},
+      {"HKEY_LOCAL_MACHINE\\SOFTWARE\\KovraMayExist\\Neither", false},
+      {"HKEY_CURRENT_USER\\Software\\KovraNoSuchKey", false},
+      {"HKEY_NOWHERE\\Software", true},  // a root reg may know and we do not
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RegExportKeyMayExist(c.key), c.may_exist) << c.key;
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+    DeleteTestTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", L"KovraMayExist", view);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraMayExist");
+}
+
 }  // namespace
 }  // namespace kovra::win

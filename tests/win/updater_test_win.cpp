@@ -56,6 +56,11 @@ class UpdaterTest : public testing::Test {
 
 TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   ASSERT_TRUE(InA64BitPrefix());
+  // One product key present (in the program's own view), the others absent from both views.
+  UniqueHkey sweeper;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra\\Sweeper 4", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | kOwnView, nullptr, sweeper.receive(), nullptr),
+            ERROR_SUCCESS);
   std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log);
   const StringList& list = collector->ArchiveList();
   const std::string shared = JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
@@ -66,9 +71,11 @@ TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   const std::string temp = frame_.GetSystemPath(SystemFolder::kTemp);
   EXPECT_TRUE(Has(list, temp + "InfoVersion.txt"));
   EXPECT_FALSE(Has(list, temp + "NFMD5.txt"));
-  // Every export whose command started, a missing product key's included.
-  for (const char* file : {"SW_REG_1.txt", "ZTN_GEG_1.txt", "SYS_FILE_RunStart_2.txt"})
+  // The export of every key there is; a key in neither view gives no file and is not started.
+  for (const char* file : {"SW_REG_1.txt", "SYS_FILE_RunStart_2.txt"})
     EXPECT_TRUE(Has(list, temp + file)) << file;
+  for (const char* file : {"SW_REG_2.txt", "LP_REG_1.txt", "ZTN_GEG_1.txt", "ZTNP_REG_1.txt"})
+    EXPECT_FALSE(Has(list, temp + file)) << file;
   EXPECT_TRUE(Has(
       list,
       IncludeTrailingBackslash(frame_.GetSystemPath(SystemFolder::kDesktopDirectory)) + "*.lnk"));
@@ -84,10 +91,14 @@ TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
 
   // The product exports go with the collector; the system exports stay.
   const StringList exports = collector->ProductExports();
-  ASSERT_EQ(exports.size(), 6u);
-  for (int i = 0; i < 50 && !FileExists(temp + "SYS_FILE_RunStart_1.txt"); ++i)
+  ASSERT_EQ(exports, StringList{temp + "SW_REG_1.txt"});
+  for (int i = 0; i < 50 && !(FileExists(temp + "SYS_FILE_RunStart_1.txt") &&
+                              FileExists(temp + "SW_REG_1.txt"));
+       ++i)
     ::Sleep(100);
+  EXPECT_TRUE(FileExists(temp + "SW_REG_1.txt"));
   collector.reset();
+  ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra\\Sweeper 4", kOwnView, 0);
   for (const std::string& file : exports)
     EXPECT_FALSE(FileExists(file)) << file;
   EXPECT_TRUE(FileExists(temp + "InfoVersion.txt"));

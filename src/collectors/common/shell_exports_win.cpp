@@ -41,6 +41,36 @@ bool StartRegExport(const std::string& key, const std::string& file,
   return true;
 }
 
+bool RegExportKeyMayExist(const std::string& key) {
+  static const struct {
+    const char* long_name;
+    const char* short_name;
+    HKEY root;
+  } kRoots[] = {
+      {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
+      {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
+      {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
+      {"HKEY_USERS", "HKU", HKEY_USERS},
+      {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
+  };
+  const size_t slash = key.find('\\');
+  const std::string root_name = key.substr(0, slash);
+  const std::string path = slash == std::string::npos ? std::string() : key.substr(slash + 1);
+  for (const auto& r : kRoots) {
+    if (!SameTextAscii(root_name, r.long_name) && !SameTextAscii(root_name, r.short_name))
+      continue;
+    const std::wstring wide = Widen(path);
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+      UniqueHkey opened;
+      const LONG rc = ::RegOpenKeyExW(r.root, wide.c_str(), 0, KEY_READ | view, opened.receive());
+      if (rc != ERROR_FILE_NOT_FOUND)
+        return true;
+    }
+    return false;
+  }
+  return true;
+}
+
 void WaitForRegExports(std::vector<UniqueHandle>& started) {
   // All of them together, about 3.1 s at the most, in steps of at most 100 ms that end as soon
   // as one of them ends (a wait that only slept would keep the caller up to 100 ms past the

@@ -24,6 +24,11 @@ bool StartRegExport(const std::string& key, const std::string& file,
                     std::vector<UniqueHandle>& started, HWND owner = nullptr,
                     unsigned windows_major = WindowsMajorVersion());
 void WaitForRegExports(std::vector<UniqueHandle>& started);
+// False only when the key (in reg notation, "HKEY_LOCAL_MACHINE\\..." or "HKLM\\...") is absent
+// from both registry views: reg export writes no file for such a key, so there is nothing to
+// start. A root it does not know, or any other answer than "not found" (access denied, say),
+// counts as maybe there.
+bool RegExportKeyMayExist(const std::string& key);
 
 // Every file below the folder, depth first in file-system order; SearchFiles passes over
 // folders named ".svn" with their content.

@@ -126,6 +126,9 @@ void TLPSWGetInfo::ExportKeys(std::span<const RegistryExportJob> jobs, bool prod
       const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), job.file);
       if (FileExists(path))
         DeleteFilePath(path);
+      // A key in neither view gives no file: neither an export (three programs) nor an entry.
+      if (!RegExportKeyMayExist(job.key))
+        continue;
       if (StartRegExport(job.key, path, exports_running_)) {
         archive_list_.push_back(path);
         if (product)
