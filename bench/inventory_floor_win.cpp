@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench_clock_win.h"
+#include "platform/handles_win.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ bool Inventoried(const std::wstring& name) {
 
 void ReadAll(const std::wstring& folder, std::vector<char>& buffer, size_t& files) {
   WIN32_FIND_DATAW d;
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &d);
-  if (find == INVALID_HANDLE_VALUE)
+  kovra::win::UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &d));
+  if (!find)
     return;
   do {
     const std::wstring name = d.cFileName;
@@ -34,19 +35,19 @@ void ReadAll(const std::wstring& folder, std::vector<char>& buffer, size_t& file
     if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       ReadAll(path, buffer, files);
     } else if (Inventoried(name)) {
-      HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-      if (file == INVALID_HANDLE_VALUE)
+      const kovra::win::UniqueHandle file(
+          ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      if (!file)
         continue;
       DWORD got = 0;
-      while (::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
-             got > 0) {
+      while (
+          ::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
+          got > 0) {
       }
-      ::CloseHandle(file);
       ++files;
     }
-  } while (::FindNextFileW(find, &d));
-  ::FindClose(find);
+  } while (::FindNextFileW(find.get(), &d));
 }
 
 }  // namespace

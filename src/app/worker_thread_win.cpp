@@ -1,5 +1,7 @@
 #include "app/worker_thread_win.h"
 
+#include <memory>
+
 #include "app/pack_report_win.h"
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_summary_win.h"
@@ -58,13 +60,13 @@ TGenInfoThread::~TGenInfoThread() = default;
 bool TGenInfoThread::Start(HWND window, const std::string& report_path,
                            const DiscoveredProduct& discovered_at_start,
                            const RunCancellation& cancellation) {
-  auto* self = new TGenInfoThread(window, report_path, discovered_at_start, cancellation);
-  UniqueHandle thread(::CreateThread(nullptr, 0, &ThreadMain, self, 0, nullptr));
-  if (!thread) {
-    delete self;
+  std::unique_ptr<TGenInfoThread> self(
+      new TGenInfoThread(window, report_path, discovered_at_start, cancellation));
+  UniqueHandle thread(::CreateThread(nullptr, 0, &ThreadMain, self.get(), 0, nullptr));
+  if (!thread)
     return false;
-  }
-  return true;  // the thread runs on its own; its handle is not needed
+  self.release();  // the thread owns it now and deletes it at its end
+  return true;     // the thread runs on its own; its handle is not needed
 }
 
 DWORD WINAPI TGenInfoThread::ThreadMain(void* param) {

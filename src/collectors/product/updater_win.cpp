@@ -59,10 +59,8 @@ TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log) : frame_(frame),
 }
 
 TLPSWGetInfo::~TLPSWGetInfo() {
-  for (const std::string& file : product_exports_) {
-    if (FileExists(file))
-      DeleteFilePath(file);
-  }
+  for (const std::string& file : product_exports_)
+    DeleteFilePath(file);
 }
 
 void TLPSWGetInfo::AddUserDataFiles() {
@@ -110,8 +108,7 @@ std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
         lines.push_back(DigestLine(file, GetFileMD5(file)));
     }
     const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kDigestListFile);
-    if (FileExists(path))
-      DeleteFilePath(path);
+    DeleteFilePath(path);
     SaveListAnsi(lines, path);
     return path;
   } catch (...) {
@@ -124,8 +121,7 @@ void TLPSWGetInfo::ExportKeys(std::span<const RegistryExportJob> jobs, bool prod
   try {
     for (const RegistryExportJob& job : jobs) {
       const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), job.file);
-      if (FileExists(path))
-        DeleteFilePath(path);
+      DeleteFilePath(path);
       // A key in neither view gives no file: neither an export (three programs) nor an entry.
       if (!RegExportKeyMayExist(job.key))
         continue;
@@ -144,8 +140,7 @@ void TLPSWGetInfo::SaveDisplayFacts() {
   std::string entry;
   try {
     const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kDisplayFactsFile);
-    if (FileExists(path))
-      DeleteFilePath(path);
+    DeleteFilePath(path);
     DisplayFacts facts;
     facts.date = TodayShortDateText();
     facts.screen_width = ::GetSystemMetrics(SM_CXSCREEN);
@@ -200,11 +195,8 @@ void DiscardUpdaterFiles(const std::string& temp_folder) {
     for (const RegistryExportJob& job : jobs)
       names.emplace_back(job.file);
   }
-  for (const std::string& name : names) {
-    const std::string path = JoinPath(temp_folder, name);
-    if (FileExists(path))
-      DeleteFilePath(path);
-  }
+  for (const std::string& name : names)
+    DeleteFilePath(JoinPath(temp_folder, name));
 }
 
 }  // namespace kovra::win

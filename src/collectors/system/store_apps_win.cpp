@@ -293,9 +293,7 @@ bool TGetMetroInfo::StartGetMetroInfo() {
 }
 
 void DiscardStoreAppLog(const std::string& temp_folder) {
-  const std::string path = JoinPath(temp_folder, kStoreAppLogFile);
-  if (FileExists(path))
-    DeleteFilePath(path);
+  DeleteFilePath(JoinPath(temp_folder, kStoreAppLogFile));
 }
 
 }  // namespace kovra::win
