@@ -43,20 +43,21 @@ void ContainedStep(RunLog& log, std::string_view name, Body body) {
 
 std::string PrepareStagingFolder(StagingFiles& s, RunLog& log) {
   try {
-    std::string folder = s.TempFolder() + "GetInfoDir\\";
-    if (s.DirectoryExists(folder))
-      s.RemoveFolder(folder);
-    if (!s.DirectoryExists(folder))
-      s.ForceDirectories(folder);
-    if (!s.DirectoryExists(folder)) {
-      log.Failed(folder, "cannot be created; the program's folder is used");
-      folder = s.ExeFolder() + "GetInfoDir\\";
-    }
-    return IncludeTrailingBackslash(folder);
+    const std::string folder = s.TempFolder() + "GetInfoDir\\";
+    if (s.MakeStagingFolder(folder, log))
+      return folder;
+    log.Failed(folder, "cannot be created; the program's folder is used");
   } catch (...) {
     log.Failed("temporary folder", CaughtText() + "; the program's folder is used");
-    return s.ExeFolder() + "GetInfoDir\\";
   }
+  const std::string fallback = s.ExeFolder() + "GetInfoDir\\";
+  try {
+    if (!s.MakeStagingFolder(fallback, log))
+      log.Failed(fallback, "cannot be created either");
+  } catch (...) {
+    log.Failed(fallback, CaughtText());
+  }
+  return fallback;
 }
 
 }  // namespace
@@ -188,7 +189,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
       Guard(log, error_log, "error log", nullptr, [&] {
         files.SaveList(error_log, staging + "GetInfoLog.txt");
         if (files.FileExists(report_path))
-          files.RemoveFile(report_path);
+          files.ClearName(report_path, log);
       });
       // The run log last, so that it holds every stage up to packing. A failed save has no
       // place left to be recorded; the report is still packed.

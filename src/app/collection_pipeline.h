@@ -36,11 +36,15 @@ class StagingFiles {
   virtual ~StagingFiles() = default;
   virtual std::string TempFolder() = 0;
   virtual std::string ExeFolder() = 0;
-  virtual bool DirectoryExists(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
-  virtual void ForceDirectories(const std::string& path) = 0;
+  // Makes the staging folder fresh: what stands at its name goes without any link being
+  // followed, the folder is created new (writable by administrators only) and held until
+  // RemoveFolder. False when it cannot be made so; the reason is in `log`.
+  [[nodiscard]] virtual bool MakeStagingFolder(const std::string& folder, RunLog& log) = 0;
   virtual bool RemoveFolder(const std::string& path) = 0;
-  virtual void RemoveFile(const std::string& path) = 0;
+  // Frees a name the run is about to write: a link planted there is removed (never followed)
+  // and noted in `log`, an earlier file of the name deleted.
+  virtual void ClearName(const std::string& path, RunLog& log) = 0;
   // Saves a list as UTF-16 LE with byte-order mark and CR LF after every entry.
   virtual void SaveList(const StringList& list, const std::string& path) = 0;
 };

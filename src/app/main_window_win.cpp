@@ -12,6 +12,7 @@
 #include "platform/cancellation.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/local_time_win.h"
 #include "platform/message_pump_win.h"
 #include "platform/path_frame_win.h"
@@ -187,7 +188,7 @@ LRESULT TForm_KovraInfo::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_TIMER:
       if (wp == kCancelTimer) {
-        ShellRemoveFolder(TempFolder() + "GetInfoDir");
+        (void)RemoveTreeNoFollow(TempFolder() + "GetInfoDir");
         ::TerminateProcess(::GetCurrentProcess(), 0);
       }
       return 0;

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/pack_report_win.h"
+#include "base/text.h"
 #include "collectors/product/product_files_win.h"
 #include "collectors/product/product_summary_win.h"
 #include "collectors/common/registry_export_win.h"
@@ -21,6 +22,7 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/wow64_win.h"
 
 namespace kovra::win {
@@ -141,20 +143,24 @@ std::string TGenInfoThread::TempFolder() {
 std::string TGenInfoThread::ExeFolder() {
   return win::ExeFolder();
 }
-bool TGenInfoThread::DirectoryExists(const std::string& p) {
-  return win::DirectoryExists(p);
-}
 bool TGenInfoThread::FileExists(const std::string& p) {
   return win::FileExists(p);
 }
-void TGenInfoThread::ForceDirectories(const std::string& p) {
-  win::ForceDirectories(p);
+bool TGenInfoThread::MakeStagingFolder(const std::string& folder, RunLog& log) {
+  staging_.reset();
+  staging_ = StagingFolder::Create(folder, log);
+  return staging_.has_value();
 }
 bool TGenInfoThread::RemoveFolder(const std::string& p) {
-  return ShellRemoveFolder(p);
+  if (staging_ && SameTextAscii(staging_->path(), IncludeTrailingBackslash(p))) {
+    const bool removed = staging_->Remove();
+    staging_.reset();
+    return removed;
+  }
+  return RemoveTreeNoFollow(p);
 }
-void TGenInfoThread::RemoveFile(const std::string& p) {
-  DeleteFilePath(p);
+void TGenInfoThread::ClearName(const std::string& p, RunLog& log) {
+  ClearNameForWriting(p, log);
 }
 void TGenInfoThread::SaveList(const StringList& list, const std::string& path) {
   WriteFileBytes(path, EncodeListUtf16Le(list));

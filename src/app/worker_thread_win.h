@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/collection_pipeline.h"
 #include "collectors/product/product_names.h"
 #include "platform/cancellation.h"
 #include "platform/path_frame_win.h"
+#include "platform/staging_folder_win.h"
 
 namespace kovra::win {
 
@@ -37,11 +39,10 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
 
   std::string TempFolder() override;
   std::string ExeFolder() override;
-  bool DirectoryExists(const std::string& path) override;
   bool FileExists(const std::string& path) override;
-  void ForceDirectories(const std::string& path) override;
+  bool MakeStagingFolder(const std::string& folder, RunLog& log) override;
   bool RemoveFolder(const std::string& path) override;
-  void RemoveFile(const std::string& path) override;
+  void ClearName(const std::string& path, RunLog& log) override;
   void SaveList(const StringList& list, const std::string& path) override;
 
  private:
@@ -57,6 +58,8 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
   const DiscoveredProduct discovered_at_start_;
   const RunCancellation& cancellation_;
   std::unique_ptr<StoreAppCollector> store_apps_;
+  // The run's staging folder, held from its making until its removal.
+  std::optional<StagingFolder> staging_;
 };
 
 }  // namespace kovra::win

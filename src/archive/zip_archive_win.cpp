@@ -15,6 +15,7 @@
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -148,8 +149,14 @@ void DosTimeOf(HANDLE file, uint16_t& dos_date, uint16_t& dos_time) {
 
 // Opens a file and gathers its header facts; false when it cannot be opened.
 bool OpenForPacking(const PackFile& f, UniqueHandle& file, ZipFileFacts& facts) {
-  file.reset(::CreateFileW(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  try {
+    // A link or a second name of another file is passed over like a file that cannot be
+    // opened: it could lead to a file that the report's readers may not read.
+    file = OpenPlainFileForReading(f.path, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   FILE_FLAG_SEQUENTIAL_SCAN);
+  } catch (const PlantedNameError&) {
+    return false;
+  }
   if (!file)
     return false;
   facts.name = EncodeEntryName(f.stored, facts.utf8);
@@ -216,8 +223,7 @@ PackOptions DefaultPackOptions() {
 class FileInput : public ZipInput {
  public:
   explicit FileInput(const std::wstring& path) {
-    file_.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_RANDOM_ACCESS, nullptr));
+    file_ = OpenPlainFileForReading(path, FILE_SHARE_READ, FILE_FLAG_RANDOM_ACCESS);
     if (!file_)
       ThrowLastError("cannot open the archive", Narrow(path));
     LARGE_INTEGER size{};
@@ -265,17 +271,13 @@ size_t WriteNew(const std::wstring& path, const std::vector<PackFile>& files, in
 // Builds the updated archive in `temp`. A file at the path that is no readable archive is
 // replaced by a fresh one: nothing of it could be kept, and left there it would fail every
 // later update the same way.
-size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
+size_t WriteUpdated(const std::wstring& path, HANDLE file, const std::string& temp,
                     const std::vector<PackFile>& files, int level) {
   FileInput old(path);
   ZipReader reader;
   std::string error;
   const bool readable = reader.Open(old, error);
-  UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    ThrowLastError("cannot open the temporary file", Narrow(temp));
-  FileSink sink(file.get(), Narrow(temp));
+  FileSink sink(file, temp);
   ZipWriter writer(sink, level);
   writer.SetDeflateThreads(DefaultPackOptions().workers);
   std::set<std::string> names;
@@ -291,10 +293,11 @@ size_t WriteUpdated(const std::wstring& path, const std::wstring& temp,
 
 size_t Update(const std::wstring& path, const std::vector<PackFile>& files, int level) {
   size_t written = 0;
-  ReplaceThroughTemporary(
-      Narrow(path), L"kzp",
-      [&](const std::wstring& temp) { written = WriteUpdated(path, temp, files, level); },
-      {"cannot create a temporary file", {}, "cannot replace"});
+  ReplaceThroughTemporary(Narrow(path), L"kzp",
+                          [&](HANDLE file, const std::string& temp) {
+                            written = WriteUpdated(path, file, temp, files, level);
+                          },
+                          {"cannot create a temporary file", {}, "cannot replace"});
   return written;
 }
 
@@ -320,6 +323,10 @@ std::string EncodeEntryName(const std::wstring& stored_name, bool& utf8) {
 
 size_t WriteZipArchive(const StringList& entries, const std::string& archive_path, int level) {
   const std::wstring path = Widen(FullPathName(archive_path));
+  // A link or a second name of another file at the archive's name is no archive of ours: the
+  // name is freed (never followed) and a new archive written.
+  if (!RemoveLinkAt(path))
+    ThrowLastError("cannot remove the link at", Narrow(path));
   const DWORD a = ::GetFileAttributesW(path.c_str());
   const bool exists = a != INVALID_FILE_ATTRIBUTES;
   std::vector<PackFile> files = ExpandEntries(entries, {path});

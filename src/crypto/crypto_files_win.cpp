@@ -11,6 +11,7 @@
 #include "crypto/descrypt.h"
 #include "crypto/md5.h"
 #include "platform/errors_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
@@ -35,8 +36,8 @@ void EncryptFile(const std::string& source, const std::string& destination,
     return;
   const std::string key_text = Utf8ToCodePage(key, CP_ACP);
 
-  UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle in =
+      OpenPlainFileForReading(Widen(source), FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN);
   if (!in)
     ThrowLastError("Cannot open", source);
   LARGE_INTEGER size;
@@ -45,19 +46,15 @@ void EncryptFile(const std::string& source, const std::string& destination,
   if (size.QuadPart > 0xFFFFFFFFLL)
     throw std::runtime_error("Too large for the container: " + source);
 
-  // The container is built in the temporary folder and moved into place only when complete: a
-  // failed or interrupted encipherment never leaves a partial file beside the destination (the
-  // user's desktop).
+  // The container is built in a new file beside the destination and moved onto its name only
+  // when complete: a failed or interrupted encipherment never leaves a partial file at the
+  // destination (the user's desktop), and a link planted at the name is replaced, not written
+  // through.
   const TemporaryWriteErrors errors{"Cannot create a temporary file for", destination,
                                     "Cannot move the container to"};
   ReplaceThroughTemporary(
       destination, L"kdc",
-      [&](const std::wstring& wtemp) {
-        const std::string temp = Narrow(wtemp);
-        UniqueHandle out(::CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out)
-          ThrowLastError("Cannot create", temp);
+      [&](HANDLE out, const std::string& temp) {
         DesContainerEncoder encoder(key_text);
         std::vector<uint8_t> buffer(kChunk);
         std::string cipher;
@@ -70,12 +67,12 @@ void EncryptFile(const std::string& source, const std::string& destination,
             break;
           cipher.clear();
           encoder.Update(buffer.data(), got, cipher);
-          WriteAllToHandle(out.get(), cipher, temp);
+          WriteAllToHandle(out, cipher, temp);
         }
         cipher.clear();
         encoder.Finish(cipher);
-        WriteAllToHandle(out.get(), cipher, temp);
-        if (!::FlushFileBuffers(out.get()))
+        WriteAllToHandle(out, cipher, temp);
+        if (!::FlushFileBuffers(out))
           ThrowLastError("Cannot flush", temp);
       },
       errors);

@@ -22,21 +22,62 @@ std::string ExpandEnvironmentText(const std::string& text) {
   }));
 }
 
+namespace {
+
+std::string HexText(DWORD value) {
+  std::string text(8, '0');
+  for (int i = 7; i >= 0; --i, value >>= 4)
+    text[static_cast<size_t>(i)] = "0123456789ABCDEF"[value & 0xF];
+  return text;
+}
+
+// A new file beside `destination`, created with CREATE_NEW under a name not yet taken; its
+// path in `temp`.
+UniqueHandle CreateNewBeside(const std::string& destination, const wchar_t* prefix,
+                             std::wstring& temp) {
+  const std::wstring wide = Widen(destination);
+  const size_t slash = wide.find_last_of(L"\\/");
+  const std::wstring folder =
+      slash == std::wstring::npos ? std::wstring() : wide.substr(0, slash + 1);
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const DWORD unique = static_cast<DWORD>(::InterlockedIncrement(&counter)) * 0x9E3779B1u ^
+                         ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
+    temp = folder + prefix + Widen(HexText(unique)) + L".tmp";
+    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file || ::GetLastError() != ERROR_FILE_EXISTS)
+      return file;
+  }
+  return UniqueHandle();
+}
+
+}  // namespace
+
 void ReplaceThroughTemporary(const std::string& destination, const wchar_t* prefix,
-                             const std::function<void(const std::wstring& temp)>& write,
+                             const std::function<void(HANDLE file, const std::string& temp)>& write,
                              const TemporaryWriteErrors& errors) {
-  wchar_t temp_name[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameW(Widen(TempFolder()).c_str(), prefix, 0, temp_name))
+  std::wstring temp;
+  UniqueHandle file = CreateNewBeside(destination, prefix, temp);
+  if (!file)
     ThrowLastError(errors.create, errors.create_subject);
-  const std::wstring temp = temp_name;
   try {
-    write(temp);
+    write(file.get(), Narrow(temp));
+    file.reset();
   } catch (...) {
+    file.reset();
     ::DeleteFileW(temp.c_str());
     throw;
   }
-  if (!::MoveFileExW(temp.c_str(), Widen(destination).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+  const std::wstring target = Widen(destination);
+  // A link to a folder at the name cannot be moved over: removed first (the link, not what it
+  // leads to). A file link or a second name of another file is replaced by the move itself.
+  const DWORD a = ::GetFileAttributesW(target.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      (a & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    ::RemoveDirectoryW(target.c_str());
+  if (!::MoveFileExW(temp.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD code = ::GetLastError();
     ::DeleteFileW(temp.c_str());
     ThrowSystemError(code, errors.move, destination);
@@ -116,18 +157,6 @@ std::string FullPathName(const std::string& path) {
   return full.empty() ? path : Narrow(full);
 }
 
-bool ShellRemoveFolder(const std::string& path) {
-  std::wstring from = Widen(ExcludeTrailingBackslash(path));
-  from.append(2, L'\0');  // the list of sources ends with two NULs
-  SHFILEOPSTRUCTW op = {};
-  op.hwnd = nullptr;
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.pTo = L"";
-  op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-  return ::SHFileOperationW(&op) == 0;
-}
-
 std::string ReadFileBytes(const std::string& path) {
   UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -155,11 +184,10 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  UniqueHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    ThrowLastError("Cannot create", path);
-  WriteAllToHandle(file.get(), bytes, path);
+  ReplaceThroughTemporary(
+      path, L"kw",
+      [&bytes](HANDLE file, const std::string& temp) { WriteAllToHandle(file, bytes, temp); },
+      {"Cannot create", path, "Cannot create"});
 }
 
 bool ReadFileAt(void* file, uint64_t offset, void* buffer, size_t size) {

@@ -35,15 +35,12 @@ std::string ExpandEnvironmentText(const std::string& text);
 // The path as GetFullPathNameW expands it; the input when that fails.
 std::string FullPathName(const std::string& path);
 
-// Deletes a folder with everything in it through the shell, silently and without the recycle
-// bin. True when the shell reports success.
-bool ShellRemoveFolder(const std::string& path);
-
 // Lines saved in the system ANSI code page, no byte-order mark, CR LF after every line; throws
 // std::runtime_error with the system's reason.
 void SaveListAnsi(const std::vector<std::string>& lines, const std::string& path);
 
-// Whole-file reads and writes; both throw std::runtime_error with the system's reason.
+// Whole-file reads and writes; both throw std::runtime_error with the system's reason. The write
+// goes through ReplaceThroughTemporary, so it never writes through a link at the name.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Writes all of `bytes` to an open file; throws with `path` in the message on failure.
@@ -60,12 +57,15 @@ struct TemporaryWriteErrors {
   std::string_view move;
 };
 
-// Writes `destination` by way of a uniquely named file in the user's temporary folder (its name
-// begins with `prefix`): `write` fills that file, given its path, and closes it; then it is moved
-// over the destination, replacing it. Whatever fails or throws, the temporary file is deleted and
-// the destination is left as it was, so a failed write never leaves a partial file in its place.
+// Writes `destination` by way of a new, uniquely named file beside it (its name begins with
+// `prefix`): `write` fills that file through the open handle it is given (with the file's path
+// for its messages); then the file is closed and moved onto the destination's name. The file is
+// created new, never opened by a name another program could have prepared, and the move
+// replaces whatever stands at the name (a planted link included) instead of writing through
+// it. Whatever fails or throws, the new file is deleted and the destination is left as it was,
+// so a failed write never leaves a partial file in its place.
 void ReplaceThroughTemporary(const std::string& destination, const wchar_t* prefix,
-                             const std::function<void(const std::wstring& temp)>& write,
+                             const std::function<void(HANDLE file, const std::string& temp)>& write,
                              const TemporaryWriteErrors& errors);
 
 }  // namespace kovra::win

@@ -101,18 +101,20 @@ class FakeRun : public RunProgress, public StagingFiles {
     return "C:\\Temp\\";
   }
   std::string ExeFolder() override { return "C:\\Tool\\"; }
-  bool DirectoryExists(const std::string& p) override { return dirs.count(p) > 0; }
   bool FileExists(const std::string& p) override { return files.count(p) > 0; }
-  void ForceDirectories(const std::string& p) override {
-    if (!fail.count("mkdir"))
-      dirs.insert(p);
+  bool MakeStagingFolder(const std::string& p, RunLog&) override {
+    events.push_back("make " + p);
+    if (fail.count("mkdir") && p.starts_with("C:\\Temp\\"))
+      return false;
+    dirs.insert(p);
+    return true;
   }
   bool RemoveFolder(const std::string& p) override {
     events.push_back("remove " + p);
     dirs.erase(p);
     return true;
   }
-  void RemoveFile(const std::string& p) override {
+  void ClearName(const std::string& p, RunLog&) override {
     events.push_back("delete " + p);
     files.erase(p);
   }
@@ -225,6 +227,7 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
   const std::vector<std::string> expected = {
       "wow64",
       "start 15",
+      "make " + kStaging,
       "step 1",
       "step 2",
       "step 3",
@@ -282,12 +285,12 @@ TEST(CollectionRun, EachProductStepGetsItsDiscovery) {
                                                       "logs 8/7 C:\\Zentrix"}));
 }
 
-TEST(CollectionRun, LeftoverStagingFolderIsRemovedAndRecreated) {
+TEST(CollectionRun, StagingFolderIsMadeFreshFirst) {
   FakeRun s;
   s.dirs.insert(kStaging);
   s.Run(kReport);
   ASSERT_GE(s.events.size(), 3u);
-  EXPECT_EQ(s.events[2], "remove " + kStaging);
+  EXPECT_EQ(s.events[2], "make " + kStaging);
   EXPECT_EQ(s.saved.count(kStaging + "Kovra_Debug_Info.txt"), 1u);
 }
 

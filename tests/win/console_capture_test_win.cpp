@@ -7,6 +7,7 @@
 #include "base/string_list.h"
 #include "platform/console_capture_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_support_win.h"
@@ -86,7 +87,7 @@ TEST(ConsoleCapture, AProgramStillRunningDoesNotHoldBackTheOthers) {
   const std::vector<CaptureEnd> ends = CaptureConsoleOutputs(commands, out, never, 60000, 2);
   EXPECT_EQ(out, (StringList{"found", "first", "second", "third", "last"}));
   EXPECT_EQ(ends.size(), 4u);
-  ShellRemoveFolder(folder);
+  (void)RemoveTreeNoFollow(folder);
 }
 
 TEST(ConsoleCapture, AProgramThatNeverStopsWritingIsEndedAtItsBounds) {
@@ -124,7 +125,7 @@ TEST(FileInUse, MissingPlainAndLockedFiles) {
                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_TRUE(IsFileInUse(root + "plain.txt"));
   }
-  ShellRemoveFolder(root);
+  (void)RemoveTreeNoFollow(root);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "crypto/descrypt.h"
 #include "crypto/md5.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_support_win.h"
@@ -31,7 +32,7 @@ TEST(FileMd5, EmptyMissingAndLockedFilesGiveTheEmptyDigest) {
   const std::string big(200u << 20 | 77, 'z');  // crosses several mapped views
   WriteFileBytes(dir + "big.bin", big);
   EXPECT_EQ(GetFileMD5(dir + "big.bin"), Md5OfBytes(big));
-  ShellRemoveFolder(dir);
+  (void)RemoveTreeNoFollow(dir);
 }
 
 TEST(FileContainer, MatchesTheInMemoryContainer) {
@@ -47,7 +48,7 @@ TEST(FileContainer, MatchesTheInMemoryContainer) {
   EncryptFile("", dir + "x.log", kReportKey);
   EncryptFile(dir + "info.data", dir + "x.log", "");
   EXPECT_FALSE(FileExists(dir + "x.log"));
-  ShellRemoveFolder(dir);
+  (void)RemoveTreeNoFollow(dir);
 }
 
 // The container files of EncryptFile in the temporary folder.
@@ -86,7 +87,7 @@ TEST(FileContainer, FailuresLeaveNoPartialReport) {
   UniqueFindHandle parts(::FindFirstFileW((Widen(dir) + L"*.part").c_str(), &d));
   EXPECT_FALSE(parts.valid());
   EXPECT_EQ(TempContainers(), temp_before);
-  ShellRemoveFolder(dir);
+  (void)RemoveTreeNoFollow(dir);
 }
 
 TEST(FileContainer, LargeInputKeepsPeakMemoryBounded) {
@@ -119,7 +120,7 @@ TEST(FileContainer, LargeInputKeepsPeakMemoryBounded) {
   // 300 MB went through; the peak grew by far less than one copy of it.
   const size_t growth = after.PeakWorkingSetSize - before.PeakWorkingSetSize;
   EXPECT_LT(growth, 48u << 20) << "peak working set grew by " << growth;
-  ShellRemoveFolder(dir);
+  (void)RemoveTreeNoFollow(dir);
 }
 
 }  // namespace

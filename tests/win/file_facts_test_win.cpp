@@ -11,6 +11,7 @@
 #include "collectors/common/file_facts_win.h"
 #include "crypto/crypto_files_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
@@ -70,7 +71,7 @@ TEST(FileVersionAndDigest, TheSystemsAnswersForEveryKindOfFile) {
   }
   // The system's libraries are plain PE images: nearly all are read without asking the system.
   EXPECT_GT(read_by_us, static_cast<int>(files.size() / 2));
-  ShellRemoveFolder(scratch);
+  (void)RemoveTreeNoFollow(scratch);
 }
 
 }  // namespace

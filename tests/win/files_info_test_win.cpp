@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/path_frame_win.h"
 #include "platform/win_text_win.h"
 #include "test_support_win.h"
@@ -54,7 +55,7 @@ TEST(FilesInfo, VersionTextsOfTestPrograms) {
 TEST(FilesInfo, FolderSizeCountsPlainSubFoldersOnly) {
   const std::string root =
       TempFolder() + "kovra-size-" + std::to_string(::GetCurrentProcessId()) + "\\";
-  ShellRemoveFolder(root);
+  (void)RemoveTreeNoFollow(root);
   ASSERT_TRUE(ForceDirectories(root + "Data\\plain"));
   ASSERT_TRUE(ForceDirectories(root + "Data\\hidden"));
   WriteFileBytes(root + "Data\\ten.bin", std::string(10, 'x'));
@@ -66,7 +67,7 @@ TEST(FilesInfo, FolderSizeCountsPlainSubFoldersOnly) {
   EXPECT_EQ(GetFolderSize(root + "Data\\ten.bin"), 10u);
   EXPECT_EQ(GetFolderSize(root + "Data\\missing.bin"), 0u);
   EXPECT_EQ(GetFolderSize(root + "Data\\*.none"), 0u);
-  ShellRemoveFolder(root);
+  (void)RemoveTreeNoFollow(root);
 }
 
 TEST(FilesInfo, ToolCarriesItsVersionAndTestProgramDoesNot) {

@@ -3,6 +3,7 @@
 
 #include "base/string_list.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_support_win.h"
@@ -19,7 +20,7 @@ TEST(Files, ForceDirectoriesAndShellRemoval) {
   WriteFileBytes(root + "a\\hidden.txt", "h");
   ::SetFileAttributesW(Widen(root + "a\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(ReadFileBytes(deep + "\\x.txt"), "hello");
-  EXPECT_TRUE(ShellRemoveFolder(root));  // a trailing backslash is fine
+  EXPECT_TRUE(RemoveTreeNoFollow(root));  // a trailing backslash is fine
   EXPECT_FALSE(DirectoryExists(root));
 }
 
@@ -31,7 +32,7 @@ TEST(Files, ListFileIsSavedAsUtf16LeWithBom) {
   EXPECT_TRUE(FileExists(path));
   EXPECT_FALSE(DirectoryExists(path));
   EXPECT_EQ(ReadFileBytes(path), EncodeListUtf16Le({"Version:1", "a\r\nb"}));
-  ShellRemoveFolder(root);
+  (void)RemoveTreeNoFollow(root);
 }
 
 TEST(Files, WriteFailureIsAnError) {

@@ -15,6 +15,7 @@
 #include "crypto/md5.h"
 #include "platform/path_frame_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
@@ -52,8 +53,8 @@ class DiscoveryTest : public testing::Test {
     UniqueServiceHandle service(::OpenServiceW(manager.get(), L"ZentrixTuneService8", DELETE));
     if (service)
       ::DeleteService(service.get());
-    ShellRemoveFolder(ExcludeTrailingBackslash(kFix));
-    ShellRemoveFolder(frame_.CommonAppDataPath + "\\Kovra");
+    (void)RemoveTreeNoFollow(ExcludeTrailingBackslash(kFix));
+    (void)RemoveTreeNoFollow(frame_.CommonAppDataPath + "\\Kovra");
   }
   void AddService(const std::string& path) {
     UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -168,7 +169,7 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   const std::string staging = kFix + "Staging\\";
   ForceDirectories(staging);
   // No PulseSync folder: no sub-folder in the staging folder.
-  ShellRemoveFolder(ExcludeTrailingBackslash(pulse));
+  (void)RemoveTreeNoFollow(ExcludeTrailingBackslash(pulse));
   TestRunLog absent;
   CollectProductLogs(frame_, DiscoveredProduct{}, staging, absent.log);
   EXPECT_FALSE(DirectoryExists(staging + "PulseSync"));
@@ -195,7 +196,7 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   EXPECT_FALSE(FileExists(staging + "PulseSync\\notes.txt"));
   live.reset();
   locked.reset();
-  ShellRemoveFolder(ExcludeTrailingBackslash(pulse));
+  (void)RemoveTreeNoFollow(ExcludeTrailingBackslash(pulse));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "collectors/common/shell_exports_win.h"
 #include "platform/console_capture_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_support_win.h"
@@ -63,7 +64,7 @@ TEST_F(RegExportTest, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
 
 TEST(FileListings, TheTwoWalks) {
   const std::string root = TempFolder() + "kovra-walk-" + std::to_string(::GetCurrentProcessId());
-  ShellRemoveFolder(root);
+  (void)RemoveTreeNoFollow(root);
   ASSERT_TRUE(ForceDirectories(root + "\\.svn\\deep"));
   ASSERT_TRUE(ForceDirectories(root + "\\sub"));
   WriteFileBytes(root + "\\plain.txt", "p");
@@ -92,7 +93,7 @@ TEST(FileListings, TheTwoWalks) {
   StringList listed_many;
   EXPECT_NO_THROW(ListFilesRecursive(root + "\\\\", listed_many));
   EXPECT_NE(std::find(listed_many.begin(), listed_many.end(), root + "\\\\\\a"), listed_many.end());
-  ShellRemoveFolder(root);
+  (void)RemoveTreeNoFollow(root);
 }
 
 // The wait for exports running side by side: it ends with the last of them, and never lasts much

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "collectors/system/store_apps_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
 #include "test_run_log_win.h"
@@ -42,7 +43,7 @@ class StoreAppsTest : public testing::Test {
     ::RegDeleteTreeW(HKEY_CURRENT_USER,
                      L"Software\\Classes\\Local Settings\\Software\\Microsoft\\"
                      L"Windows\\CurrentVersion\\AppModel");
-    ShellRemoveFolder("C:\\KovraApps");
+    (void)RemoveTreeNoFollow("C:\\KovraApps");
   }
   const TAppFrame frame_;
 };

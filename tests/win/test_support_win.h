@@ -19,6 +19,7 @@
 #include "base/text.h"
 #include "platform/cancellation.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/session_user_win.h"
 #include "platform/win_text_win.h"
@@ -63,7 +64,7 @@ inline std::string ScratchFolder(ScratchState state, const std::string& kind,
   std::string dir = TempFolder() + "kovra-" + kind + "-" + std::to_string(::GetCurrentProcessId()) +
                     "\\" + (name.empty() ? std::string() : name + "\\");
   if (state != ScratchState::kKept)
-    ShellRemoveFolder(dir);
+    (void)RemoveTreeNoFollow(dir);
   if (state != ScratchState::kGone) {
     EXPECT_TRUE(ForceDirectories(dir)) << dir;
   }
@@ -199,13 +200,13 @@ class FakeDir {
  public:
   explicit FakeDir(const std::string& name)
       : dir_(TempFolder() + "kovra-fake-" + std::to_string(::GetCurrentProcessId()) + "-" + name) {
-    ShellRemoveFolder(dir_);
+    (void)RemoveTreeNoFollow(dir_);
     EXPECT_TRUE(ForceDirectories(dir_));
     ::SetEnvironmentVariableA("KOVRA_FAKE_DIR", dir_.c_str());
   }
   ~FakeDir() {
     ::SetEnvironmentVariableA("KOVRA_FAKE_DIR", nullptr);
-    ShellRemoveFolder(dir_);
+    (void)RemoveTreeNoFollow(dir_);
   }
   std::string Path(const std::string& leaf) const { return dir_ + "\\" + leaf; }
   void Put(const std::string& leaf, const std::string& bytes) const {

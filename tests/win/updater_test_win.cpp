@@ -12,6 +12,7 @@
 #include "crypto/md5.h"
 #include "platform/path_frame_win.h"
 #include "platform/files_win.h"
+#include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
 #include "platform/win_text_win.h"
@@ -34,7 +35,7 @@ class UpdaterTest : public testing::Test {
  protected:
   void TearDown() override {
     SetLocation(nullptr);
-    ShellRemoveFolder("C:\\KovraFetch");
+    (void)RemoveTreeNoFollow("C:\\KovraFetch");
   }
   static void SetLocation(const char* location) {
     UniqueHkey key;

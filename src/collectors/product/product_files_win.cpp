@@ -11,6 +11,7 @@
 #include "platform/errors_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
 #include "platform/registry_win.h"
@@ -64,14 +65,18 @@ std::string LaterClues(const TAppFrame& frame, const GenerationDigits& digits) {
 }
 
 // Copies by reading: the source opened with every sharing allowed, so that a log its program
-// holds open for writing is still copied. The system's error code, or ERROR_SUCCESS.
+// holds open for writing is still copied, and never through a link (PlantedNameError): a link
+// or a second name in a folder that other programs can write could lead to a file the report's
+// readers may not read. The copy is made new and keeps the source's times. The system's error
+// code, or ERROR_SUCCESS.
 DWORD CopyShared(const std::string& source, const std::string& target) {
-  UniqueHandle in(::CreateFileW(Widen(source).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle in =
+      OpenPlainFileForReading(Widen(source), FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              FILE_FLAG_SEQUENTIAL_SCAN);
   if (!in)
     return ::GetLastError();
-  UniqueHandle out(::CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  ::DeleteFileW(Widen(target).c_str());
+  UniqueHandle out(::CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out)
     return ::GetLastError();
@@ -92,9 +97,20 @@ DWORD CopyShared(const std::string& source, const std::string& target) {
       break;
     }
   }
+  FILETIME created{}, accessed{}, written{};
+  if (error == ERROR_SUCCESS && ::GetFileTime(in.get(), &created, &accessed, &written))
+    ::SetFileTime(out.get(), &created, &accessed, &written);
   out.reset();
-  if (error != ERROR_SUCCESS)
+  if (error != ERROR_SUCCESS) {
     ::DeleteFileW(Widen(target).c_str());
+    return error;
+  }
+  // The attributes as a copy keeps them (a hidden log stays hidden, and so out of the archive).
+  BY_HANDLE_FILE_INFORMATION info;
+  constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_ARCHIVE;
+  if (::GetFileInformationByHandle(in.get(), &info) && (info.dwFileAttributes & kKept) != 0)
+    ::SetFileAttributesW(Widen(target).c_str(), info.dwFileAttributes & kKept);
   return error;
 }
 
@@ -233,11 +249,7 @@ void ListMatchingFiles(const std::string& mask, StringList& list) {
 }
 
 void CopyLiveFile(const std::string& source, const std::string& target) {
-  if (::CopyFileW(Widen(source).c_str(), Widen(target).c_str(), FALSE))
-    return;
-  DWORD error = ::GetLastError();
-  if (error == ERROR_SHARING_VIOLATION)
-    error = CopyShared(source, target);
+  const DWORD error = CopyShared(source, target);
   if (error != ERROR_SUCCESS)
     ThrowSystemError(error, "Cannot copy", source);
 }

@@ -5,6 +5,7 @@
 #include "crypto/crypto_files_win.h"
 #include "platform/errors_win.h"
 #include "platform/files_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
 #include "platform/registry_win.h"
@@ -108,7 +109,7 @@ std::string TLPSWGetInfo::SaveDigestList(const std::string& folder) {
         lines.push_back(DigestLine(file, GetFileMD5(file)));
     }
     const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kDigestListFile);
-    DeleteFilePath(path);
+    ClearNameForWriting(path, log_);
     SaveListAnsi(lines, path);
     return path;
   } catch (...) {
@@ -140,7 +141,7 @@ void TLPSWGetInfo::SaveDisplayFacts() {
   std::string entry;
   try {
     const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kDisplayFactsFile);
-    DeleteFilePath(path);
+    ClearNameForWriting(path, log_);
     DisplayFacts facts;
     facts.date = TodayShortDateText();
     facts.screen_width = ::GetSystemMetrics(SM_CXSCREEN);

@@ -7,6 +7,7 @@
 #include "platform/errors_win.h"
 #include "platform/files_info_win.h"
 #include "platform/files_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/local_time_win.h"
 #include "platform/optional_function_win.h"
 #include "platform/registry_win.h"
@@ -284,6 +285,7 @@ bool TGetMetroInfo::StartGetMetroInfo() {
   Log("===Over StartGetMetroInfo");
   log_path_ = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), kStoreAppLogFile);
   try {
+    ClearNameForWriting(log_path_, run_log_);
     SaveListAnsi(log_, log_path_);
   } catch (...) {
     RecordCaught(run_log_, log_path_);

@@ -1,0 +1,90 @@
+#include "platform/planted_names_win.h"
+
+#include "platform/win_text_win.h"
+
+namespace kovra::win {
+
+namespace {
+
+NameKind KindOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return NameKind::kLink;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return NameKind::kFolder;
+  return info.nNumberOfLinks > 1 ? NameKind::kHardLink : NameKind::kFile;
+}
+
+}  // namespace
+
+NameKind InspectName(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return NameKind::kAbsent;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return NameKind::kLink;
+  UniqueHandle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!h || !::GetFileInformationByHandle(h.get(), &info)) {
+    // Seen but not opened (locked, denied): judged by its attributes alone.
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? NameKind::kFolder : NameKind::kFile;
+  }
+  return KindOf(info);
+}
+
+NameKind InspectName(const std::string& path) {
+  return InspectName(Widen(path));
+}
+
+namespace {
+
+// Removes the name itself: a link to a folder as a folder (which never enters it), anything
+// else as a file. A folder that is not a link goes only when it is empty.
+bool RemoveName(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+             ? ::RemoveDirectoryW(path.c_str()) != 0
+             : ::DeleteFileW(path.c_str()) != 0;
+}
+
+}  // namespace
+
+bool RemoveLinkAt(const std::wstring& path) {
+  return !IsPlanted(InspectName(path)) || RemoveName(path);
+}
+
+bool RemovePlantedName(const std::string& path, RunLog& log) {
+  const std::wstring wide = Widen(path);
+  const NameKind kind = InspectName(wide);
+  if (!IsPlanted(kind) && kind != NameKind::kFolder)
+    return true;
+  const bool removed = RemoveName(wide);
+  const char* what = kind == NameKind::kLink       ? "a link"
+                     : kind == NameKind::kHardLink ? "a second name of another file"
+                                                   : "a folder";
+  log.Failed(path, std::string(what) + (removed ? " stood at this name; removed (not followed)"
+                                                : " stands at this name and cannot be removed"));
+  return removed;
+}
+
+void ClearNameForWriting(const std::string& path, RunLog& log) {
+  const std::wstring wide = Widen(path);
+  // Whatever it removes is noted; a plain file or nothing at the name passes untouched.
+  (void)RemovePlantedName(path, log);
+  ::DeleteFileW(wide.c_str());
+}
+
+UniqueHandle OpenPlainFileForReading(const std::wstring& path, DWORD share, DWORD flags) {
+  UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                  flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file)
+    return file;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileInformationByHandle(file.get(), &info) && IsPlanted(KindOf(info)))
+    throw PlantedNameError(Narrow(path));
+  return file;
+}
+
+}  // namespace kovra::win
