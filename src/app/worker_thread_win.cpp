@@ -23,6 +23,7 @@
 #include "platform/handles_win.h"
 #include "platform/local_time_win.h"
 #include "platform/planted_names_win.h"
+#include "platform/user_domain_win.h"
 #include "platform/wow64_win.h"
 
 namespace kovra::win {
@@ -78,6 +79,16 @@ DWORD WINAPI TGenInfoThread::ThreadMain(void* param) {
   // The run's path frame, handed to the collectors that need its folders; it outlives them
   // (the store-app collector goes with `self`).
   const TAppFrame frame;
+  // Which of the user's folders are not used as the user's registry names them, and whether
+  // the user's own rights are at hand for working in them.
+  try {
+    log.Stage("user folders", [&] {
+      for (const std::string& note : UserFolderNotes())
+        log.Failed("user folders", note);
+    });
+  } catch (...) {
+    // Recorded by the stage; the run goes on with the folders as they are.
+  }
   ExecuteCollection(*self, *self, self->Collectors(frame, log), log, self->report_path_,
                     self->discovered_at_start_);
   // Not reached in a normal run: the window ends the process while handling the done message.

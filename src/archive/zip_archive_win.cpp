@@ -16,6 +16,7 @@
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/planted_names_win.h"
+#include "platform/user_domain_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -247,8 +248,12 @@ std::wstring DecodeStoredName(const ZipEntry& e) {
 }
 
 size_t WriteNew(const std::wstring& path, const std::vector<PackFile>& files, int level) {
-  UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file;
+  {
+    const ScopedUserAccess access(path);
+    file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
   if (!file)
     ThrowLastError("cannot create the archive", Narrow(path));
   try {
@@ -263,6 +268,7 @@ size_t WriteNew(const std::wstring& path, const std::vector<PackFile>& files, in
     return written;
   } catch (...) {
     file.reset();
+    const ScopedUserAccess access(path);
     ::DeleteFileW(path.c_str());
     throw;
   }

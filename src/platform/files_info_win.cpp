@@ -12,6 +12,7 @@
 #include "platform/optional_function_win.h"
 #include "platform/os_version_win.h"
 #include "platform/registry_win.h"
+#include "platform/user_domain_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 
@@ -127,6 +128,9 @@ std::string GetFileVersionText(const std::string& path, VersionField field,
 }
 
 std::string GetShellFolder(HWND owner, int csidl) {
+  // The user's own folders as the tool may use them; the system's as they are.
+  if (IsPerUserShellFolder(csidl))
+    return JudgedShellFolder(csidl).path;
   wchar_t buffer[MAX_PATH + 1] = {};
   if (!::SHGetSpecialFolderPathW(owner, buffer, csidl, FALSE))
     return std::string();

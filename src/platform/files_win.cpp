@@ -9,6 +9,7 @@
 #include "platform/buffer_win.h"
 #include "platform/errors_win.h"
 #include "platform/handles_win.h"
+#include "platform/user_domain_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -57,6 +58,8 @@ UniqueHandle CreateNewBeside(const std::string& destination, const wchar_t* pref
 void ReplaceThroughTemporary(const std::string& destination, const wchar_t* prefix,
                              const std::function<void(HANDLE file, const std::string& temp)>& write,
                              const TemporaryWriteErrors& errors) {
+  // In the user's domain the new file is made and moved with the user's own rights.
+  const ScopedUserAccess access(destination);
   std::wstring temp;
   UniqueHandle file = CreateNewBeside(destination, prefix, temp);
   if (!file)
@@ -117,7 +120,7 @@ std::string ExeFolder() {
 }
 
 std::string TempFolder() {
-  return Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetTempPathW(n, b); }, 255));
+  return JudgedTempFolder().path;
 }
 
 bool FileExists(const std::string& path) {

@@ -15,7 +15,7 @@ namespace kovra::win {
 std::string ExePath();
 // The folder of the executable, with a trailing backslash.
 std::string ExeFolder();
-// The user's temporary folder, with its trailing backslash.
+// The user's temporary folder, with its trailing backslash, as JudgedTempFolder judges it.
 std::string TempFolder();
 
 // The full path of a program of the system folder ("cmd.exe") or of the Windows folder

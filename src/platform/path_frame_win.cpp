@@ -4,6 +4,7 @@
 
 #include "platform/files_info_win.h"
 #include "platform/folders.h"
+#include "platform/user_domain_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -21,9 +22,6 @@ UINT WindowsDirectory(wchar_t* b, UINT n) {
 }
 UINT SystemDirectory(wchar_t* b, UINT n) {
   return ::GetSystemDirectoryW(b, n);
-}
-UINT TempPath(wchar_t* b, UINT n) {
-  return ::GetTempPathW(n, b);
 }
 
 }  // namespace
@@ -43,7 +41,7 @@ std::string TAppFrame::GetSystemPath(SystemFolder kind) const {
     case SystemPathSource::kSystemDirectory:
       return FromCall(SystemDirectory);
     case SystemPathSource::kTempPath:
-      return FromCall(TempPath);
+      return JudgedTempFolder().path;
     case SystemPathSource::kShell:
       return GetShellFolder(nullptr, k.csidl);
     case SystemPathSource::kNone:

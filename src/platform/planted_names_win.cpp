@@ -1,6 +1,7 @@
 #include "platform/planted_names_win.h"
 
 #include "platform/win_text_win.h"
+#include "platform/user_domain_win.h"
 
 namespace kovra::win {
 
@@ -22,10 +23,9 @@ NameKind InspectName(const std::wstring& path) {
     return NameKind::kAbsent;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
     return NameKind::kLink;
-  UniqueHandle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING,
-                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  UniqueHandle h(::CreateFileW(
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info;
   if (!h || !::GetFileInformationByHandle(h.get(), &info)) {
     // Seen but not opened (locked, denied): judged by its attributes alone.
@@ -52,10 +52,12 @@ bool RemoveName(const std::wstring& path) {
 }  // namespace
 
 bool RemoveLinkAt(const std::wstring& path) {
+  const ScopedUserAccess access(path);
   return !IsPlanted(InspectName(path)) || RemoveName(path);
 }
 
 bool RemovePlantedName(const std::string& path, RunLog& log) {
+  const ScopedUserAccess access(path);
   const std::wstring wide = Widen(path);
   const NameKind kind = InspectName(wide);
   if (!IsPlanted(kind) && kind != NameKind::kFolder)
@@ -71,12 +73,14 @@ bool RemovePlantedName(const std::string& path, RunLog& log) {
 
 void ClearNameForWriting(const std::string& path, RunLog& log) {
   const std::wstring wide = Widen(path);
+  const ScopedUserAccess access(path);
   // Whatever it removes is noted; a plain file or nothing at the name passes untouched.
   (void)RemovePlantedName(path, log);
   ::DeleteFileW(wide.c_str());
 }
 
 UniqueHandle OpenPlainFileForReading(const std::wstring& path, DWORD share, DWORD flags) {
+  const ScopedUserAccess access(path);
   UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file)

@@ -6,6 +6,7 @@
 #include "platform/errors_win.h"
 #include "platform/files_win.h"
 #include "platform/planted_names_win.h"
+#include "platform/user_domain_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -25,8 +26,7 @@ constexpr const wchar_t* kStagingRights[] = {
 UniqueLocalMem StagingSecurityDescriptor() {
   for (const wchar_t* sddl : kStagingRights) {
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd,
-                                                                nullptr))
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr))
       return UniqueLocalMem(sd);
   }
   return UniqueLocalMem();
@@ -35,10 +35,9 @@ UniqueLocalMem StagingSecurityDescriptor() {
 // Holds a folder open without delete sharing, so that it can be neither removed nor renamed
 // while held; no handle when the name is not a folder or has become a link.
 UniqueHandle HoldFolder(const std::wstring& path) {
-  UniqueHandle hold(::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
+  UniqueHandle hold(::CreateFileW(
+      path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION info;
   if (!hold || !::GetFileInformationByHandle(hold.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -121,7 +120,14 @@ std::optional<StagingFolder> StagingFolder::Create(const std::string& folder, Ru
     (void)ForceDirectories(trimmed.substr(0, slash));
   const UniqueLocalMem sd = StagingSecurityDescriptor();
   SECURITY_ATTRIBUTES rights = {sizeof rights, sd.get(), FALSE};
-  if (!::CreateDirectoryW(wide.c_str(), sd ? &rights : nullptr)) {
+  BOOL created = FALSE;
+  {
+    // Made with the rights of the folder it is made in: in the user's domain the user's, so
+    // that a changed or linked temporary folder cannot lead it where the user may not write.
+    const ScopedUserAccess access(slash == std::string::npos ? trimmed : trimmed.substr(0, slash));
+    created = ::CreateDirectoryW(wide.c_str(), sd ? &rights : nullptr);
+  }
+  if (!created) {
     const DWORD code = ::GetLastError();
     log.Failed(trimmed, "cannot be created new: " + SystemErrorText(code));
     return std::nullopt;

@@ -36,7 +36,8 @@ class StagingFolder {
   [[nodiscard]] bool Remove();
 
  private:
-  StagingFolder(std::string path, UniqueHandle hold) : path_(std::move(path)), hold_(std::move(hold)) {}
+  StagingFolder(std::string path, UniqueHandle hold)
+      : path_(std::move(path)), hold_(std::move(hold)) {}
   std::string path_;
   UniqueHandle hold_;
 };

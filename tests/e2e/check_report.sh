@@ -87,7 +87,7 @@ echo "$run_log"
 [ "$(head -1 <<<"$run_log")" = "$(printf 'at_ms\tms\tkind\tname\toutcome\tcount\tdetail')" ] ||
   { echo "GetInfoRun.txt lacks its header"; return 1; }
 stages=$(awk -F'\t' '$3 == "stage" { printf "%s,", $4 }' <<<"$run_log")
-[ "$stages" = "wow64,start message,staging folder,version,stage 1,stage 2,stage 3,stage 4,stage 5,stage 6,store apps,error log," ] ||
+[ "$stages" = "user folders,wow64,start message,staging folder,version,stage 1,stage 2,stage 3,stage 4,stage 5,stage 6,store apps,error log," ] ||
   { echo "GetInfoRun.txt holds the stages $stages"; return 1; }
 awk -F'\t' '$3 == "run" { run = $2 } $3 == "stage" { if ($2 !~ /^[0-9]+$/) bad = 1; sum += $2 }
   END { d = run - sum; if (d < 0) d = -d; printf "stages %d ms of a run of %d ms\n", sum, run
