@@ -9,6 +9,7 @@
 #include "platform/buffer_win.h"
 #include "platform/errors_win.h"
 #include "platform/handles_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/user_domain_win.h"
 #include "platform/win_text_win.h"
 
@@ -78,7 +79,7 @@ void ReplaceThroughTemporary(const std::string& destination, const wchar_t* pref
   const DWORD a = ::GetFileAttributesW(target.c_str());
   if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
       (a & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    ::RemoveDirectoryW(target.c_str());
+    (void)RemoveLinkAt(target);
   if (!::MoveFileExW(temp.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD code = ::GetLastError();
@@ -150,7 +151,30 @@ bool ForceDirectories(const std::string& path) {
 }
 
 bool DeleteFilePath(const std::string& path) {
-  return ::DeleteFileW(Widen(path).c_str()) != 0;
+  const std::wstring wide = Widen(path);
+  const ScopedUserAccess access(path);
+  switch (InspectName(wide)) {
+    case NameKind::kAbsent:
+      ::SetLastError(ERROR_FILE_NOT_FOUND);
+      return false;
+    case NameKind::kLink:
+    case NameKind::kHardLink:
+      return RemoveLinkAt(wide);
+    case NameKind::kFolder:
+      ::SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    case NameKind::kFile:
+      break;
+  }
+  // A link to a file may look like a plain file (Wine's Unix links), and a delete by name
+  // could then go through it: a new empty file of ours is moved onto the name first (a move
+  // replaces the name itself), and that file is deleted.
+  try {
+    ReplaceThroughTemporary(path, L"kd", [](HANDLE, const std::string&) {}, {"", {}, ""});
+  } catch (const std::exception&) {
+    return false;  // held by another program, or denied: the name stays as it was
+  }
+  return ::DeleteFileW(wide.c_str()) != 0;
 }
 
 std::string FullPathName(const std::string& path) {

@@ -28,7 +28,8 @@ bool DirectoryExists(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 // False when the file could not be deleted, a missing one included: a caller that deletes a
-// file if it is there needs no check first.
+// file if it is there needs no check first. Removes the name only, never what a link there
+// leads to.
 bool DeleteFilePath(const std::string& path);
 // Environment references (%NAME%) expanded; empty text when the expansion fails.
 std::string ExpandEnvironmentText(const std::string& text);

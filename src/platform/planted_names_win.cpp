@@ -1,5 +1,7 @@
 #include "platform/planted_names_win.h"
 
+#include "platform/files_win.h"
+#include "platform/optional_function_win.h"
 #include "platform/win_text_win.h"
 #include "platform/user_domain_win.h"
 
@@ -40,13 +42,39 @@ NameKind InspectName(const std::string& path) {
 
 namespace {
 
-// Removes the name itself: a link to a folder as a folder (which never enters it), anything
-// else as a file. A folder that is not a link goes only when it is empty.
+// Deletes the link itself through a handle opened on the link (not on what it leads to):
+// Windows Vista and later. False where the system cannot (Windows XP lacks the call; Wine
+// refuses it for its Unix links, and it would follow them through every call by name).
+bool DeleteLinkItself(const std::wstring& path, bool& supported) {
+  using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  const auto set_info = SystemFunction<SetInfoFn>(L"kernel32.dll", "SetFileInformationByHandle");
+  supported = set_info != nullptr;
+  if (!supported)
+    return false;
+  UniqueHandle link(::CreateFileW(
+      path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  constexpr int kFileDispositionInfo = 4;
+  BOOLEAN delete_file = TRUE;
+  return link && set_info(link.get(), kFileDispositionInfo, &delete_file, sizeof delete_file);
+}
+
+// Removes the name itself. A link (to a file or a folder) is deleted through a handle on the
+// link; only where that call does not exist (XP, which knows junctions only) by name, which
+// there removes a junction itself. Anything else as a file; a plain folder only when empty.
 bool RemoveName(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-             ? ::RemoveDirectoryW(path.c_str()) != 0
-             : ::DeleteFileW(path.c_str()) != 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return true;
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    bool supported = false;
+    if (DeleteLinkItself(path, supported))
+      return true;
+    if (supported)
+      return false;
+  }
+  return folder ? ::RemoveDirectoryW(path.c_str()) != 0 : ::DeleteFileW(path.c_str()) != 0;
 }
 
 }  // namespace
@@ -76,7 +104,7 @@ void ClearNameForWriting(const std::string& path, RunLog& log) {
   const ScopedUserAccess access(path);
   // Whatever it removes is noted; a plain file or nothing at the name passes untouched.
   (void)RemovePlantedName(path, log);
-  ::DeleteFileW(wide.c_str());
+  (void)DeleteFilePath(path);
 }
 
 UniqueHandle OpenPlainFileForReading(const std::wstring& path, DWORD share, DWORD flags) {

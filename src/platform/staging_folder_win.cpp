@@ -69,8 +69,7 @@ bool RemoveTree(const std::wstring& path) {
     return IsAbsentCode(::GetLastError());
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
     // The link itself; a link to a folder is removed as a folder, without entering it.
-    return (a & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str()) != 0
-                                          : ::DeleteFileW(path.c_str()) != 0;
+    return RemoveLinkAt(path);
   }
   if ((a & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     if (a & FILE_ATTRIBUTE_READONLY)

@@ -91,8 +91,7 @@ void FindUnelevatedToken(HANDLE own, UserFacts& facts) {
     return;
   }
   if (!::DuplicateTokenEx(shell_token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr,
-                          SecurityImpersonation, TokenImpersonation,
-                          facts.unelevated.receive()))
+                          SecurityImpersonation, TokenImpersonation, facts.unelevated.receive()))
     facts.no_token_reason = "the unelevated token cannot be duplicated";
 }
 
@@ -108,7 +107,8 @@ UserFacts GatherUserFacts() {
     facts.sid.assign(bytes, bytes + ::GetLengthSid(sid));
   }
   using ProfileFn = BOOL(WINAPI*)(HANDLE, LPWSTR, LPDWORD);
-  if (const auto profile_of = SystemFunction<ProfileFn>(L"userenv.dll", "GetUserProfileDirectoryW")) {
+  if (const auto profile_of =
+          SystemFunction<ProfileFn>(L"userenv.dll", "GetUserProfileDirectoryW")) {
     facts.profile = ExcludeTrailingBackslash(Narrow(GrowWideBuffer([&](wchar_t* b, DWORD n) {
       DWORD size = n;
       if (profile_of(own.get(), b, &size))
@@ -189,8 +189,8 @@ JudgedFolder JudgeUserFolder(const std::string& named, const std::string& defaul
   const UserFacts& user = ThisUser();
   UserFolderFacts facts;
   facts.user_token = static_cast<bool>(user.unelevated);
-  facts.inside_profile = !user.profile.empty() &&
-                         PathInsideFolder(FullPathName(named), user.profile, &UpperPath);
+  facts.inside_profile =
+      !user.profile.empty() && PathInsideFolder(FullPathName(named), user.profile, &UpperPath);
   facts.owned_by_user = !facts.user_token && !facts.inside_profile && OwnedBy(named, user.sid);
   judged.use = DecideUserFolderUse(facts);
   if (judged.use == UserFolderUse::kDefault && default_path.empty()) {

@@ -8,8 +8,8 @@
 namespace kovra::win {
 namespace {
 
-// Wine has no split logon (no shell runs with an unelevated token): the folders are used as named, the run's own folders are not the
-// user's, and acting as the user changes nothing.
+// Wine has no split logon (no shell runs with an unelevated token): the folders are used as named,
+// the run's own folders are not the user's, and acting as the user changes nothing.
 TEST(UserDomainUnderWine, FoldersAsNamedAndTheRunsOwnFoldersApart) {
   wchar_t raw[MAX_PATH + 1] = {};
   ASSERT_GT(::GetTempPathW(MAX_PATH, raw), 0u);
