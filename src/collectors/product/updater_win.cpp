@@ -45,7 +45,8 @@ bool UserDword(const std::string& sid, const std::string& path, const std::strin
 
 }  // namespace
 
-TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log) : frame_(frame), log_(log) {
+TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log, std::string staging_folder)
+    : frame_(frame), log_(log), staging_folder_(std::move(staging_folder)) {
   AddUserDataFiles();
   AddInstallFolder();
   ExportKeys(ProductExportJobs(), true);
@@ -53,7 +54,7 @@ TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log) : frame_(frame),
   AddShortcutPatterns();
   ExportKeys(SystemExportJobs(), false);
   // The nine exports ran side by side; one wait for all of them.
-  WaitForRegExports(exports_running_);
+  WaitForRegExports(exports_running_, log_);
   archive_list_.push_back(JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
                                    "Kovra\\Nimbrel Fetch\\*.*"));
 }
@@ -125,7 +126,7 @@ void TLPSWGetInfo::ExportKeys(std::span<const RegistryExportJob> jobs, bool prod
       // A key in neither view gives no file: neither an export (three programs) nor an entry.
       if (!RegExportKeyMayExist(job.key))
         continue;
-      if (StartRegExport(job.key, path, exports_running_)) {
+      if (StartRegExport(job.key, path, staging_folder_, exports_running_, log_)) {
         archive_list_.push_back(path);
         if (product)
           product_exports_.push_back(path);
@@ -185,8 +186,9 @@ void TLPSWGetInfo::AddShortcutPatterns() {
   }
 }
 
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(const TAppFrame& frame, RunLog& log) {
-  return std::make_unique<TLPSWGetInfo>(frame, log);
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(const TAppFrame& frame, RunLog& log,
+                                                     const std::string& staging_folder) {
+  return std::make_unique<TLPSWGetInfo>(frame, log, staging_folder);
 }
 
 void DiscardUpdaterFiles(const std::string& temp_folder) {
