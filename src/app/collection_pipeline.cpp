@@ -159,8 +159,9 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
       });
 
       check_cancel();
-      Guard(log, error_log, "stage 5", "!!Error:5!!",
-            [&] { log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt", staging); }); });
+      Guard(log, error_log, "stage 5", "!!Error:5!!", [&] {
+        log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt", staging); });
+      });
       check_cancel();
 
       Guard(log, error_log, "stage 6", "!!Error:6!!", [&] {

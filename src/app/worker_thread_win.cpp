@@ -107,16 +107,16 @@ RunCollectors TGenInfoThread::Collectors(const TAppFrame& frame, RunLog& log) {
           [&frame, &log](const DiscoveredProduct& product, const std::string& staging) {
             CollectProductLogs(frame, product, staging, log);
           },
-      .start_system_info = [this, &log](const std::string& staging_folder)
-          -> std::unique_ptr<StartedCapture> {
+      .start_system_info =
+          [this, &log](const std::string& staging_folder) -> std::unique_ptr<StartedCapture> {
         return std::make_unique<StartedSystemInfo>(staging_folder, log, cancellation_);
       },
       .scheduled_tasks =
           [this, &log](const std::string& path, const std::string& staging_folder) {
             SaveScheduledTasks(path, staging_folder, log, cancellation_);
           },
-      .updater = [&frame, &log](const std::string& staging_folder)
-          -> std::unique_ptr<UpdaterCollector> {
+      .updater = [&frame,
+                  &log](const std::string& staging_folder) -> std::unique_ptr<UpdaterCollector> {
         return CreateUpdaterCollector(frame, log, staging_folder);
       },
       .store_apps = [this, &frame, &log]() -> StoreAppCollector* {

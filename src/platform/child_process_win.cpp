@@ -27,13 +27,12 @@ UniqueHandle CreateKillJob() {
 // A text value of HKEY_LOCAL_MACHINE, if it is there and is text.
 std::optional<std::string> MachineText(const wchar_t* path, const wchar_t* name) {
   UniqueHkey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.receive()) !=
-      ERROR_SUCCESS)
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
     return std::nullopt;
   wchar_t buffer[256] = {};
   DWORD type = REG_NONE, size = sizeof buffer - sizeof(wchar_t);
-  if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                         &size) != ERROR_SUCCESS ||
+  if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+          ERROR_SUCCESS ||
       type != REG_SZ)
     return std::nullopt;
   return Narrow(buffer);  // the zeroed last character ends the text
@@ -129,11 +128,10 @@ StartedProcess StartProgram(const std::string& program, const std::string& comma
   // by their caller just for this start (and closed after it), on the worker thread that makes
   // every such start.
   PROCESS_INFORMATION pi = {};
-  if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr,
-                        redirected ? TRUE : FALSE, flags,
-                        environment.empty() ? nullptr : environment.data(),
-                        setting.current_folder.empty() ? nullptr : setting.current_folder.c_str(),
-                        &si, &pi))
+  if (!::CreateProcessW(
+          application.c_str(), line.data(), nullptr, nullptr, redirected ? TRUE : FALSE, flags,
+          environment.empty() ? nullptr : environment.data(),
+          setting.current_folder.empty() ? nullptr : setting.current_folder.c_str(), &si, &pi))
     ThrowLastError("Cannot start", program);
   return StartedProcess{UniqueHandle(pi.hProcess), UniqueHandle(pi.hThread)};
 }
@@ -141,9 +139,8 @@ StartedProcess StartProgram(const std::string& program, const std::string& comma
 JobProcess StartConsoleProgram(const ConsoleCommand& command, const ChildSetting& setting,
                                const ChildOutput& output) {
   JobProcess started;
-  started.Adopt(StartProgram(command.program,
-                             BuildCommandLine(command.program, command.arguments), setting,
-                             output, ChildStart::kHiddenConsoleSuspended));
+  started.Adopt(StartProgram(command.program, BuildCommandLine(command.program, command.arguments),
+                             setting, output, ChildStart::kHiddenConsoleSuspended));
   return started;
 }
 

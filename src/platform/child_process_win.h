@@ -68,8 +68,7 @@ enum class ChildStart { kHiddenConsoleSuspended, kShown };
 // as it reaches the program (its first word the program's quoted path), the setting's
 // environment and current folder. Throws SystemError ("Cannot start PROGRAM: reason").
 StartedProcess StartProgram(const std::string& program, const std::string& command_line,
-                            const ChildSetting& setting, const ChildOutput& output,
-                            ChildStart how);
+                            const ChildSetting& setting, const ChildOutput& output, ChildStart how);
 
 // Starts the command hidden in a new console, in a job, its arguments quoted by BuildCommandLine.
 // Throws as StartProgram does.

@@ -33,9 +33,10 @@ enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
 void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms);
 
 // Runs the program (StartConsoleProgram, with `setting`) with its output on a pipe and appends
-// its output lines, decoded from the ANSI code page; says how the output ended. A requested `cancel` ends the program within
-// one round (10 ms) and keeps the output so far. Throws std::runtime_error when the pipe cannot
-// be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
+// its output lines, decoded from the ANSI code page; says how the output ended. A requested
+// `cancel` ends the program within one round (10 ms) and keeps the output so far. Throws
+// std::runtime_error when the pipe cannot be created ("Failed to create pipe！" and the system's
+// reason) or the program cannot start.
 CaptureEnd CaptureConsoleOutput(const ConsoleCommand& command, const ChildSetting& setting,
                                 StringList& output, const RunCancellation& cancel,
                                 DWORD time_limit_ms = kCaptureLimitMs);

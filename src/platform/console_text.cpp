@@ -145,10 +145,9 @@ StringList ChildEnvironmentEntries(const ChildEnvironmentFacts& facts) {
   const auto name_key = [](const std::string& entry) {
     return AsciiUpperCase(std::string_view(entry).substr(0, entry.find('=')));
   };
-  std::stable_sort(entries.begin(), entries.end(),
-                   [&](const std::string& a, const std::string& b) {
-                     return name_key(a) < name_key(b);
-                   });
+  std::stable_sort(entries.begin(), entries.end(), [&](const std::string& a, const std::string& b) {
+    return name_key(a) < name_key(b);
+  });
   return entries;
 }
 

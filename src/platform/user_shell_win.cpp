@@ -39,8 +39,8 @@ class TextVariant {
 // object's application. Null when any link of the chain is missing.
 ComPtr<IShellDispatch2> DesktopShellDispatch() {
   ComPtr<IShellWindows> windows;
-  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
-                                IID_IShellWindows, windows.receive_void())))
+  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                windows.receive_void())))
     return {};
   ScopedVariant location_holder, root;
   VARIANT* location = location_holder.receive();

@@ -262,8 +262,9 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
   };
   EXPECT_EQ(s.events, expected);
   // The programs write into the run's staging folder (and get it as their TEMP).
-  EXPECT_EQ(s.staging_given, (std::map<std::string, std::string>{
-                                 {"systeminfo", kStaging}, {"tasks", kStaging}, {"updater", kStaging}}));
+  EXPECT_EQ(s.staging_given,
+            (std::map<std::string, std::string>{
+                {"systeminfo", kStaging}, {"tasks", kStaging}, {"updater", kStaging}}));
   const std::string star(81, '*');
   EXPECT_EQ(
       s.saved[kStaging + "Kovra_Debug_Info.txt"],

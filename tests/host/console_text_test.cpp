@@ -68,7 +68,7 @@ TEST(ConsoleLines, ArgumentsReadBackUnchanged) {
       {"x^|y<z>(w)!", "x^|y<z>(w)!"},
       {"tab\there", "\"tab\there\""},
       {"say \"hi\"", "\"say \\\"hi\\\"\""},
-      {"C:\\a b\\", "\"C:\\a b\\\\\""},       // the closing quote keeps its meaning
+      {"C:\\a b\\", "\"C:\\a b\\\\\""},        // the closing quote keeps its meaning
       {"a\\\\\"b c", "\"a\\\\\\\\\\\"b c\""},  // two backslashes before a quote: 4 + 1
       {"C:\\no\\blank\\", "C:\\no\\blank\\"},  // unquoted, backslashes stay literal
       {"a\\b c", "\"a\\b c\""},

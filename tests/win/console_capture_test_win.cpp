@@ -36,10 +36,9 @@ TEST(ConsoleCapture, LinesFromChunksWrittenWithPauses) {
            "w 610d0a\ns 200\nw 0d0a\nw 62\ns 200\nw 0a63\ns 150\nw 0d\ns 100\nw 0a\n"
            "w 6c6f6e67\ns 200\nw 6c696e650d0a\nw e9\n");
   StringList out = {"kept"};
-  EXPECT_EQ(
-      CaptureConsoleOutput(FakeCommand({"script", fake.Path("script.txt")}), fake.Setting(), out,
-                           never),
-      CaptureEnd::kEnded);
+  EXPECT_EQ(CaptureConsoleOutput(FakeCommand({"script", fake.Path("script.txt")}), fake.Setting(),
+                                 out, never),
+            CaptureEnd::kEnded);
   EXPECT_EQ(out, (StringList{"kept", "a", "", "bc", "longline", "\xC3\xA9"}));
 }
 
@@ -47,7 +46,8 @@ TEST(ConsoleCapture, HungProgramAndItsChildAreEndedAtTheLimit) {
   const size_t before = CountProcesses("fake_console.exe");
   StringList out;
   const ULONGLONG start = ::GetTickCount64();
-  EXPECT_EQ(CaptureConsoleOutput(FakeCommand({"hang-child"}), Setting(), out, never, 1500), CaptureEnd::kTimeLimit);
+  EXPECT_EQ(CaptureConsoleOutput(FakeCommand({"hang-child"}), Setting(), out, never, 1500),
+            CaptureEnd::kTimeLimit);
   const ULONGLONG took = ::GetTickCount64() - start;
   EXPECT_LT(took, 15000u);
   EXPECT_TRUE(Contains(out, "started and hanging"));
@@ -100,7 +100,8 @@ TEST(ConsoleCapture, AProgramStillRunningDoesNotHoldBackTheOthers) {
       script("last", "t " + marker + "\nw 6c617374\n"),     // "last"
   };
   StringList out;
-  const std::vector<CaptureEnd> ends = CaptureConsoleOutputs(commands, Setting(), out, never, 60000, 2);
+  const std::vector<CaptureEnd> ends =
+      CaptureConsoleOutputs(commands, Setting(), out, never, 60000, 2);
   EXPECT_EQ(out, (StringList{"found", "first", "second", "third", "last"}));
   EXPECT_EQ(ends.size(), 4u);
   ShellRemoveFolder(folder);
@@ -137,7 +138,7 @@ TEST(ConsoleCapture, AProgramThatCannotStartIsAnError) {
 // Every argument reaches the program as it was, whatever it holds: no command interpreter and
 // no quoting rule changes it.
 TEST(ConsoleCapture, ArgumentsArriveUnchanged) {
-  const StringList arguments = {"plain",  "two words", "",          "100%TEMP%", "a & b | c",
+  const StringList arguments = {"plain",   "two words", "",         "100%TEMP%", "a & b | c",
                                 "q\"uote", "C:\\x y\\", "back\\\\", "^caret!"};
   StringList argv = {"argv"};
   AppendList(argv, arguments);

@@ -50,8 +50,8 @@ TEST_F(RegExportTest, ReplacesWhatStandsAtTheNameAndNeverHangsOnALockedOne) {
     SCOPED_TRACE(c.name);
     c.plant();
     TestRunLog run;
-    ASSERT_TRUE(RunRegExport("HKEY_CURRENT_USER\\Software\\KovraExportTest", file,
-                             staging.Folder(), run.log));
+    ASSERT_TRUE(RunRegExport("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, staging.Folder(),
+                             run.log));
     const std::string bytes = ReadFileBytes(file);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos);
@@ -66,8 +66,8 @@ TEST_F(RegExportTest, ReplacesWhatStandsAtTheNameAndNeverHangsOnALockedOne) {
         ::CreateFileW(Widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock.valid());
     TestRunLog run;
-    EXPECT_TRUE(RunRegExport("HKEY_CURRENT_USER\\Software\\KovraExportTest", file,
-                             staging.Folder(), run.log));
+    EXPECT_TRUE(RunRegExport("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, staging.Folder(),
+                             run.log));
     EXPECT_EQ(CountProcesses("reg.exe"), 0u) << "reg export still waits";
     ASSERT_EQ(run.Notes().size(), 1u);
     EXPECT_EQ(run.Notes()[0].rfind("failed reg export to " + file, 0), 0u) << run.Notes()[0];
@@ -131,11 +131,11 @@ TEST(RegExportWait, EndsWithTheLastOrEndsTheOneStillRunning) {
     std::vector<RunningExport> started;
     std::vector<UniqueHandle> kept;
     for (const std::string& path : c.scripts) {
-      RunningExport e{StartConsoleProgram(FakeCommand({"script", path}), fake.Setting()), path,
-                      "", ""};
+      RunningExport e{StartConsoleProgram(FakeCommand({"script", path}), fake.Setting()), path, "",
+                      ""};
       HANDLE copy = nullptr;
-      ::DuplicateHandle(::GetCurrentProcess(), e.program.process(), ::GetCurrentProcess(), &copy,
-                        0, FALSE, DUPLICATE_SAME_ACCESS);
+      ::DuplicateHandle(::GetCurrentProcess(), e.program.process(), ::GetCurrentProcess(), &copy, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS);
       kept.emplace_back(copy);
       started.push_back(std::move(e));
     }

@@ -64,7 +64,8 @@ TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra\\Sweeper 4", 0, nullptr, 0,
                               KEY_ALL_ACCESS | kOwnView, nullptr, sweeper.receive(), nullptr),
             ERROR_SUCCESS);
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log, staging_.Folder());
+  std::unique_ptr<TLPSWGetInfo> collector =
+      CreateUpdaterCollector(frame_, run.log, staging_.Folder());
   const StringList& list = collector->ArchiveList();
   const std::string shared = JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
                                       "Kovra\\Nimbrel Fetch\\*.*");
@@ -116,7 +117,8 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
   WriteFileBytes(kInstall + ".svn\\entries", "svn");
   // A location naming the program is reduced to its folder.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.exe");
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log, staging_.Folder());
+  std::unique_ptr<TLPSWGetInfo> collector =
+      CreateUpdaterCollector(frame_, run.log, staging_.Folder());
   const StringList& list = collector->ArchiveList();
   const std::string temp = frame_.GetSystemPath(SystemFolder::kTemp);
   ASSERT_TRUE(Has(list, kInstall + "bugreport.txt"));

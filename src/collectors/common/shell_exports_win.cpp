@@ -55,9 +55,9 @@ bool StartRegExport(const std::string& key, const std::string& file,
                     RunLog& log) {
   RunningExport e{{}, key, FreshExportName(staging_folder), file};
   try {
-    e.program = StartConsoleProgram(
-        {SystemProgramPath("reg.exe"), RegExportArguments(key, e.staged_file)},
-        ChildSettingFor(staging_folder));
+    e.program =
+        StartConsoleProgram({SystemProgramPath("reg.exe"), RegExportArguments(key, e.staged_file)},
+                            ChildSettingFor(staging_folder));
   } catch (const std::runtime_error& error) {
     log.Failed("reg export of " + key, error.what());
     return false;

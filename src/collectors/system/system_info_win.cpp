@@ -50,8 +50,8 @@ SystemInfoCapture::SystemInfoCapture(const std::string& staging_folder,
   ::GetLocalTime(&st);
   state_->time_limit_ms = time_limit_ms;
   state_->output_file =
-      SystemInfoTempFileName(IncludeTrailingBackslash(staging_folder), st.wYear, st.wMonth,
-                             st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+      SystemInfoTempFileName(IncludeTrailingBackslash(staging_folder), st.wYear, st.wMonth, st.wDay,
+                             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
   try {
     // systeminfo itself writes into a file made new here (nothing planted can stand at its
     // name), the one handle it inherits; it runs hidden in a job so that a systeminfo that
