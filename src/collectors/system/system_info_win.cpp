@@ -1,6 +1,7 @@
 #include "collectors/system/system_info_win.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "base/text.h"
@@ -83,19 +84,30 @@ StringList SystemInfoCapture::Collect(RunLog& log) {
   if (!s.started)
     log.Failed("systeminfo", s.failure);
   if (s.started) {
-    // The output is complete when systeminfo has ended: it alone holds the file.
+    // The output is complete at the first exclusive open of the file once systeminfo has
+    // ended (the system closes a program's handles just after its end); whatever still holds
+    // the file a while after that is ended with the job.
+    std::optional<DWORD> exited_at;
     for (;;) {
       const DWORD now = s.clock.ms();
-      if (now >= s.time_limit_ms || s.cancel.Requested()) {
-        RecordCaptureEnd(log, "systeminfo",
-                         now >= s.time_limit_ms ? CaptureEnd::kTimeLimit : CaptureEnd::kCancelled,
-                         s.time_limit_ms);
+      if (!exited_at && s.program.Exited())
+        exited_at = now;
+      if (exited_at && !IsFileInUse(s.output_file))
+        break;
+      if (now >= s.time_limit_ms || s.cancel.Requested() ||
+          (exited_at && now - *exited_at >= kAfterExitMs)) {
+        if (!exited_at)
+          RecordCaptureEnd(log, "systeminfo",
+                           now >= s.time_limit_ms ? CaptureEnd::kTimeLimit : CaptureEnd::kCancelled,
+                           s.time_limit_ms);
         s.program.EndAndWait();
         break;
       }
-      if (::WaitForSingleObject(s.program.process(), std::min<DWORD>(100, s.time_limit_ms - now)) !=
-          WAIT_TIMEOUT)
-        break;
+      // Until the next poll, or sooner when systeminfo ends.
+      ::WaitForSingleObject(s.program.process(),
+                            exited_at ? 0 : std::min<DWORD>(100, s.time_limit_ms - now));
+      if (exited_at)
+        ::Sleep(10);
       DispatchPendingMessages();
     }
   }
