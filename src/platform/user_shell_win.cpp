@@ -39,7 +39,7 @@ class TextVariant {
 // object's application. Null when any link of the chain is missing.
 ComPtr<IShellDispatch2> DesktopShellDispatch() {
   ComPtr<IShellWindows> windows;
-  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
                                 windows.receive_void())))
     return {};
   ScopedVariant location_holder, root;

@@ -22,8 +22,9 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
   rm -rf "$fake_dir"
   mkdir -p "$fake_dir"
   touch "$fake_dir/hang-systeminfo"
-  KOVRA_FAKE_DIR="Z:${fake_dir//\//\\}"
-  export KOVRA_FAKE_DIR
+  # The tool passes none of its environment on: the stand-ins find the folder named beside them.
+  fake_pointer="$("$env_sh" "$build" system-folder)/kovra-fake-dir.txt"
+  printf '%s' "Z:${fake_dir//\//\\}" >"$fake_pointer"
 fi
 
 # A fixture product: the current generation's Uninstall entry in the 32-bit view and its main
@@ -36,6 +37,7 @@ updater_dir="$programs_dir/Kovra Nimbrel Fetch"
 shared_dir="$programs_dir/Common Files/Kovra/Nimbrel Fetch"
 pulse_dir="$programs_dir/Kovra/PulseSync"
 remove_fixture() {
+  if [ -n "${fake_pointer:-}" ]; then rm -f "$fake_pointer"; fi
   reg_quiet delete "$product_key" /f
   reg_quiet delete "$top_key" /f
   reg_quiet delete "$updater_key" /f

@@ -2,7 +2,8 @@
 // the prefix's copies, and a scriptable console program for the capture tests.
 //
 // As schtasks.exe / systeminfo.exe it prints recorded output of the real programs, unless its
-// TEMP folder is a test's folder (it holds the file kovra-fake-dir) with replacements:
+// TEMP folder is a test's folder (it holds the file kovra-fake-dir), or the file kovra-fake-dir.txt
+// beside it names one, with replacements:
 //   csv.txt (or csv<N>.txt for the N-th list, from 1), query.txt   the outputs to print
 //   hang-systeminfo, hang-query                                   hang instead (with a child)
 //   vanish-after-list<N>                     move itself away after the N-th list
@@ -216,11 +217,21 @@ int main(int argc, char** argv) {
   for (char& c : name)
     c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
 
-  // The tool starts programs with TEMP set to its staging folder; the tests pass their folder
-  // there. Any other TEMP (the tool's own runs) gets the recorded outputs and no log.
+  // The tool starts programs with TEMP set to its staging folder and nothing else of its own
+  // environment: unit tests pass their folder there (it holds the marker kovra-fake-dir); the
+  // end-to-end runs, whose staging folder the tool makes, name theirs in kovra-fake-dir.txt
+  // beside this program. Otherwise the recorded outputs, and no log.
   std::string dir = Env("TEMP");
   if (!dir.empty() && !Exists(dir + "\\kovra-fake-dir"))
     dir.clear();
+  const std::string pointer = std::string(self).substr(0, std::string(self).find_last_of("\\/") + 1) +
+                              "kovra-fake-dir.txt";
+  if (dir.empty() && Exists(pointer)) {
+    std::ifstream in(pointer);
+    std::getline(in, dir);
+    while (!dir.empty() && (dir.back() == '\r' || dir.back() == '\n'))
+      dir.pop_back();
+  }
   const std::string log = dir.empty() ? std::string() : dir + "\\log.txt";
   int csv_calls = 1;
   if (!log.empty()) {
