@@ -22,9 +22,9 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
   rm -rf "$fake_dir"
   mkdir -p "$fake_dir"
   touch "$fake_dir/hang-systeminfo"
-  # The tool passes none of its environment on: the stand-ins find the folder named beside them.
+  # The tool passes none of its environment on: the stand-ins find the folder named beside
+  # them (written after the fixture's first clean-up below, removed with the fixture).
   fake_pointer="$("$env_sh" "$build" system-folder)/kovra-fake-dir.txt"
-  printf '%s' "Z:${fake_dir//\//\\}" >"$fake_pointer"
 fi
 
 # A fixture product: the current generation's Uninstall entry in the 32-bit view and its main
@@ -44,6 +44,7 @@ remove_fixture() {
   rm -rf "$product_dir" "$(dirname "$pulse_dir")" "$updater_dir" "$(dirname "$shared_dir")"
 }
 remove_fixture
+if [ -n "${fake_pointer:-}" ]; then printf '%s' "Z:${fake_dir//\//\\}" >"$fake_pointer"; fi
 mkdir -p "$product_dir"
 cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
 reg_quiet add "$product_key" /v DisplayVersion /d 8.1.0 /f

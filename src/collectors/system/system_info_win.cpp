@@ -101,6 +101,9 @@ StringList SystemInfoCapture::Collect(RunLog& log) {
                            now >= s.time_limit_ms ? CaptureEnd::kTimeLimit : CaptureEnd::kCancelled,
                            s.time_limit_ms);
         s.program.EndAndWait();
+        // The ended programs' handles close just after their end.
+        for (int i = 0; i < 100 && IsFileInUse(s.output_file); ++i)
+          ::Sleep(10);
         break;
       }
       // Until the next poll, or sooner when systeminfo ends.

@@ -224,8 +224,8 @@ int main(int argc, char** argv) {
   std::string dir = Env("TEMP");
   if (!dir.empty() && !Exists(dir + "\\kovra-fake-dir"))
     dir.clear();
-  const std::string pointer = std::string(self).substr(0, std::string(self).find_last_of("\\/") + 1) +
-                              "kovra-fake-dir.txt";
+  const std::string pointer =
+      std::string(self).substr(0, std::string(self).find_last_of("\\/") + 1) + "kovra-fake-dir.txt";
   if (dir.empty() && Exists(pointer)) {
     std::ifstream in(pointer);
     std::getline(in, dir);
