@@ -25,7 +25,7 @@ done
 "$env_sh" "$build" can-run || { echo "this machine cannot run the programs of $build"; exit 1; }
 
 work=$(mktemp -d /tmp/kovra-run-bench-XXXXXX)
-trap 'rm -rf "$work"; "$env_sh" "$build" stop >/dev/null 2>&1 || true' EXIT
+trap 'rm -f "${fake_pointer:-/nonexistent}"; rm -rf "$work"; "$env_sh" "$build" stop >/dev/null 2>&1 || true' EXIT
 "$env_sh" "$build" start >/dev/null
 tests/win/install-standins.sh "$build" >/dev/null
 out="$work"
@@ -39,7 +39,9 @@ mkdir -p "$fake"
   printf '"TaskName","Next Run Time","Status"\r\n'
   for i in $(seq 1 "$tasks"); do printf '"\\BenchTask%03d","N/A","Ready"\r\n' "$i"; done
 } >"$fake/csv.txt"
-export KOVRA_FAKE_DIR="Z:${fake//\//\\}"
+# The tool passes none of its environment on: the stand-ins find the folder named beside them.
+fake_pointer="$("$env_sh" "$build" system-folder)/kovra-fake-dir.txt"
+printf '%s' "Z:${fake//\//\\}" >"$fake_pointer"
 
 # One run: seconds from the button's click to the final message box.
 run_once() {

@@ -61,6 +61,7 @@ services_key='HKLM\SYSTEM\CurrentControlSet\Services'
 service_prefix=KovraScale
 fake="$work/fake"
 cleanup() {
+  if [ -n "${fake_pointer:-}" ]; then rm -f "$fake_pointer"; fi
   reg_quiet delete "$top_key" /f
   rm -rf "$product_dir" "$(dirname "$pulse_dir")"
   remove_services
@@ -92,7 +93,9 @@ restart_wine() {
 mkdir -p "$product_dir" "$fake"
 cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
 reg_quiet add "$top_key" /v ztnpv8uninstallpath /d "C:\\$programs\\Zentrix Tune 8\\unins000.exe" /f
-export KOVRA_FAKE_DIR="Z:${fake//\//\\}"
+# The tool passes none of its environment on: the stand-ins find the folder named beside them.
+fake_pointer="$("$env_sh" "$build" system-folder)/kovra-fake-dir.txt"
+printf '%s' "Z:${fake//\//\\}" >"$fake_pointer"
 write_tasks() {
   {
     printf '"TaskName","Next Run Time","Status"\r\n'

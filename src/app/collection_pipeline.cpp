@@ -111,7 +111,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         next_step();
         // systeminfo takes seconds; it runs while the stages up to its own work. Started after
         // the process table, so that the table does not show it.
-        ContainedStep(log, "start systeminfo", [&] { system_info = c.start_system_info(); });
+        ContainedStep(log, "start systeminfo", [&] { system_info = c.start_system_info(staging); });
         log.Step("services and drivers", [&] { c.services_and_drivers(info); });
         next_step();
         log.Step("browser helpers", [&] {
@@ -151,7 +151,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         next_step();
         log.Step("systeminfo", [&] {
           if (system_info == nullptr)
-            system_info = c.start_system_info();
+            system_info = c.start_system_info(staging);
           const StringList system_info_lines = system_info ? system_info->Collect() : StringList{};
           system_info.reset();
           files.SaveList(system_info_lines, staging + "SystemInfo.txt");
@@ -160,12 +160,13 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
       });
 
       check_cancel();
-      Guard(log, error_log, "stage 5", "!!Error:5!!",
-            [&] { log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt"); }); });
+      Guard(log, error_log, "stage 5", "!!Error:5!!", [&] {
+        log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt", staging); });
+      });
       check_cancel();
 
       Guard(log, error_log, "stage 6", "!!Error:6!!", [&] {
-        log.Step("updater", [&] { updater = c.updater(); });
+        log.Step("updater", [&] { updater = c.updater(staging); });
         if (updater == nullptr)
           return;
         archive_list = &updater->ArchiveList();

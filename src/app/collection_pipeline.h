@@ -76,11 +76,13 @@ struct RunCollectors {
   std::function<void(StringList&)> uninstall_keys;
   std::function<void(StringList&)> services_tree;
   std::function<void(const DiscoveredProduct&, const std::string& staging_folder)> product_logs;
-  // Starts systeminfo; the run starts it after the process table and collects it at its stage.
-  std::function<std::unique_ptr<StartedCapture>()> start_system_info;
-  std::function<void(const std::string& path)> scheduled_tasks;
+  // Starts systeminfo (writing into the staging folder); the run starts it after the process
+  // table and collects it at its stage.
+  std::function<std::unique_ptr<StartedCapture>(const std::string& staging_folder)>
+      start_system_info;
+  std::function<void(const std::string& path, const std::string& staging_folder)> scheduled_tasks;
   // Does the updater collector's whole work; the run holds it until after packing.
-  std::function<std::unique_ptr<UpdaterCollector>()> updater;
+  std::function<std::unique_ptr<UpdaterCollector>(const std::string& staging_folder)> updater;
   // The store-app collector, kept by the caller until the process ends.
   std::function<StoreAppCollector*()> store_apps;
   // Removes the files a run writes into the temporary folder (for a cancelled run).

@@ -1,7 +1,6 @@
 #include "app/main_window_win.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
@@ -17,6 +16,7 @@
 #include "platform/message_pump_win.h"
 #include "platform/path_frame_win.h"
 #include "platform/session_user_win.h"
+#include "platform/user_shell_win.h"
 #include "platform/win_text_win.h"
 #include "ui/markup_label_win.h"
 
@@ -268,9 +268,9 @@ void TForm_KovraInfo::OnDone() {
   if (FileExists(report_path_)) {
     const std::wstring text = L"The info file: Kovra_Debug_Info.zip has been saved to:\r" + path;
     ::MessageBoxW(window_, text.c_str(), kMainCaption, MB_OK | MB_ICONINFORMATION);
-    const std::wstring params = L"/select," + path;
-    const std::wstring explorer = Widen(WindowsProgramPath("explorer.exe"));
-    ::ShellExecuteW(nullptr, L"open", explorer.c_str(), params.c_str(), nullptr, SW_SHOW);
+    // Opened by the user's own shell; whether it opened changes nothing for the user, who has
+    // been told where the file is.
+    static_cast<void>(ShowInExplorer(report_path_));
   } else {
     ::MessageBoxW(window_, L"The info file save failed", kMainCaption, MB_OK | MB_ICONERROR);
   }

@@ -40,7 +40,8 @@ void DiscardTemporaryFiles() {
 
 class StartedSystemInfo : public StartedCapture {
  public:
-  StartedSystemInfo(RunLog& log, const RunCancellation& cancel) : log_(log), capture_(cancel) {}
+  StartedSystemInfo(const std::string& staging_folder, RunLog& log, const RunCancellation& cancel)
+      : log_(log), capture_(staging_folder, cancel) {}
   StringList Collect() override { return capture_.Collect(log_); }
 
  private:
@@ -119,13 +120,17 @@ RunCollectors TGenInfoThread::Collectors(const TAppFrame& frame, RunLog& log) {
           [&frame, &log](const DiscoveredProduct& product, const std::string& staging) {
             CollectProductLogs(frame, product, staging, log);
           },
-      .start_system_info = [this, &log]() -> std::unique_ptr<StartedCapture> {
-        return std::make_unique<StartedSystemInfo>(log, cancellation_);
+      .start_system_info =
+          [this, &log](const std::string& staging_folder) -> std::unique_ptr<StartedCapture> {
+        return std::make_unique<StartedSystemInfo>(staging_folder, log, cancellation_);
       },
       .scheduled_tasks =
-          [this, &log](const std::string& path) { SaveScheduledTasks(path, log, cancellation_); },
-      .updater = [&frame, &log]() -> std::unique_ptr<UpdaterCollector> {
-        return CreateUpdaterCollector(frame, log);
+          [this, &log](const std::string& path, const std::string& staging_folder) {
+            SaveScheduledTasks(path, staging_folder, log, cancellation_);
+          },
+      .updater = [&frame,
+                  &log](const std::string& staging_folder) -> std::unique_ptr<UpdaterCollector> {
+        return CreateUpdaterCollector(frame, log, staging_folder);
       },
       .store_apps = [this, &frame, &log]() -> StoreAppCollector* {
         store_apps_ = std::make_unique<TGetMetroInfo>(frame, log);

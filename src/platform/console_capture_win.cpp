@@ -19,17 +19,6 @@ namespace kovra::win {
 
 namespace {
 
-// A job whose processes end when it is ended or closed.
-UniqueHandle CreateKillJob() {
-  UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
-  if (job) {
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    ::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-  }
-  return job;
-}
-
 // Output kept of one captured program; a program that writes without end is ended there.
 constexpr uint64_t kMaxCapturedBytes = 32u << 20;
 
@@ -45,31 +34,19 @@ class CapturedProgram {
  public:
   enum class Progress { kData, kIdle, kDone };
 
-  CapturedProgram(const std::string& command_line, const RunCancellation& cancel,
-                  DWORD time_limit_ms)
+  CapturedProgram(const ConsoleCommand& command, const ChildSetting& setting,
+                  const RunCancellation& cancel, DWORD time_limit_ms)
       : cancel_(cancel), time_limit_ms_(time_limit_ms) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE read_raw = nullptr, write_raw = nullptr;
     if (!::CreatePipe(&read_raw, &write_raw, &inheritable, 0))
       ThrowLastError("Failed to create pipe\xEF\xBC\x81");
     read_end_.reset(read_raw);
-    UniqueHandle write_end(write_raw);
+    // The write end lives only until the program has its copy.
+    const UniqueHandle write_end(write_raw);
     // Only the write end goes to the program.
     ::SetHandleInformation(read_end_.get(), HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    si.wShowWindow = SW_HIDE;
-    si.hStdOutput = write_end.get();
-    si.hStdError = write_end.get();
-    std::string command = Utf8ToCodePage(command_line, CP_ACP);
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, command.data(), &inheritable, &inheritable, TRUE,
-                          CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
-                          nullptr, &si, &pi))
-      ThrowLastError("Cannot start", command_line);
-    program_.Adopt(pi);
+    program_ = StartConsoleProgram(command, setting, {write_end.get(), write_end.get()});
   }
 
   ~CapturedProgram() {
@@ -164,38 +141,6 @@ void WaitBetweenRounds(const std::vector<HANDLE>& running) {
 
 }  // namespace
 
-void JobProcess::Adopt(const PROCESS_INFORMATION& pi) {
-  process_.reset(pi.hProcess);
-  UniqueHandle thread(pi.hThread);
-  job_ = CreateKillJob();
-  in_job_ = job_ && ::AssignProcessToJobObject(job_.get(), process_.get());
-  ::ResumeThread(thread.get());
-}
-
-bool JobProcess::Exited() const {
-  return ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
-}
-
-void JobProcess::End() {
-  if (in_job_)
-    ::TerminateJobObject(job_.get(), 1);
-  else
-    ::TerminateProcess(process_.get(), 1);
-}
-
-void JobProcess::EndAndWait() {
-  End();
-  ::WaitForSingleObject(process_.get(), 5000);
-  for (int i = 0; in_job_ && i < 50; ++i) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-    if (!::QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &info,
-                                     sizeof info, nullptr) ||
-        info.ActiveProcesses == 0)
-      break;
-    ::Sleep(100);
-  }
-}
-
 void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms) {
   switch (end) {
     case CaptureEnd::kEnded:
@@ -216,9 +161,10 @@ void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWO
   }
 }
 
-CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
-                                const RunCancellation& cancel, DWORD time_limit_ms) {
-  CapturedProgram program(command_line, cancel, time_limit_ms);
+CaptureEnd CaptureConsoleOutput(const ConsoleCommand& command, const ChildSetting& setting,
+                                StringList& output, const RunCancellation& cancel,
+                                DWORD time_limit_ms) {
+  CapturedProgram program(command, setting, cancel, time_limit_ms);
   for (;;) {
     const CapturedProgram::Progress progress = program.Step();
     if (progress == CapturedProgram::Progress::kDone)
@@ -232,7 +178,8 @@ CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& out
   return program.end();
 }
 
-std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
+std::vector<CaptureEnd> CaptureConsoleOutputs(const std::vector<ConsoleCommand>& commands,
+                                              const ChildSetting& setting, StringList& output,
                                               const RunCancellation& cancel, DWORD time_limit_ms,
                                               size_t at_once) {
   std::vector<CaptureEnd> ends;
@@ -247,15 +194,15 @@ std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, S
   };
   std::deque<Queued> queue;
   size_t next = 0, active = 0;
-  while (next < command_lines.size() || !queue.empty()) {
-    while (active < at_once && queue.size() < window && next < command_lines.size() &&
+  while (next < commands.size() || !queue.empty()) {
+    while (active < at_once && queue.size() < window && next < commands.size() &&
            !cancel.Requested()) {
       queue.push_back(
-          {std::make_unique<CapturedProgram>(command_lines[next++], cancel, time_limit_ms)});
+          {std::make_unique<CapturedProgram>(commands[next++], setting, cancel, time_limit_ms)});
       ++active;
     }
     if (cancel.Requested())
-      next = command_lines.size();
+      next = commands.size();
     bool data = false;
     std::vector<HANDLE> processes;
     for (Queued& queued : queue) {

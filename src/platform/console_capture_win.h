@@ -14,6 +14,7 @@
 #include "base/run_log.h"
 #include "base/string_list.h"
 #include "platform/cancellation.h"
+#include "platform/child_process_win.h"
 #include "platform/handles_win.h"
 
 namespace kovra::win {
@@ -24,24 +25,6 @@ inline constexpr DWORD kCaptureLimitMs = 120000;
 // long before the job is ended.
 inline constexpr DWORD kAfterExitMs = 2000;
 
-// A started program: its handles and the job it runs in, if the system let it join one.
-class JobProcess {
- public:
-  // Takes over a process created suspended, puts it in a job and lets it run.
-  void Adopt(const PROCESS_INFORMATION& pi);
-  HANDLE process() const { return process_.get(); }
-  bool Exited() const;
-  // Ends the program and everything it started inside the job.
-  void End();
-  // Ends it and waits (a few seconds at most) until its processes are gone, so that the files
-  // they held are closed.
-  void EndAndWait();
-
- private:
-  UniqueHandle process_, job_;
-  bool in_job_ = false;
-};
-
 // How a captured program's output ended: by itself, or cut where the program was ended.
 enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
 
@@ -49,19 +32,21 @@ enum class CaptureEnd { kEnded, kTimeLimit, kSizeLimit, kCancelled };
 // for one that ended by itself.
 void RecordCaptureEnd(RunLog& log, std::string_view program, CaptureEnd end, DWORD time_limit_ms);
 
-// Runs the command line (converted to the ANSI code page) hidden in a new console and appends
-// its output lines; says how the output ended. A requested `cancel` ends the program within
-// one round (10 ms) and keeps the output so far. Throws std::runtime_error when the pipe cannot
-// be created ("Failed to create pipe！" and the system's reason) or the program cannot start.
-CaptureEnd CaptureConsoleOutput(const std::string& command_line, StringList& output,
-                                const RunCancellation& cancel,
+// Runs the program (StartConsoleProgram, with `setting`) with its output on a pipe and appends
+// its output lines, decoded from the ANSI code page; says how the output ended. A requested
+// `cancel` ends the program within one round (10 ms) and keeps the output so far. Throws
+// std::runtime_error when the pipe cannot be created ("Failed to create pipe！" and the system's
+// reason) or the program cannot start.
+CaptureEnd CaptureConsoleOutput(const ConsoleCommand& command, const ChildSetting& setting,
+                                StringList& output, const RunCancellation& cancel,
                                 DWORD time_limit_ms = kCaptureLimitMs);
 
-// Runs the command lines as CaptureConsoleOutput does, up to `at_once` of them at a time, each
+// Runs the commands as CaptureConsoleOutput does, up to `at_once` of them at a time, each
 // under its own time limit, and appends their outputs in the order of the list; their ends in
 // the same order; once `cancel` is requested no further one starts. Throws when one cannot
 // start (the ones already running are ended).
-std::vector<CaptureEnd> CaptureConsoleOutputs(const StringList& command_lines, StringList& output,
+std::vector<CaptureEnd> CaptureConsoleOutputs(const std::vector<ConsoleCommand>& commands,
+                                              const ChildSetting& setting, StringList& output,
                                               const RunCancellation& cancel, DWORD time_limit_ms,
                                               size_t at_once);
 

@@ -1,5 +1,7 @@
 #include "platform/console_text.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace kovra {
@@ -55,29 +57,110 @@ bool IsPassableTaskName(std::string_view name) {
   return true;
 }
 
-std::string TaskQueryCommand(std::string_view schtasks, std::string_view task_name) {
-  return "\"" + std::string(schtasks) + "\" /query /V /TN \"" + std::string(task_name) +
-         "\" /FO list";
+std::string QuoteArgument(std::string_view argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string_view::npos)
+    return std::string(argument);
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes are literal unless a double quote follows them.
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
 }
 
-// cmd.exe /c strips the first and the last quote of a command that starts with one, so the
-// quoted program path inside survives.
-std::string RegExportParameters(std::string_view reg, std::string_view key, std::string_view file,
-                                unsigned windows_major) {
-  return "/c \"\"" + std::string(reg) + "\" export \"" + std::string(key) + "\" \"" +
-         std::string(file) + (windows_major >= 6 ? "\" /y\"" : "\"\"");
+std::string BuildCommandLine(std::string_view program, const StringList& arguments) {
+  std::string line = "\"" + std::string(program) + "\"";
+  for (const std::string& argument : arguments)
+    line += " " + QuoteArgument(argument);
+  return line;
 }
 
-std::string CommandParameters(std::string_view program, std::string_view arguments) {
-  return "/c \"\"" + std::string(program) + "\" " + std::string(arguments) + "\"";
+StringList TaskQueryArguments(std::string_view task_name) {
+  return {"/query", "/V", "/TN", std::string(task_name), "/FO", "list"};
 }
 
-std::string RedirectParameters(std::string_view program, std::string_view arguments,
-                               std::string_view file) {
-  std::string p = "/c \"\"" + std::string(program) + "\"";
-  if (!arguments.empty())
-    p += " " + std::string(arguments);
-  return p + ">\"" + std::string(file) + "\"\"";
+StringList TaskListArguments(bool verbose) {
+  if (verbose)
+    return {"/query", "/V", "/FO", "list"};
+  return {"/query", "/FO", "csv"};
+}
+
+StringList RegExportArguments(std::string_view key, std::string_view file) {
+  return {"export", std::string(key), std::string(file)};
+}
+
+std::string ProcessorArchitectureName(unsigned code) {
+  switch (code) {
+    case 0:
+      return "x86";
+    case 5:
+      return "ARM";
+    case 6:
+      return "IA64";
+    case 9:
+      return "AMD64";
+    case 12:
+      return "ARM64";
+    default:
+      return std::string();
+  }
+}
+
+StringList ChildEnvironmentEntries(const ChildEnvironmentFacts& facts) {
+  const std::string windows(StripTrailingSeparators(facts.windows_folder));
+  const std::string system(StripTrailingSeparators(facts.system_folder));
+  std::string temp(StripTrailingSeparators(facts.temp_folder));
+  if (temp.size() == 2 && temp[1] == ':')
+    temp += '\\';  // a drive's root keeps its backslash
+  StringList entries = {
+      "ComSpec=" + system + "\\cmd.exe",
+      "NUMBER_OF_PROCESSORS=" + std::to_string(facts.processors),
+      "OS=Windows_NT",
+      "PATH=" + system + ";" + windows + ";" + system + "\\Wbem",
+      "PATHEXT=.COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC",
+      "PROCESSOR_LEVEL=" + std::to_string(facts.processor_level),
+      StrPrintf("PROCESSOR_REVISION=%04x", facts.processor_revision & 0xFFFFu),
+      "SystemDrive=" + windows.substr(0, windows.size() >= 2 && windows[1] == ':' ? 2 : 0),
+      "SystemRoot=" + windows,
+      "TEMP=" + temp,
+      "TMP=" + temp,
+      "windir=" + windows,
+  };
+  if (!facts.processor_architecture.empty())
+    entries.push_back("PROCESSOR_ARCHITECTURE=" + facts.processor_architecture);
+  if (!facts.native_architecture.empty() &&
+      facts.native_architecture != facts.processor_architecture)
+    entries.push_back("PROCESSOR_ARCHITEW6432=" + facts.native_architecture);
+  if (!facts.processor_identifier.empty())
+    entries.push_back("PROCESSOR_IDENTIFIER=" + facts.processor_identifier);
+  // Windows keeps an environment sorted by name, upper-cased for the comparison.
+  const auto name_key = [](const std::string& entry) {
+    return AsciiUpperCase(std::string_view(entry).substr(0, entry.find('=')));
+  };
+  std::stable_sort(entries.begin(), entries.end(), [&](const std::string& a, const std::string& b) {
+    return name_key(a) < name_key(b);
+  });
+  return entries;
+}
+
+std::u16string EnvironmentBlock(const StringList& entries) {
+  std::u16string block;
+  for (const std::string& entry : entries) {
+    block += Utf8ToUtf16(entry);
+    block += u'\0';
+  }
+  if (block.empty())
+    block += u'\0';
+  block += u'\0';
+  return block;
 }
 
 std::string SystemInfoTempFileName(std::string_view temp_folder, int year, int month, int day,

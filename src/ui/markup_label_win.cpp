@@ -1,16 +1,17 @@
 #include "ui/markup_label_win.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "platform/handles_win.h"
+#include "platform/user_shell_win.h"
 #include "platform/win_text_win.h"
 #include "ui/gdi_canvas_win.h"
 
 namespace kovra::win {
 
 void OpenPrivacyPolicy() {
-  ::ShellExecuteW(nullptr, nullptr, kPrivacyPolicyUrl, nullptr, nullptr, SW_SHOWNORMAL);
+  // In the user's browser, started by the user's shell; a link that opens nothing stays a link.
+  static_cast<void>(OpenAddress(Narrow(kPrivacyPolicyUrl)));
 }
 
 TRdHtmLabel::TRdHtmLabel(HWND parent, const RECT& bounds, std::string caption, markup::Font font)

@@ -22,8 +22,9 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
   rm -rf "$fake_dir"
   mkdir -p "$fake_dir"
   touch "$fake_dir/hang-systeminfo"
-  KOVRA_FAKE_DIR="Z:${fake_dir//\//\\}"
-  export KOVRA_FAKE_DIR
+  # The tool passes none of its environment on: the stand-ins find the folder named beside
+  # them (written after the fixture's first clean-up below, removed with the fixture).
+  fake_pointer="$("$env_sh" "$build" system-folder)/kovra-fake-dir.txt"
 fi
 
 # A fixture product: the current generation's Uninstall entry in the 32-bit view and its main
@@ -36,12 +37,14 @@ updater_dir="$programs_dir/Kovra Nimbrel Fetch"
 shared_dir="$programs_dir/Common Files/Kovra/Nimbrel Fetch"
 pulse_dir="$programs_dir/Kovra/PulseSync"
 remove_fixture() {
+  if [ -n "${fake_pointer:-}" ]; then rm -f "$fake_pointer"; fi
   reg_quiet delete "$product_key" /f
   reg_quiet delete "$top_key" /f
   reg_quiet delete "$updater_key" /f
   rm -rf "$product_dir" "$(dirname "$pulse_dir")" "$updater_dir" "$(dirname "$shared_dir")"
 }
 remove_fixture
+if [ -n "${fake_pointer:-}" ]; then printf '%s' "Z:${fake_dir//\//\\}" >"$fake_pointer"; fi
 mkdir -p "$product_dir"
 cp "$build/GetKovraInfo.exe" "$product_dir/ztn.exe"
 reg_quiet add "$product_key" /v DisplayVersion /d 8.1.0 /f

@@ -31,6 +31,8 @@ class FakeRun : public RunProgress, public StagingFiles {
   std::set<std::string> dirs{"C:\\Temp\\"};
   std::set<std::string> files;
   bool no_updater = false;
+  // The staging folder each program-starting collector was given.
+  std::map<std::string, std::string> staging_given;
   int held_retries = 0;
   bool store_fails = false;
   StringList packed_list;
@@ -174,16 +176,19 @@ class FakeRun : public RunProgress, public StagingFiles {
         log.Skipped("C:\\PulseSync\\locked.log", SkipReason::kHeldByAnotherProgram);
       events.push_back("logs " + staging);
     };
-    c.start_system_info = [this]() -> std::unique_ptr<StartedCapture> {
+    c.start_system_info = [this](const std::string& staging) -> std::unique_ptr<StartedCapture> {
+      staging_given["systeminfo"] = staging;
       Maybe("start systeminfo");
       events.push_back("start systeminfo");
       return std::make_unique<SystemInfo>(*this);
     };
-    c.scheduled_tasks = [this](const std::string& path) {
+    c.scheduled_tasks = [this](const std::string& path, const std::string& staging) {
+      staging_given["tasks"] = staging;
       Maybe("tasks");
       events.push_back("tasks " + path);
     };
-    c.updater = [this]() -> std::unique_ptr<UpdaterCollector> {
+    c.updater = [this](const std::string& staging) -> std::unique_ptr<UpdaterCollector> {
+      staging_given["updater"] = staging;
       Maybe("updater");
       if (no_updater)
         return nullptr;
@@ -259,6 +264,10 @@ TEST(CollectionRun, FullRunWritesEveryFileInOrder) {
       "done",
   };
   EXPECT_EQ(s.events, expected);
+  // The programs write into the run's staging folder (and get it as their TEMP).
+  EXPECT_EQ(s.staging_given,
+            (std::map<std::string, std::string>{
+                {"systeminfo", kStaging}, {"tasks", kStaging}, {"updater", kStaging}}));
   const std::string star(81, '*');
   EXPECT_EQ(
       s.saved[kStaging + "Kovra_Debug_Info.txt"],

@@ -19,16 +19,16 @@ namespace {
 TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
   FakeDir fake("tasks");
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log(), never);
+  EnumScheduledTasks(out, fake.Folder(), TestRunLog().Log(), never);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u) << "one list and two queries";
   EXPECT_NE(log[0].find("/query /FO csv"), std::string::npos);
   // The queries run side by side: each is logged, in either order.
-  EXPECT_TRUE(Contains(log, "/TN \"BackupJob\""));
+  EXPECT_TRUE(Contains(log, "/TN BackupJob /FO list"));
   EXPECT_TRUE(Contains(log,
-                       "/TN \"\xDC"
+                       "/TN \xDC"
                        "berpr\xFC"
-                       "fung\""));  // ANSI bytes
+                       "fung /FO list"));  // ANSI bytes
   EXPECT_FALSE(Contains(log, "ScheduledDefrag"));
   EXPECT_TRUE(Contains(out, "TaskName:                             \\BackupJob"));
   EXPECT_TRUE(Contains(out,
@@ -40,7 +40,7 @@ TEST(ScheduledTasks, RootTasksQueriedOnceEach) {
 
   // Saved in the ANSI code page without a byte-order mark, CR LF after every line.
   const std::string path = fake.Path("task.txt");
-  SaveScheduledTasks(path, TestRunLog().Log(), never);
+  SaveScheduledTasks(path, fake.Folder(), TestRunLog().Log(), never);
   const std::string bytes = ReadFileBytes(path);
   EXPECT_NE(bytes.substr(0, 2), "\xFF\xFE");
   EXPECT_NE(bytes.find("\\\xDC"
@@ -63,12 +63,12 @@ TEST(ScheduledTasks, HostileNamesRunNothingAndQueryOnlyThemselves) {
                "\"\\100%TEMP%\",\"N/A\",\"Ready\"\r\n"
                "\"\\x^|y<z>(w)!\",\"N/A\",\"Ready\"\r\n");
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log(), never);
+  EnumScheduledTasks(out, fake.Folder(), TestRunLog().Log(), never);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 4u);
   EXPECT_TRUE(Contains(log, "/TN \"a & echo pwned>" + pwned + " & rem \" /FO list"));
-  EXPECT_TRUE(Contains(log, "/TN \"100%TEMP%\" /FO list"));
-  EXPECT_TRUE(Contains(log, "/TN \"x^|y<z>(w)!\" /FO list"));
+  EXPECT_TRUE(Contains(log, "/TN 100%TEMP% /FO list"));
+  EXPECT_TRUE(Contains(log, "/TN x^|y<z>(w)! /FO list"));
   EXPECT_FALSE(FileExists(pwned));
 }
 
@@ -84,7 +84,7 @@ TEST(ScheduledTasks, QueriesRunSeveralAtOnceAndKeepTheListsOrder) {
   fake.Put("csv.txt", csv);
   fake.Put("query-delay.txt", "400");
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log(), never);
+  EnumScheduledTasks(out, fake.Folder(), TestRunLog().Log(), never);
 
   StringList order;
   for (const std::string& line : out) {
@@ -167,7 +167,7 @@ TEST_F(CodePageTest, OverrideOnlyWhenNoTaskIsFound) {
     fake.Put("csv.txt", only_sub_folders);
     SetCodePage(c.dword, c.text);
     StringList out;
-    EnumScheduledTasks(out, TestRunLog().Log(), never);
+    EnumScheduledTasks(out, fake.Folder(), TestRunLog().Log(), never);
     const StringList log = fake.Log();
     ASSERT_EQ(log.size(), c.lists);
     if (c.lists == 2) {
@@ -185,10 +185,10 @@ TEST_F(CodePageTest, DetailQueriesRunWithTheOverrideToo) {
            "\"TaskName\",\"Next Run Time\",\"Status\"\r\n\"\\T1\",\"N/A\",\"Ready\"\r\n");
   SetCodePage(nullptr, nullptr);
   StringList out;
-  EnumScheduledTasks(out, TestRunLog().Log(), never);
+  EnumScheduledTasks(out, fake.Folder(), TestRunLog().Log(), never);
   const StringList log = fake.Log();
   ASSERT_EQ(log.size(), 3u);
-  EXPECT_NE(log[2].find("/TN \"T1\""), std::string::npos) << log[2];
+  EXPECT_NE(log[2].find("/TN T1 "), std::string::npos) << log[2];
   EXPECT_NE(log[2].find("SchtasksCodePage=437"), std::string::npos) << log[2];
   EXPECT_EQ(CodePageNow(), "absent");
 }
@@ -202,7 +202,7 @@ TEST_F(CodePageTest, RestoredWhenAQueryFails) {
   const std::string schtasks = "C:\\windows\\system32\\schtasks.exe";  // SysWOW64 for us
   SetCodePage(nullptr, nullptr);
   StringList out;
-  EXPECT_ANY_THROW(EnumScheduledTasks(out, TestRunLog().Log(), never));
+  EXPECT_ANY_THROW(EnumScheduledTasks(out, fake.Folder(), TestRunLog().Log(), never));
   EXPECT_EQ(CodePageNow(), "absent");
   ASSERT_TRUE(::MoveFileA((schtasks + ".moved").c_str(), schtasks.c_str()))
       << "the stand-in did not move itself";

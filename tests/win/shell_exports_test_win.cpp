@@ -2,14 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "base/string_list.h"
 #include "collectors/common/shell_exports_win.h"
 #include "platform/console_capture_win.h"
+#include "platform/child_process_win.h"
 #include "platform/files_win.h"
 #include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
 #include "platform/win_text_win.h"
+#include "test_run_log_win.h"
 #include "test_support_win.h"
 
 namespace kovra::win {
@@ -20,46 +23,60 @@ class RegExportTest : public ::testing::Test {
   void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KovraExportTest"); }
 };
 
-TEST_F(RegExportTest, OverwritesAnExistingFileAndNeverHangsOnALockedOne) {
+TEST_F(RegExportTest, ReplacesWhatStandsAtTheNameAndNeverHangsOnALockedOne) {
   UniqueHkey key;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KovraExportTest", 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, key.receive(), nullptr),
             ERROR_SUCCESS);
   ::RegSetValueExW(key.get(), L"marker", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"exported"), 18);
-  const std::string file =
-      TempFolder() + "kovra-export-" + std::to_string(::GetCurrentProcessId()) + ".reg";
-  // The command line of XP (no overwrite switch: the file is deleted first) and of Vista and
-  // later (which overwrites an older file); Wine's reg takes both forms.
-  for (const unsigned major : {5u, 6u}) {
-    if (major == 5)
-      DeleteFilePath(file);
-    else
-      WriteFileBytes(file, "an older export");
-    ASSERT_TRUE(
-        RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, nullptr, major));
-    std::string bytes;
-    for (int i = 0; i < 100; ++i) {
-      bytes = IsFileInUse(file) ? std::string() : ReadFileBytes(file);
-      if (bytes.find(std::string("m\0a\0r\0k\0e\0r\0", 12)) != std::string::npos)
-        break;
-      ::Sleep(100);
-    }
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << major;
-    EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos) << major;
+  FakeDir staging("export-staging");
+  const std::string target_folder = ScratchFolder(ScratchState::kEmpty, "export-target");
+  const std::string file = target_folder + "kovra-export.reg";
+  const std::string pointed_at = target_folder + "pointed-at.txt";
+  struct Case {
+    const char* name;
+    std::function<void()> plant;
+  } const cases[] = {
+      {"no file there", [&] { DeleteFilePath(file); }},
+      {"an older export", [&] { WriteFileBytes(file, "an older export"); }},
+      // A hard link to another file: the move replaces the name, the other file stays.
+      {"a link to another file",
+       [&] {
+         DeleteFilePath(file);
+         WriteFileBytes(pointed_at, "not ours");
+         ASSERT_TRUE(::CreateHardLinkW(Widen(file).c_str(), Widen(pointed_at).c_str(), nullptr));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.plant();
+    TestRunLog run;
+    ASSERT_TRUE(RunRegExport("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, staging.Folder(),
+                             run.log));
+    const std::string bytes = ReadFileBytes(file);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_NE(bytes.find(std::string("e\0x\0p\0o\0r\0t\0e\0d\0", 16)), std::string::npos);
+    EXPECT_TRUE(run.Notes().empty());
   }
+  EXPECT_EQ(ReadFileBytes(pointed_at), "not ours");
 
   {
+    // The name held open without sharing: reg writes its own file and ends; the move fails and
+    // says why, and nothing is left in the staging folder.
     UniqueHandle lock(
         ::CreateFileW(Widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock.valid());
-    const ULONGLONG start = ::GetTickCount64();
-    EXPECT_TRUE(RegExportByShell("HKEY_CURRENT_USER\\Software\\KovraExportTest", file));
-    EXPECT_LT(::GetTickCount64() - start, 5000u);
-    for (int i = 0; i < 100 && CountProcesses("reg.exe") > 0; ++i)
-      ::Sleep(100);
+    TestRunLog run;
+    EXPECT_TRUE(RunRegExport("HKEY_CURRENT_USER\\Software\\KovraExportTest", file, staging.Folder(),
+                             run.log));
     EXPECT_EQ(CountProcesses("reg.exe"), 0u) << "reg export still waits";
+    ASSERT_EQ(run.Notes().size(), 1u);
+    EXPECT_EQ(run.Notes()[0].rfind("failed reg export to " + file, 0), 0u) << run.Notes()[0];
   }
-  DeleteFilePath(file);
+  StringList left;
+  ListFilesRecursive(ExcludeTrailingBackslash(staging.Folder()), left);
+  EXPECT_EQ(left, StringList{staging.Path("kovra-fake-dir")});
+  (void)RemoveTreeNoFollow(target_folder);
 }
 
 TEST(FileListings, TheTwoWalks) {
@@ -96,52 +113,51 @@ TEST(FileListings, TheTwoWalks) {
   (void)RemoveTreeNoFollow(root);
 }
 
-// The wait for exports running side by side: it ends with the last of them, and never lasts much
-// past its limit of about 3.1 s while one still runs (which is left running).
-TEST(RegExportWait, EndsWithTheLastOrAtItsLimit) {
-  const std::string folder = TempFolder();
-  const std::string pid = std::to_string(::GetCurrentProcessId());
-  const auto script = [&](const std::string& name, const std::string& text) {
-    const std::string path = folder + "kovra-wait-" + pid + "-" + name + ".txt";
-    WriteFileBytes(path, text);
-    return path;
-  };
-  const std::string quick = script("quick", "s 300\n"), slow = script("slow", "s 20000\n");
+// The wait for exports running side by side: it ends with the last of them; one still running at
+// its limit of about 3.1 s is ended then (its program gone, its file not moved into place).
+TEST(RegExportWait, EndsWithTheLastOrEndsTheOneStillRunning) {
+  FakeDir fake("wait");
+  const std::string quick = fake.Path("quick.txt"), slow = fake.Path("slow.txt");
+  WriteFileBytes(quick, "s 300\n");
+  WriteFileBytes(slow, "s 60000\n");
   struct Case {
     std::vector<std::string> scripts;
-    ULONGLONG at_least_ms, below_ms;
-  } cases[] = {
-      {{quick, quick, quick}, 0, 2500},
-      {{quick, slow}, 3000, 5000},
+    bool one_ended;
+  } const cases[] = {
+      {{quick, quick, quick}, false},
+      {{quick, slow}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scripts.size());
-    std::vector<UniqueHandle> started, kept;
+    std::vector<RunningExport> started;
+    std::vector<UniqueHandle> kept;
     for (const std::string& path : c.scripts) {
-      std::string command = Fake() + " script \"" + path + "\"";
-      STARTUPINFOA si = {};
-      si.cb = sizeof si;
-      PROCESS_INFORMATION pi = {};
-      ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE,
-                                   CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
-      UniqueHandle thread(pi.hThread);
+      RunningExport e{StartConsoleProgram(FakeCommand({"script", path}), fake.Setting()), path, "",
+                      ""};
       HANDLE copy = nullptr;
-      ::DuplicateHandle(::GetCurrentProcess(), pi.hProcess, ::GetCurrentProcess(), &copy, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
+      ::DuplicateHandle(::GetCurrentProcess(), e.program.process(), ::GetCurrentProcess(), &copy, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS);
       kept.emplace_back(copy);
-      started.emplace_back(pi.hProcess);
+      started.push_back(std::move(e));
     }
+    TestRunLog run;
     const ULONGLONG start = ::GetTickCount64();
-    WaitForRegExports(started);
+    WaitForRegExports(started, run.log);
     const ULONGLONG took = ::GetTickCount64() - start;
     EXPECT_TRUE(started.empty());
-    EXPECT_GE(took, c.at_least_ms);
-    EXPECT_LT(took, c.below_ms);
-    for (UniqueHandle& process : kept)
-      ::TerminateProcess(process.get(), 1);
+    // Every program has ended when the wait returns: by itself, or ended by the wait.
+    for (const UniqueHandle& process : kept)
+      EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+    if (c.one_ended) {
+      EXPECT_GE(took, 3000u) << "the wait ended before its limit";
+      EXPECT_EQ(run.Notes(), StringList{"limit reg export of " + slow +
+                                        ": time limit of 3.1 s reached, kept no file"});
+    } else {
+      // Not at its limit: the wait ended with the last quick one (each takes 0.3 s).
+      EXPECT_LT(took, 3000u) << "the wait did not end with the last";
+      EXPECT_TRUE(run.Notes().empty());
+    }
   }
-  DeleteFilePath(quick);
-  DeleteFilePath(slow);
 }
 
 // An export is started unless the key is in neither registry view.

@@ -18,6 +18,7 @@
 #include "base/string_list.h"
 #include "base/text.h"
 #include "platform/cancellation.h"
+#include "platform/child_process_win.h"
 #include "platform/files_win.h"
 #include "platform/staging_folder_win.h"
 #include "platform/handles_win.h"
@@ -186,28 +187,37 @@ inline size_t CountProcesses(const std::string& image) {
 // The cancellation of the tests that are not cancelled.
 inline const RunCancellation never;
 
-// The scriptable console-program stand-in beside the test program, quoted.
-inline std::string Fake() {
-  std::string quoted = "\"";
-  quoted += ExeFolder();
-  quoted += "fake_console.exe\"";
-  return quoted;
+// The scriptable console-program stand-in beside the test program.
+inline std::string FakeProgram() {
+  return ExeFolder() + "fake_console.exe";
 }
 
-// A fresh folder for the stand-ins' scripts and log, named to them through KOVRA_FAKE_DIR (the
-// stand-ins over schtasks.exe and systeminfo.exe read it too).
+// The stand-in with arguments, as the capture starts it.
+inline ConsoleCommand FakeCommand(StringList arguments) {
+  return ConsoleCommand{FakeProgram(), std::move(arguments)};
+}
+
+// The stand-in's command line as a direct CreateProcess takes it.
+inline std::string Fake() {
+  return "\"" + FakeProgram() + "\"";
+}
+
+// A fresh folder for the stand-ins' scripts and log. Programs the tool starts get a minimal
+// environment whose TEMP is the folder the caller names, so the stand-ins over schtasks.exe
+// and systeminfo.exe find this folder as their TEMP (the marker file says it is one); tests
+// pass Folder() where the tool passes its staging folder.
 class FakeDir {
  public:
   explicit FakeDir(const std::string& name)
       : dir_(TempFolder() + "kovra-fake-" + std::to_string(::GetCurrentProcessId()) + "-" + name) {
     (void)RemoveTreeNoFollow(dir_);
     EXPECT_TRUE(ForceDirectories(dir_));
-    ::SetEnvironmentVariableA("KOVRA_FAKE_DIR", dir_.c_str());
+    Put("kovra-fake-dir", "");
   }
-  ~FakeDir() {
-    ::SetEnvironmentVariableA("KOVRA_FAKE_DIR", nullptr);
-    (void)RemoveTreeNoFollow(dir_);
-  }
+  ~FakeDir() { (void)RemoveTreeNoFollow(dir_); }
+  // The folder, ending in a backslash as a staging folder does.
+  std::string Folder() const { return dir_ + "\\"; }
+  ChildSetting Setting() const { return ChildSettingFor(Folder()); }
   std::string Path(const std::string& leaf) const { return dir_ + "\\" + leaf; }
   void Put(const std::string& leaf, const std::string& bytes) const {
     WriteFileBytes(Path(leaf), bytes);

@@ -19,6 +19,7 @@
 #include "platform/wow64_win.h"
 #include "own_view_win.h"
 #include "test_run_log_win.h"
+#include "test_support_win.h"
 
 namespace kovra::win {
 namespace {
@@ -53,6 +54,8 @@ class UpdaterTest : public testing::Test {
   }
   const TAppFrame frame_;
   TestRunLog run;
+  // The run's staging folder, where reg writes the exports first.
+  const FakeDir staging_{"updater-staging"};
 };
 
 TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
@@ -62,7 +65,8 @@ TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
   ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kovra\\Sweeper 4", 0, nullptr, 0,
                               KEY_ALL_ACCESS | kOwnView, nullptr, sweeper.receive(), nullptr),
             ERROR_SUCCESS);
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log);
+  std::unique_ptr<TLPSWGetInfo> collector =
+      CreateUpdaterCollector(frame_, run.log, staging_.Folder());
   const StringList& list = collector->ArchiveList();
   const std::string shared = JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
                                       "Kovra\\Nimbrel Fetch\\*.*");
@@ -114,7 +118,8 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
   WriteFileBytes(kInstall + ".svn\\entries", "svn");
   // A location naming the program is reduced to its folder.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.exe");
-  std::unique_ptr<TLPSWGetInfo> collector = CreateUpdaterCollector(frame_, run.log);
+  std::unique_ptr<TLPSWGetInfo> collector =
+      CreateUpdaterCollector(frame_, run.log, staging_.Folder());
   const StringList& list = collector->ArchiveList();
   const std::string temp = frame_.GetSystemPath(SystemFolder::kTemp);
   ASSERT_TRUE(Has(list, kInstall + "bugreport.txt"));
@@ -142,7 +147,7 @@ TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
 
   // ".EXE" is taken as a folder name, which does not exist: no install-folder entries.
   SetLocation("C:\\KovraFetch\\NimbrelFetch.EXE");
-  collector = CreateUpdaterCollector(frame_, run.log);
+  collector = CreateUpdaterCollector(frame_, run.log, staging_.Folder());
   EXPECT_FALSE(Has(collector->ArchiveList(), kInstall + "bugreport.txt"));
 }
 

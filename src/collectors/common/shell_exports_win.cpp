@@ -1,43 +1,72 @@
 #include "collectors/common/shell_exports_win.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
+#include <stdexcept>
 
 #include "base/text.h"
 #include "platform/console_text.h"
 #include "platform/elapsed_clock_win.h"
+#include "platform/errors_win.h"
 #include "platform/file_walk_win.h"
 #include "platform/files_win.h"
 #include "platform/message_pump_win.h"
+#include "platform/planted_names_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
 
-bool RegExportByShell(const std::string& key, const std::string& file, HWND owner,
-                      unsigned windows_major) {
-  std::vector<UniqueHandle> started;
-  if (!StartRegExport(key, file, started, owner, windows_major))
+namespace {
+
+// A name in the staging folder that no file has yet.
+std::string FreshExportName(const std::string& staging_folder) {
+  static unsigned counter = 0;  // the worker thread alone starts exports
+  std::string name;
+  do {
+    name = IncludeTrailingBackslash(staging_folder) + StrPrintf("~regexport-%u.reg", ++counter);
+  } while (FileExists(name));
+  return name;
+}
+
+// Puts an ended export's file in place under its name; an export of a key that vanished wrote
+// none. The bytes are written by way of a new file beside the name, moved onto it (in the
+// user's domain with the user's rights), so a link planted at the name is replaced, never
+// written through.
+void MoveExportIntoPlace(const RunningExport& e, RunLog& log) {
+  if (e.staged_file.empty() || !FileExists(e.staged_file))
+    return;
+  try {
+    ClearNameForWriting(e.target_file, log);
+    WriteFileBytes(e.target_file, ReadFileBytes(e.staged_file));
+  } catch (...) {
+    RecordCaught(log, "reg export to " + e.target_file);
+  }
+  (void)DeleteFilePath(e.staged_file);
+}
+
+}  // namespace
+
+bool RunRegExport(const std::string& key, const std::string& file,
+                  const std::string& staging_folder, RunLog& log) {
+  std::vector<RunningExport> started;
+  if (!StartRegExport(key, file, staging_folder, started, log))
     return false;
-  WaitForRegExports(started);
+  WaitForRegExports(started, log);
   return true;
 }
 
 bool StartRegExport(const std::string& key, const std::string& file,
-                    std::vector<UniqueHandle>& started, HWND owner, unsigned windows_major) {
-  const std::wstring parameters =
-      Widen(RegExportParameters(SystemProgramPath("reg.exe"), key, file, windows_major));
-  const std::wstring cmd = Widen(SystemProgramPath("cmd.exe"));
-  SHELLEXECUTEINFOW sei = {};
-  sei.cbSize = sizeof sei;
-  sei.fMask = SEE_MASK_NOCLOSEPROCESS;
-  sei.hwnd = owner;
-  sei.lpFile = cmd.c_str();
-  sei.lpParameters = parameters.c_str();
-  sei.nShow = SW_HIDE;
-  if (!::ShellExecuteExW(&sei))
+                    const std::string& staging_folder, std::vector<RunningExport>& started,
+                    RunLog& log) {
+  RunningExport e{{}, key, FreshExportName(staging_folder), file};
+  try {
+    e.program =
+        StartConsoleProgram({SystemProgramPath("reg.exe"), RegExportArguments(key, e.staged_file)},
+                            ChildSettingFor(staging_folder));
+  } catch (const std::runtime_error& error) {
+    log.Failed("reg export of " + key, error.what());
     return false;
-  started.emplace_back(sei.hProcess);
+  }
+  started.push_back(std::move(e));
   return true;
 }
 
@@ -71,16 +100,14 @@ bool RegExportKeyMayExist(const std::string& key) {
   return true;
 }
 
-void WaitForRegExports(std::vector<UniqueHandle>& started) {
+void WaitForRegExports(std::vector<RunningExport>& started, RunLog& log) {
   // All of them together, about 3.1 s at the most, in steps of at most 100 ms that end as soon
   // as one of them ends (a wait that only slept would keep the caller up to 100 ms past the
   // last one); the thread's own messages are dispatched after every step.
   constexpr DWORD kLimitMs = 3100, kStepMs = 100;
   std::vector<HANDLE> running;
-  for (const UniqueHandle& process : started) {
-    if (process)
-      running.push_back(process.get());
-  }
+  for (const RunningExport& e : started)
+    running.push_back(e.program.process());
   const ElapsedClock clock;
   while (!running.empty()) {
     const DWORD elapsed = clock.ms();
@@ -92,9 +119,21 @@ void WaitForRegExports(std::vector<UniqueHandle>& started) {
     if (result < WAIT_OBJECT_0 + count)
       running.erase(running.begin() + (result - WAIT_OBJECT_0));
     else if (result != WAIT_TIMEOUT)
-      break;  // a handle that cannot be waited on: the exports go on without the wait
+      break;  // a handle that cannot be waited on: the ones left are ended below
     if (!DispatchPendingMessages())
       break;
+  }
+  for (RunningExport& e : started) {
+    if (e.program.Exited()) {
+      MoveExportIntoPlace(e, log);
+      continue;
+    }
+    // A reg still writing at the limit would leave a partial file in a folder that is about to
+    // be packed and removed: it is ended, and the caller archives what its name holds.
+    e.program.EndAndWait();
+    log.LimitReached("reg export of " + e.key, "time limit of 3.1 s", "no file");
+    if (!e.staged_file.empty())
+      DeleteFilePath(e.staged_file);
   }
   started.clear();
 }

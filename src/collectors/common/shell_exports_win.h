@@ -1,5 +1,5 @@
 // Registry exports through `reg export` and the file listings of the updater's folders: the
-// shell-started work the system's and the products' exports share.
+// work the system's and the products' exports share.
 #pragma once
 
 #include <windows.h>
@@ -7,23 +7,34 @@
 #include <string>
 #include <vector>
 
+#include "base/run_log.h"
 #include "base/string_list.h"
-#include "platform/handles_win.h"
-#include "platform/os_version_win.h"
+#include "platform/child_process_win.h"
 
 namespace kovra::win {
 
-// Starts `reg export KEY FILE` through cmd.exe hidden, in the form the reg of that Windows
-// major version takes (with /y from Vista on), and waits up to about 3.1 s. True when the
-// shell started the command. Callers delete an older FILE first.
-bool RegExportByShell(const std::string& key, const std::string& file, HWND owner = nullptr,
-                      unsigned windows_major = WindowsMajorVersion());
-// The same in two halves, so that several exports run at once: the start (true when the shell
-// started it; its process joins `started`), and one wait of about 3.1 s for all of them.
-bool StartRegExport(const std::string& key, const std::string& file,
-                    std::vector<UniqueHandle>& started, HWND owner = nullptr,
-                    unsigned windows_major = WindowsMajorVersion());
-void WaitForRegExports(std::vector<UniqueHandle>& started);
+// A registry export on its way: reg.exe writing a fresh file in the staging folder, which is
+// moved onto its name once reg has ended.
+struct RunningExport {
+  JobProcess program;
+  std::string key;
+  std::string staged_file;  // empty: nothing to move
+  std::string target_file;
+};
+
+// Starts `reg export KEY` hidden, writing into a fresh file in `staging_folder` (an admin-only
+// folder: nothing planted stands at the name reg writes), and joins it to `started`; false
+// (noted in the run log) when reg cannot start. The wait moves the file onto `file`.
+[[nodiscard]] bool StartRegExport(const std::string& key, const std::string& file,
+                                  const std::string& staging_folder,
+                                  std::vector<RunningExport>& started, RunLog& log);
+// One wait of about 3.1 s for all started exports; the file of each one that ended is moved
+// onto its name (replacing what is there, a planted link included, never what it points to).
+// One still running then is ended and its partial file removed (noted in the run log).
+void WaitForRegExports(std::vector<RunningExport>& started, RunLog& log);
+// Both: one export and its wait. False when reg could not start.
+[[nodiscard]] bool RunRegExport(const std::string& key, const std::string& file,
+                                const std::string& staging_folder, RunLog& log);
 // False only when the key (in reg notation, "HKEY_LOCAL_MACHINE\\..." or "HKLM\\...") is absent
 // from both registry views: reg export writes no file for such a key, so there is nothing to
 // start. A root it does not know, or any other answer than "not found" (access denied, say),

@@ -46,7 +46,8 @@ bool UserDword(const std::string& sid, const std::string& path, const std::strin
 
 }  // namespace
 
-TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log) : frame_(frame), log_(log) {
+TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log, std::string staging_folder)
+    : frame_(frame), log_(log), staging_folder_(std::move(staging_folder)) {
   AddUserDataFiles();
   AddInstallFolder();
   ExportKeys(ProductExportJobs(), true);
@@ -54,7 +55,7 @@ TLPSWGetInfo::TLPSWGetInfo(const TAppFrame& frame, RunLog& log) : frame_(frame),
   AddShortcutPatterns();
   ExportKeys(SystemExportJobs(), false);
   // The nine exports ran side by side; one wait for all of them.
-  WaitForRegExports(exports_running_);
+  WaitForRegExports(exports_running_, log_);
   archive_list_.push_back(JoinPath(frame_.GetSystemPath(SystemFolder::kProgramFilesCommon),
                                    "Kovra\\Nimbrel Fetch\\*.*"));
 }
@@ -122,11 +123,11 @@ void TLPSWGetInfo::ExportKeys(std::span<const RegistryExportJob> jobs, bool prod
   try {
     for (const RegistryExportJob& job : jobs) {
       const std::string path = JoinPath(frame_.GetSystemPath(SystemFolder::kTemp), job.file);
-      DeleteFilePath(path);
+      ClearNameForWriting(path, log_);
       // A key in neither view gives no file: neither an export (three programs) nor an entry.
       if (!RegExportKeyMayExist(job.key))
         continue;
-      if (StartRegExport(job.key, path, exports_running_)) {
+      if (StartRegExport(job.key, path, staging_folder_, exports_running_, log_)) {
         archive_list_.push_back(path);
         if (product)
           product_exports_.push_back(path);
@@ -186,8 +187,9 @@ void TLPSWGetInfo::AddShortcutPatterns() {
   }
 }
 
-std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(const TAppFrame& frame, RunLog& log) {
-  return std::make_unique<TLPSWGetInfo>(frame, log);
+std::unique_ptr<TLPSWGetInfo> CreateUpdaterCollector(const TAppFrame& frame, RunLog& log,
+                                                     const std::string& staging_folder) {
+  return std::make_unique<TLPSWGetInfo>(frame, log, staging_folder);
 }
 
 void DiscardUpdaterFiles(const std::string& temp_folder) {

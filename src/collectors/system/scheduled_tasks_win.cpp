@@ -10,8 +10,7 @@ namespace kovra::win {
 
 namespace {
 
-// The console settings of cmd.exe windows (the task list runs in one) and of schtasks windows
-// (each task's details are queried by schtasks directly).
+// The console settings of cmd.exe windows and of schtasks windows (schtasks runs in its own).
 constexpr wchar_t kConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
 constexpr wchar_t kSchtasksConsoleKey[] = L"Console\\%SystemRoot%_system32_schtasks.exe";
 
@@ -25,7 +24,7 @@ class ConsoleCodePageOverride {
 
   explicit ConsoleCodePageOverride(const wchar_t* console_key) : console_key_(console_key) {}
 
-  Result Apply() {
+  [[nodiscard]] Result Apply() {
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, console_key_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                           key_.receive(), nullptr) != ERROR_SUCCESS) {
       return Result::kNoKey;
@@ -68,56 +67,60 @@ class ConsoleCodePageOverride {
 
 }  // namespace
 
-void EnumScheduledTasks(StringList& output, RunLog& log, const RunCancellation& cancel) {
+void EnumScheduledTasks(StringList& output, const std::string& temp_folder, RunLog& log,
+                        const RunCancellation& cancel) {
+  const ChildSetting setting = ChildSettingFor(temp_folder);
+  const std::string schtasks = SystemProgramPath("schtasks.exe");
   if (WindowsMajorVersion() <= 5) {
-    RecordCaptureEnd(
-        log, "schtasks /query",
-        CaptureConsoleOutput("\"" + SystemProgramPath("schtasks.exe") + "\" /query /V /FO list",
-                             output, cancel, kTaskListLimitMs),
-        kTaskListLimitMs);
+    RecordCaptureEnd(log, "schtasks /query",
+                     CaptureConsoleOutput({schtasks, TaskListArguments(true)}, setting, output,
+                                          cancel, kTaskListLimitMs),
+                     kTaskListLimitMs);
     return;
   }
   StringList names;
-  auto name_pass = [&names, &log, &cancel] {
+  auto name_pass = [&] {
     StringList csv;
     RecordCaptureEnd(log, "schtasks task list",
-                     CaptureConsoleOutput(
-                         "\"" + SystemProgramPath("cmd.exe") + "\" " +
-                             CommandParameters(SystemProgramPath("schtasks.exe"), "/query /FO csv"),
-                         csv, cancel, kTaskListLimitMs),
+                     CaptureConsoleOutput({schtasks, TaskListArguments(false)}, setting, csv,
+                                          cancel, kTaskListLimitMs),
                      kTaskListLimitMs);
     AddRootTaskNames(csv, names);
   };
   name_pass();
+  // schtasks runs directly in consoles of its own, which take their code page from its own
+  // console key; the cmd.exe key is set as well, as the task list's console setting has always
+  // been, and both are put back when the scope ends.
   ConsoleCodePageOverride code_page(kConsoleKey);
-  ConsoleCodePageOverride details_code_page(kSchtasksConsoleKey);
+  ConsoleCodePageOverride schtasks_code_page(kSchtasksConsoleKey);
   if (names.empty()) {
     if (code_page.Apply() != ConsoleCodePageOverride::Result::kApplied)
       return;
+    // A schtasks key that cannot be set leaves its consoles as they are.
+    static_cast<void>(schtasks_code_page.Apply());
     name_pass();
-    // The details are queried by schtasks in consoles of its own: the same code page there.
-    if (!names.empty())
-      details_code_page.Apply();
   }
-  // Each task is queried by running schtasks itself, the name one quoted argument: nothing in a
-  // name reaches a command interpreter. Several queries run at once; their outputs follow the
-  // list's order.
-  StringList queries, queried;
+  // Each task is queried by running schtasks itself, the name one argument: nothing in a name
+  // reaches a command interpreter. Several queries run at once; their outputs follow the list's
+  // order.
+  std::vector<ConsoleCommand> queries;
+  StringList queried;
   for (const std::string& name : names) {
     if (IsPassableTaskName(name)) {
-      queries.push_back(TaskQueryCommand(SystemProgramPath("schtasks.exe"), name));
+      queries.push_back({schtasks, TaskQueryArguments(name)});
       queried.push_back(name);
     }
   }
-  const std::vector<CaptureEnd> ends =
-      CaptureConsoleOutputs(queries, output, cancel, kTaskQueryLimitMs, kTaskQueriesAtOnce);
+  const std::vector<CaptureEnd> ends = CaptureConsoleOutputs(queries, setting, output, cancel,
+                                                             kTaskQueryLimitMs, kTaskQueriesAtOnce);
   for (size_t i = 0; i < ends.size() && i < queried.size(); ++i)
     RecordCaptureEnd(log, "schtasks query of " + queried[i], ends[i], kTaskQueryLimitMs);
 }
 
-void SaveScheduledTasks(const std::string& path, RunLog& log, const RunCancellation& cancel) {
+void SaveScheduledTasks(const std::string& path, const std::string& temp_folder, RunLog& log,
+                        const RunCancellation& cancel) {
   StringList tasks;
-  EnumScheduledTasks(tasks, log, cancel);
+  EnumScheduledTasks(tasks, temp_folder, log, cancel);
   SaveListAnsi(tasks, path);
 }
 

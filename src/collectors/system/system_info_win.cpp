@@ -1,10 +1,13 @@
 #include "collectors/system/system_info_win.h"
 
+#include <algorithm>
 #include <optional>
+#include <stdexcept>
 
 #include "base/text.h"
 #include "platform/console_capture_win.h"
 #include "platform/console_text.h"
+#include "platform/errors_win.h"
 #include "platform/elapsed_clock_win.h"
 #include "platform/files_win.h"
 #include "platform/local_time_win.h"
@@ -29,59 +32,68 @@ std::string DecodeTextFile(const std::string& bytes) {
 
 }  // namespace
 
-// The started command, its temporary file and the clock of its time limit.
+// The started program, its output file and the clock of its time limit.
 struct SystemInfoCapture::State {
   explicit State(const RunCancellation& c) : cancel(c) {}
   const RunCancellation& cancel;
-  std::string temp;
+  std::string output_file;
   JobProcess program;
-  bool started = false;
+  bool created = false, started = false;
+  std::string failure;
   DWORD time_limit_ms = 0;
   ElapsedClock clock;
 };
 
-SystemInfoCapture::SystemInfoCapture(const RunCancellation& cancel, DWORD time_limit_ms)
+SystemInfoCapture::SystemInfoCapture(const std::string& staging_folder,
+                                     const RunCancellation& cancel, DWORD time_limit_ms)
     : state_(std::make_unique<State>(cancel)) {
   SYSTEMTIME st;
   ::GetLocalTime(&st);
   state_->time_limit_ms = time_limit_ms;
-  state_->temp = SystemInfoTempFileName(TempFolder(), st.wYear, st.wMonth, st.wDay, st.wHour,
-                                        st.wMinute, st.wSecond, st.wMilliseconds);
-  // cmd.exe writes the file; it runs hidden in a job so that a systeminfo that never ends is
-  // ended at the limit.
-  std::wstring command =
-      Widen("\"" + SystemProgramPath("cmd.exe") + "\" " +
-            RedirectParameters(SystemProgramPath("systeminfo.exe"), "", state_->temp));
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION pi = {};
-  state_->started =
-      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
-                       CREATE_NEW_CONSOLE | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi) != 0;
-  if (state_->started)
-    state_->program.Adopt(pi);
+  state_->output_file =
+      SystemInfoTempFileName(IncludeTrailingBackslash(staging_folder), st.wYear, st.wMonth, st.wDay,
+                             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+  try {
+    // systeminfo itself writes into a file made new here (nothing planted can stand at its
+    // name), the one handle it inherits; it runs hidden in a job so that a systeminfo that
+    // never ends is ended at the limit.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    const UniqueHandle file(::CreateFileW(Widen(state_->output_file).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ, &inheritable, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+      ThrowLastError("Cannot create", state_->output_file);
+    state_->created = true;
+    state_->program = StartConsoleProgram({SystemProgramPath("systeminfo.exe"), {}},
+                                          ChildSettingFor(staging_folder), {file.get(), nullptr});
+    state_->started = true;
+  } catch (const std::runtime_error& e) {
+    state_->failure = e.what();
+  }
 }
 
 SystemInfoCapture::~SystemInfoCapture() {
   if (state_->started && !state_->program.Exited())
     state_->program.EndAndWait();
-  DeleteFilePath(state_->temp);
+  if (state_->created)
+    DeleteFilePath(state_->output_file);
 }
 
 StringList SystemInfoCapture::Collect(RunLog& log) {
   State& s = *state_;
   if (!s.started)
-    log.Failed("systeminfo", "cmd.exe could not be started");
+    log.Failed("systeminfo", s.failure);
   if (s.started) {
+    // The output is complete at the first exclusive open of the file once systeminfo has
+    // ended (the system closes a program's handles just after its end); whatever still holds
+    // the file a while after that is ended with the job.
     std::optional<DWORD> exited_at;
-    while (IsFileInUse(s.temp)) {
+    for (;;) {
       const DWORD now = s.clock.ms();
       if (!exited_at && s.program.Exited())
         exited_at = now;
-      // Out of time, the run is being closed, or the command ended long ago without leaving
-      // the file.
+      if (exited_at && !IsFileInUse(s.output_file))
+        break;
       if (now >= s.time_limit_ms || s.cancel.Requested() ||
           (exited_at && now - *exited_at >= kAfterExitMs)) {
         if (!exited_at)
@@ -89,15 +101,22 @@ StringList SystemInfoCapture::Collect(RunLog& log) {
                            now >= s.time_limit_ms ? CaptureEnd::kTimeLimit : CaptureEnd::kCancelled,
                            s.time_limit_ms);
         s.program.EndAndWait();
+        // The ended programs' handles close just after their end.
+        for (int i = 0; i < 100 && IsFileInUse(s.output_file); ++i)
+          ::Sleep(10);
         break;
       }
-      ::Sleep(100);
+      // Until the next poll, or sooner when systeminfo ends.
+      ::WaitForSingleObject(s.program.process(),
+                            exited_at ? 0 : std::min<DWORD>(100, s.time_limit_ms - now));
+      if (exited_at)
+        ::Sleep(10);
       DispatchPendingMessages();
     }
   }
   StringList result;
-  if (FileExists(s.temp))
-    result = SplitTextLines(DecodeTextFile(ReadFileBytes(s.temp)));
+  if (s.started)
+    result = SplitTextLines(DecodeTextFile(ReadFileBytes(s.output_file)));
   std::string stamp;
   try {
     stamp = LocalDateTimeText();
@@ -105,12 +124,14 @@ StringList SystemInfoCapture::Collect(RunLog& log) {
     // A date the locale cannot format leaves the first line empty.
   }
   result.insert(result.begin(), {stamp, "", "===== System ====="});
-  DeleteFilePath(s.temp);
+  if (s.created)
+    DeleteFilePath(s.output_file);
   return result;
 }
 
-StringList CaptureSystemInfo(RunLog& log, const RunCancellation& cancel, DWORD time_limit_ms) {
-  return SystemInfoCapture(cancel, time_limit_ms).Collect(log);
+StringList CaptureSystemInfo(const std::string& staging_folder, RunLog& log,
+                             const RunCancellation& cancel, DWORD time_limit_ms) {
+  return SystemInfoCapture(staging_folder, cancel, time_limit_ms).Collect(log);
 }
 
 }  // namespace kovra::win

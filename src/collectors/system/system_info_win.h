@@ -1,9 +1,11 @@
-// SystemInfo.txt: the systeminfo output under its header, captured through a temporary file.
+// SystemInfo.txt: the systeminfo output under its header, captured through a file in the run's
+// staging folder.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "base/run_log.h"
 #include "base/string_list.h"
@@ -15,8 +17,10 @@ namespace kovra::win {
 inline constexpr DWORD kSystemInfoLimitMs = 120000;
 
 // The systeminfo output with its three header lines (date and time, an empty line,
-// "===== System ====="). A systeminfo ended at its time limit is noted in the run log.
-StringList CaptureSystemInfo(RunLog& log, const RunCancellation& cancel,
+// "===== System ====="). systeminfo writes into a new file in `staging_folder`, which is
+// read and deleted. A systeminfo ended at its time limit is noted in the run log.
+StringList CaptureSystemInfo(const std::string& staging_folder, RunLog& log,
+                             const RunCancellation& cancel,
                              DWORD time_limit_ms = kSystemInfoLimitMs);
 
 // systeminfo started ahead of the stage that needs it, so that it runs while other collectors
@@ -25,8 +29,8 @@ StringList CaptureSystemInfo(RunLog& log, const RunCancellation& cancel,
 // its file.
 class SystemInfoCapture {
  public:
-  explicit SystemInfoCapture(const RunCancellation& cancel,
-                             DWORD time_limit_ms = kSystemInfoLimitMs);
+  SystemInfoCapture(const std::string& staging_folder, const RunCancellation& cancel,
+                    DWORD time_limit_ms = kSystemInfoLimitMs);
   ~SystemInfoCapture();
   SystemInfoCapture(const SystemInfoCapture&) = delete;
   SystemInfoCapture& operator=(const SystemInfoCapture&) = delete;

@@ -1,8 +1,9 @@
 // A stand-in for the console programs Wine lacks (schtasks /query, systeminfo), installed over
 // the prefix's copies, and a scriptable console program for the capture tests.
 //
-// As schtasks.exe / systeminfo.exe it prints recorded output of the real programs, unless the
-// folder named by KOVRA_FAKE_DIR holds replacements:
+// As schtasks.exe / systeminfo.exe it prints recorded output of the real programs, unless its
+// TEMP folder is a test's folder (it holds the file kovra-fake-dir), or the file kovra-fake-dir.txt
+// beside it names one, with replacements:
 //   csv.txt (or csv<N>.txt for the N-th list, from 1), query.txt   the outputs to print
 //   hang-systeminfo, hang-query                                   hang instead (with a child)
 //   vanish-after-list<N>                     move itself away after the N-th list
@@ -16,10 +17,12 @@
 // every sharing, and either prints "locked" and sleeps for ever; "flood" writes lines without end;
 // "hang" prints a line and sleeps for ever; "record-url FILE URL" appends URL to FILE (a stand-in
 // handler of web addresses); "hang-child" first starts a child that inherits the output and sleeps
-// for ever too.
+// for ever too; "env FILE" writes its environment and current folder to FILE; "argv" prints its
+// arguments one a line.
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -183,6 +186,29 @@ int main(int argc, char** argv) {
   }
   if (argc >= 2 && std::string(argv[1]) == "hang-child")
     Hang(true);
+  // "env FILE": writes its environment block, one entry a line, and its current folder last.
+  if (argc >= 3 && std::string(argv[1]) == "env") {
+    std::string lines;
+    wchar_t* block = ::GetEnvironmentStringsW();
+    for (const wchar_t* p = block; p && *p; p += wcslen(p) + 1) {
+      char entry[4096] = {};
+      ::WideCharToMultiByte(CP_ACP, 0, p, -1, entry, sizeof entry - 1, nullptr, nullptr);
+      lines += std::string(entry) + "\n";
+    }
+    ::FreeEnvironmentStringsW(block);
+    char folder[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, folder);
+    lines += std::string("cwd:") + folder + "\n";
+    std::ofstream(argv[2], std::ios::binary) << lines;
+    Out("written\r\n");
+    return 0;
+  }
+  // "argv": prints each argument it was given on a line of its own.
+  if (argc >= 2 && std::string(argv[1]) == "argv") {
+    for (int i = 2; i < argc; ++i)
+      Out(std::string(argv[i]) + "\r\n");
+    return 0;
+  }
 
   char self[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -191,7 +217,21 @@ int main(int argc, char** argv) {
   for (char& c : name)
     c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
 
-  const std::string dir = Env("KOVRA_FAKE_DIR");
+  // The tool starts programs with TEMP set to its staging folder and nothing else of its own
+  // environment: unit tests pass their folder there (it holds the marker kovra-fake-dir); the
+  // end-to-end runs, whose staging folder the tool makes, name theirs in kovra-fake-dir.txt
+  // beside this program. Otherwise the recorded outputs, and no log.
+  std::string dir = Env("TEMP");
+  if (!dir.empty() && !Exists(dir + "\\kovra-fake-dir"))
+    dir.clear();
+  const std::string pointer =
+      std::string(self).substr(0, std::string(self).find_last_of("\\/") + 1) + "kovra-fake-dir.txt";
+  if (dir.empty() && Exists(pointer)) {
+    std::ifstream in(pointer);
+    std::getline(in, dir);
+    while (!dir.empty() && (dir.back() == '\r' || dir.back() == '\n'))
+      dir.pop_back();
+  }
   const std::string log = dir.empty() ? std::string() : dir + "\\log.txt";
   int csv_calls = 1;
   if (!log.empty()) {
@@ -228,11 +268,13 @@ int main(int argc, char** argv) {
       ::MoveFileA(self, (std::string(self) + ".moved").c_str());
     return 0;
   }
-  const size_t tn = command.find("/TN \"");
-  if (tn != std::string::npos) {
+  int tn = 0;
+  for (int i = 1; i + 1 < argc && tn == 0; ++i)
+    tn = std::string(argv[i]) == "/TN" ? i + 1 : 0;
+  if (tn != 0) {
     if (Exists(file("hang-query")))
       Hang(true);
-    const std::string task = command.substr(tn + 5, command.find('"', tn + 5) - tn - 5);
+    const std::string task = argv[tn];
     const std::string queries = dir.empty() ? std::string() : file("queries.txt");
     if (!queries.empty())
       AppendLine(queries, "begin " + task);
