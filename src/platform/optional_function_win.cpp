@@ -9,16 +9,19 @@ namespace kovra::win {
 
 namespace {
 
+// The system folder's copy of `module`, loaded by its full path: the search order never
+// comes into it, so a DLL of the same name beside the program or in the current folder is
+// never taken. Its own dependencies are looked for in the system folder first (the altered
+// search order starts at the folder of the DLL being loaded).
 HMODULE SystemModule(const wchar_t* module) {
-  if (HMODULE loaded = ::GetModuleHandleW(module))
-    return loaded;
   wchar_t folder[MAX_PATH] = {};
   const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH);
   if (n == 0 || n >= MAX_PATH)
     return nullptr;
   const std::wstring path = std::wstring(folder, n) + L"\\" + module;
-  // Kept loaded for the life of the process: the cached addresses point into it.
-  return ::LoadLibraryW(path.c_str());
+  // Kept loaded for the life of the process: the cached addresses point into it. A module
+  // the process has already loaded from that path is only counted once more.
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace
