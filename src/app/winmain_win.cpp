@@ -10,6 +10,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   // beside the elevated program. Where the system cannot narrow the search, the run goes on
   // with the usual order (every DLL the tool itself loads is named by its full path anyway).
   static_cast<void>(kovra::win::LimitDllSearchToSystemFolder());
+  kovra::win::PreloadSystemDlls();
   // Process-wide facts, settled before the window and any second thread exist.
   kovra::win::InitSessionLookups();
   static kovra::win::TForm_KovraInfo form;

@@ -1,5 +1,7 @@
 #include "platform/dll_search_win.h"
 
+#include <initializer_list>
+
 #include "platform/optional_function_win.h"
 
 namespace kovra::win {
@@ -23,6 +25,13 @@ DllSearchLimit LimitDllSearchToSystemFolder() {
   if (set_directory && set_directory(L""))
     return DllSearchLimit::kWithoutCurrentFolder;
   return DllSearchLimit::kUnchanged;
+}
+
+void PreloadSystemDlls() {
+  for (const wchar_t* dll : {L"version.dll", L"msimg32.dll", L"wtsapi32.dll", L"psapi.dll"}) {
+    // Absent: the look-ups into it find nothing, and their callers fall back.
+    static_cast<void>(LoadSystemModule(dll));
+  }
 }
 
 }  // namespace kovra::win

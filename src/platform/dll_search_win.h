@@ -20,4 +20,11 @@ enum class DllSearchLimit {
 // at start-up, before anything loads a DLL; lasts for the life of the process.
 [[nodiscard]] DllSearchLimit LimitDllSearchToSystemFolder();
 
+// Loads the DLLs the tool reaches at run time (version, msimg32, wtsapi32, psapi) from the
+// system folder now, after LimitDllSearchToSystemFolder. A later load of one of them by its
+// name alone (a system DLL's delayed import, say) then finds the copy already in the process,
+// also where the program's folder is still searched (XP, and Vista and 7 without
+// SetDefaultDllDirectories). A DLL the system lacks is skipped; its functions stay absent.
+void PreloadSystemDlls();
+
 }  // namespace kovra::win

@@ -14,6 +14,10 @@ namespace kovra::win {
 // call from any thread.
 void* LookupSystemFunction(const wchar_t* module, const char* name);
 
+// Loads the system folder's copy of `module` by its full path, as LookupSystemFunction does,
+// and keeps it loaded; false when the system has none.
+[[nodiscard]] bool LoadSystemModule(const wchar_t* module);
+
 template <typename Fn>
 Fn SystemFunction(const wchar_t* module, const char* name) {
   return reinterpret_cast<Fn>(LookupSystemFunction(module, name));

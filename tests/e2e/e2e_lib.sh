@@ -67,9 +67,12 @@ end_tool() {
 planted_runtime_dlls="version msimg32 wtsapi32 psapi dbghelp mapi32"
 planted_static_dlls="kernel32 user32 gdi32 advapi32 shell32 shlwapi ole32 oleaut32 msvcrt comctl32"
 # The Wine overrides under which a DLL of those names beside a program is loaded before Wine's
-# own, as Windows does for DLLs that are not known DLLs. (Wine cannot run with a stand-in for
-# the static ones, and Windows never loads those from beside the program.)
-planted_dll_overrides="${planted_runtime_dlls// /,}=n,b"
+# own, as Windows does for DLLs that are not known DLLs. Not for the static ones (Wine cannot
+# run with a stand-in for them, and Windows never loads those from beside the program), nor
+# for version.dll: Wine's own user32 imports it and, unlike a known DLL's imports on Windows,
+# looks for it beside the program before the program's first instruction runs. The import
+# check (exe_imports_exist_on_xp) keeps version.dll out of the tool's import table.
+planted_dll_overrides="msimg32,wtsapi32,psapi,dbghelp,mapi32=n,b"
 
 # A copy of the tool in DIR with the planted DLL (tests/planted.dll, which leaves
 # NAME.dll.loaded beside itself when a process loads it) under every NAME given. Sets TOOL_EXE

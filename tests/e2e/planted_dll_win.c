@@ -5,7 +5,7 @@
    fails to start, which the tests see too). */
 #include <windows.h>
 
-__declspec(dllexport) int WINAPI KovraPlantedMark(void) {
+__declspec(dllexport) int KovraPlantedMark(void) {
   return 0x4b50;
 }
 

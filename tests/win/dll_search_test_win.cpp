@@ -2,6 +2,7 @@
 // longer found by its name, while the system's DLLs still are.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <iostream>
 
 #include "platform/dll_search_win.h"
@@ -31,6 +32,17 @@ TEST(DllSearch, OnlyTheSystemFolderIsSearchedByName) {
   for (const auto& c : cases) {
     UniqueModule module(::LoadLibraryW(c.name));
     EXPECT_EQ(module.valid(), c.found) << Narrow(c.name);
+  }
+}
+
+TEST(DllSearch, PreloadedDllsAreFoundByNameAsTheSystemFoldersCopies) {
+  PreloadSystemDlls();
+  for (const wchar_t* name : {L"version.dll", L"msimg32.dll", L"wtsapi32.dll", L"psapi.dll"}) {
+    const HMODULE loaded = ::GetModuleHandleW(name);
+    ASSERT_NE(loaded, nullptr) << Narrow(name);
+    // A load by the name alone takes the module already there.
+    UniqueModule by_name(::LoadLibraryW(name));
+    EXPECT_EQ(by_name.get(), loaded) << Narrow(name);
   }
 }
 

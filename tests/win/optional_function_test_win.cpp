@@ -11,6 +11,7 @@
 #include "platform/handles_win.h"
 #include "platform/optional_function_win.h"
 #include "platform/win_text_win.h"
+#include "platform/wow64_win.h"
 
 namespace kovra::win {
 namespace {
@@ -29,9 +30,13 @@ std::string ModuleFolder(const void* address) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-std::string SystemFolder() {
-  return Narrow(
-      GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetSystemDirectoryW(b, n); }));
+// Whether `folder` is the system folder, or under WOW64 the folder of the 32-bit system DLLs.
+bool IsSystemFolder(const std::string& folder) {
+  const std::string system =
+      Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetSystemDirectoryW(b, n); }));
+  const std::string wow64 =
+      Narrow(GrowWideBuffer([](wchar_t* b, DWORD n) { return ::GetSystemWow64DirectoryW(b, n); }));
+  return !folder.empty() && (SameTextAscii(folder, system) || SameTextAscii(folder, wow64));
 }
 
 TEST(SystemFunction, FunctionsOfRunTimeDllsComeFromTheSystemFolder) {
@@ -40,24 +45,38 @@ TEST(SystemFunction, FunctionsOfRunTimeDllsComeFromTheSystemFolder) {
     const char* name;
   };
   const Case cases[] = {
-      {L"version.dll", "GetFileVersionInfoSizeW"},
-      {L"version.dll", "GetFileVersionInfoW"},
-      {L"version.dll", "VerQueryValueW"},
-      {L"wtsapi32.dll", "WTSQuerySessionInformationW"},
-      {L"wtsapi32.dll", "WTSFreeMemory"},
-      {L"msimg32.dll", "AlphaBlend"},
-      {L"psapi.dll", "GetModuleFileNameExW"},
-      {L"psapi.dll", "GetProcessMemoryInfo"},
+      {L"version.dll", "GetFileVersionInfoSizeW"}, {L"version.dll", "GetFileVersionInfoW"},
+      {L"version.dll", "VerQueryValueW"},          {L"wtsapi32.dll", "WTSQuerySessionInformationW"},
+      {L"wtsapi32.dll", "WTSFreeMemory"},          {L"msimg32.dll", "AlphaBlend"},
+      {L"psapi.dll", "GetModuleFileNameExW"},      {L"psapi.dll", "GetProcessMemoryInfo"},
       {L"kernel32.dll", "GetNativeSystemInfo"},
   };
-  const std::string system = SystemFolder();
-  ASSERT_FALSE(system.empty());
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.module) + " " + c.name);
     void* address = LookupSystemFunction(c.module, c.name);
     ASSERT_NE(address, nullptr);
-    EXPECT_TRUE(SameTextAscii(ModuleFolder(address), system)) << ModuleFolder(address);
+    EXPECT_TRUE(IsSystemFolder(ModuleFolder(address))) << ModuleFolder(address);
     EXPECT_EQ(LookupSystemFunction(c.module, c.name), address);  // the cached answer
+  }
+}
+
+TEST(SystemFunction, FoundOnAThreadWithRedirectionOff) {
+  // The first look-up into DLLs this process has not loaded yet, made where file-system
+  // redirection is off (as the native-file readers have it): still the 32-bit DLLs.
+  ScopedWow64RedirectionOff native;
+  const struct {
+    const wchar_t* module;
+    const char* name;
+  } cases[] = {
+      {L"dbghelp.dll", "MiniDumpWriteDump"},
+      {L"mapi32.dll", "MAPISendMail"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.module) + " " + c.name);
+    ASSERT_EQ(::GetModuleHandleW(c.module), nullptr) << "already loaded";
+    void* address = LookupSystemFunction(c.module, c.name);
+    ASSERT_NE(address, nullptr);
+    EXPECT_TRUE(IsSystemFolder(ModuleFolder(address))) << ModuleFolder(address);
   }
 }
 
@@ -68,8 +87,10 @@ TEST(SystemFunction, ADllOutsideTheSystemFolderIsNeverTaken) {
   ASSERT_NE(::GetFileAttributesW(beside.c_str()), INVALID_FILE_ATTRIBUTES);
   ASSERT_TRUE(::SetCurrentDirectoryW(Widen(ExeFolder()).c_str()));
   {
-    UniqueModule as_data(::LoadLibraryExW(L"planted.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    EXPECT_TRUE(as_data.valid()) << "the usual search finds the DLL beside the program";
+    // Mapped without running it: the usual search finds it, with the function looked up below.
+    UniqueModule found(::LoadLibraryExW(L"planted.dll", nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(found.valid()) << "the usual search does not find the DLL beside the program";
+    EXPECT_NE(::GetProcAddress(found.get(), "KovraPlantedMark"), nullptr);
   }
   struct Case {
     const wchar_t* module;
