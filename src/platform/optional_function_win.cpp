@@ -15,7 +15,8 @@ namespace {
 std::wstring SystemDllFolder() {
   wchar_t folder[MAX_PATH] = {};
 #if !defined(_WIN64)
-  // Exported by every kernel32 from XP on; 0 where the system is not 64-bit.
+  // Looked up: not every 32-bit kernel32 exports it, and it fails where the system is not
+  // 64-bit.
   using Wow64DirectoryFn = UINT(WINAPI*)(LPWSTR, UINT);
   const auto wow64_directory = reinterpret_cast<Wow64DirectoryFn>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemWow64DirectoryW")));
