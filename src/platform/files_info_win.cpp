@@ -20,11 +20,37 @@ namespace kovra::win {
 
 namespace {
 
+// The version API of version.dll, looked up once from the system folder's copy: a static
+// import of it would be looked for beside the program first. When any of the three is
+// missing no file has a version resource that can be read (the callers' fallback).
+struct VersionApi {
+  decltype(&::GetFileVersionInfoSizeW) size = nullptr;
+  decltype(&::GetFileVersionInfoW) read = nullptr;
+  decltype(&::VerQueryValueW) query = nullptr;
+};
+
+const VersionApi& Version() {
+  static const VersionApi api = [] {
+    const wchar_t* dll = L"version.dll";
+    VersionApi v;
+    v.size = SystemFunction<decltype(v.size)>(dll, "GetFileVersionInfoSizeW");
+    v.read = SystemFunction<decltype(v.read)>(dll, "GetFileVersionInfoW");
+    v.query = SystemFunction<decltype(v.query)>(dll, "VerQueryValueW");
+    return v.size && v.read && v.query ? v : VersionApi{};
+  }();
+  return api;
+}
+
+// VerQueryValueW over a block that ReadVersionBlock filled (so the API is there).
+bool QueryValue(const std::vector<uint8_t>& block, const wchar_t* sub_block, void** value,
+                UINT* length) {
+  return Version().query(block.data(), sub_block, value, length) != FALSE;
+}
+
 bool QueryText(const std::vector<uint8_t>& block, const std::string& sub_block, std::string& out) {
   void* value = nullptr;
   UINT length = 0;
-  if (!::VerQueryValueW(block.data(), Widen(sub_block).c_str(), &value, &length) ||
-      value == nullptr) {
+  if (!QueryValue(block, Widen(sub_block).c_str(), &value, &length) || value == nullptr) {
     return false;
   }
   // The length the call gives, in characters; never read past it for a terminator.
@@ -56,13 +82,16 @@ std::string Kernel32Drive() {
 
 // The file's version resource; false when it has none that can be read.
 bool ReadVersionBlock(const std::string& path, std::vector<uint8_t>& block) {
+  const VersionApi& api = Version();
+  if (api.size == nullptr)
+    return false;
   const std::wstring wpath = Widen(path);
   DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(wpath.c_str(), &ignored);
+  const DWORD size = api.size(wpath.c_str(), &ignored);
   if (size == 0)
     return false;
   block.assign(size, 0);
-  return ::GetFileVersionInfoW(wpath.c_str(), 0, size, block.data()) != FALSE;
+  return api.read(wpath.c_str(), 0, size, block.data()) != FALSE;
 }
 
 }  // namespace
@@ -71,7 +100,7 @@ bool GetFixedFileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
   std::vector<uint8_t> block;
   void* value = nullptr;
   UINT length = 0;
-  if (!ReadVersionBlock(path, block) || !::VerQueryValueW(block.data(), L"\\", &value, &length) ||
+  if (!ReadVersionBlock(path, block) || !QueryValue(block, L"\\", &value, &length) ||
       value == nullptr || length < sizeof(VS_FIXEDFILEINFO)) {
     return false;
   }
@@ -89,17 +118,15 @@ bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& e
 
     void* value = nullptr;
     UINT length = 0;
-    if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) ||
-        value == nullptr || length < 4) {
+    if (!QueryValue(block, L"\\VarFileInfo\\Translation", &value, &length) || value == nullptr ||
+        length < 4) {
       return false;
     }
     const DWORD translation = *static_cast<const DWORD*>(value);
     std::string prefix = StringTablePrefix(LOWORD(translation), HIWORD(translation));
-    if (!::VerQueryValueW(block.data(), Widen(prefix.substr(0, prefix.size() - 1)).c_str(), &value,
-                          &length)) {
+    if (!QueryValue(block, Widen(prefix.substr(0, prefix.size() - 1)).c_str(), &value, &length)) {
       // The translation table names a table that is not there: take the first one there is.
-      if (::VerQueryValueW(block.data(), L"\\StringFileInfo\\", &value, &length) &&
-          value != nullptr) {
+      if (QueryValue(block, L"\\StringFileInfo\\", &value, &length) && value != nullptr) {
         const std::u16string key = FirstStringTableKey(block.data(), block.size());
         if (!key.empty())
           prefix = "\\StringFileInfo\\" + Utf16ToUtf8(key) + "\\";
@@ -107,7 +134,7 @@ bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& e
     }
     for (const FileInfoKey& k : kFileInfoKeys)
       QueryText(block, prefix + k.name, info.*k.field);
-    if (::VerQueryValueW(block.data(), L"\\", &value, &length) && value != nullptr &&
+    if (QueryValue(block, L"\\", &value, &length) && value != nullptr &&
         length >= sizeof(info.Fixed)) {
       memcpy(info.Fixed, value, sizeof(info.Fixed));
     }

@@ -10,6 +10,8 @@
 
 #include <utility>
 
+#include "platform/optional_function_win.h"
+
 namespace kovra::win {
 
 // Owns one handle value; Traits gives the invalid value(s) and the release call.
@@ -119,12 +121,18 @@ struct LocalMemTraits {
 };
 using UniqueLocalMem = ScopedHandle<LocalMemTraits>;
 
-// Buffers of the terminal-services queries.
+// Buffers of the terminal-services queries. wtsapi32.dll is reached through the system
+// folder's copy only; a buffer exists only when its query was found there, and so was this.
 struct WtsMemoryTraits {
   using Handle = void*;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::WTSFreeMemory(h); }
+  static void Close(Handle h) {
+    static const auto free_memory =
+        SystemFunction<decltype(&::WTSFreeMemory)>(L"wtsapi32.dll", "WTSFreeMemory");
+    if (free_memory)
+      free_memory(h);
+  }
 };
 using UniqueWtsMemory = ScopedHandle<WtsMemoryTraits>;
 

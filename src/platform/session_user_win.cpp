@@ -27,6 +27,15 @@ SessionStartup& Startup() {
   return s;
 }
 
+// WTSQuerySessionInformationW from the system folder's wtsapi32.dll (never a static import,
+// which would be looked for beside the program first); false when the system has none, as
+// a query that fails.
+bool QuerySession(DWORD session, WTS_INFO_CLASS info, LPWSTR* raw, DWORD* bytes) {
+  static const auto query = SystemFunction<decltype(&::WTSQuerySessionInformationW)>(
+      L"wtsapi32.dll", "WTSQuerySessionInformationW");
+  return query && query(WTS_CURRENT_SERVER_HANDLE, session, info, raw, bytes) != FALSE;
+}
+
 }  // namespace
 
 void InitSessionLookups() {
@@ -93,8 +102,7 @@ DWORD GetActiveExplorerSessionId() {
     }
     LPWSTR raw = nullptr;
     DWORD bytes = 0;
-    const BOOL ok = ::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session,
-                                                  WTSConnectState, &raw, &bytes);
+    const bool ok = QuerySession(session, WTSConnectState, &raw, &bytes);
     UniqueWtsMemory buffer(raw);
     if (ok && raw != nullptr && bytes >= 1 &&
         *reinterpret_cast<const uint8_t*>(raw) == static_cast<uint8_t>(WTSActive)) {
@@ -119,8 +127,7 @@ std::string GetSessionUserName() {
     return GetProcessUserName(FindExplorerProcessId(std::string()));
   LPWSTR raw = nullptr;
   DWORD bytes = 0;
-  const BOOL ok = ::WTSQuerySessionInformationW(
-      WTS_CURRENT_SERVER_HANDLE, GetInteractiveSessionId(), WTSUserName, &raw, &bytes);
+  const bool ok = QuerySession(GetInteractiveSessionId(), WTSUserName, &raw, &bytes);
   UniqueWtsMemory buffer(raw);
   if (!ok || raw == nullptr)
     return std::string();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/optional_function_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -144,12 +145,16 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& target, const ui::TDesignR
   UniqueMemoryDC source(::CreateCompatibleDC(dc));
   ScopedSelectObject select(source.get(), picture);
   ::SetStretchBltMode(dc, HALFTONE);
-  // 32-bit pictures carry premultiplied alpha and are blended; others are copied.
-  const bool alpha = info.bmBitsPixel == 32;
+  // 32-bit pictures carry premultiplied alpha and are blended; others are copied. AlphaBlend
+  // comes from the system folder's msimg32.dll (a static import would be looked for beside
+  // the program first); without it a picture is copied as it is.
+  static const auto alpha_blend =
+      SystemFunction<decltype(&::AlphaBlend)>(L"msimg32.dll", "AlphaBlend");
+  const bool alpha = info.bmBitsPixel == 32 && alpha_blend != nullptr;
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   const auto blit = [&](int x, int y, int w, int h, const markup::Rect& from, int fw, int fh) {
     if (alpha)
-      ::AlphaBlend(dc, x, y, w, h, source.get(), from.left, from.top, fw, fh, blend);
+      alpha_blend(dc, x, y, w, h, source.get(), from.left, from.top, fw, fh, blend);
     else
       ::StretchBlt(dc, x, y, w, h, source.get(), from.left, from.top, fw, fh, SRCCOPY);
   };

@@ -61,9 +61,49 @@ end_tool() {
   kill "$1" 2>/dev/null
 }
 
+# The DLL names a planted-DLL folder holds: those the tool loads at run time (always from the
+# system folder by full path) and those it imports statically (known DLLs, and comctl32 bound
+# through the manifest), which Windows never takes from the program's folder.
+planted_runtime_dlls="version msimg32 wtsapi32 psapi dbghelp mapi32"
+planted_static_dlls="kernel32 user32 gdi32 advapi32 shell32 shlwapi ole32 oleaut32 msvcrt comctl32"
+# The Wine overrides under which a DLL of those names beside a program is loaded before Wine's
+# own, as Windows does for DLLs that are not known DLLs. Not for the static ones (Wine cannot
+# run with a stand-in for them, and Windows never loads those from beside the program), nor
+# for version.dll: Wine's own user32 imports it and, unlike a known DLL's imports on Windows,
+# looks for it beside the program before the program's first instruction runs. The import
+# check (exe_imports_exist_on_xp) keeps version.dll out of the tool's import table.
+planted_dll_overrides="msimg32,wtsapi32,psapi,dbghelp,mapi32=n,b"
+
+# A copy of the tool in DIR with the planted DLL (tests/planted.dll, which leaves
+# NAME.dll.loaded beside itself when a process loads it) under every NAME given. Sets TOOL_EXE
+# to the copy and TOOL_DLL_OVERRIDES to the overrides, for run_tool.
+#   plant_dlls DIR NAME...
+plant_dlls() {
+  local dir=$1 name
+  shift
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$build/GetKovraInfo.exe" "$dir/"
+  for name in "$@"; do cp "$build/tests/planted.dll" "$dir/$name.dll"; done
+  TOOL_EXE="$dir/GetKovraInfo.exe"
+  TOOL_DLL_OVERRIDES=$planted_dll_overrides
+}
+
+# The planted DLLs in DIR that a process loaded, one "NAME.dll by PROGRAM" a line; nothing
+# when none was.
+planted_dlls_loaded() {
+  local marker
+  for marker in "$1"/*.dll.loaded; do
+    [ -e "$marker" ] || continue
+    echo "$(basename "${marker%.loaded}") by $(iconv -f UTF-16LE -t UTF-8 "$marker" 2>/dev/null)"
+  done
+}
+
 # One run: starts the tool, presses its button, waits for the final message box (up to
 # TIMEOUT_MS), notes the tool's peak memory, confirms the box and waits for the process to end.
 # Sets run_text (the box's text), run_code (exit code), run_seconds (click to box), run_peak_kb.
+# The program run is TOOL_EXE (the build's GetKovraInfo.exe when unset), under the Wine DLL
+# overrides TOOL_DLL_OVERRIDES (none when unset).
 # Screenshots of the window and the box go to $out, their names prefixed by SHOT_PREFIX. False when a step fails
 # (the reason on stderr); the process is then killed.
 run_tool() {
@@ -73,7 +113,8 @@ run_tool() {
   # and take its click.
   pkill -f 'explorer\.exe /select' 2>/dev/null || true
   # The tool's output goes to a file: programs it starts (Explorer) would hold a pipe open.
-  "$env_sh" "$build" run "$build/GetKovraInfo.exe" </dev/null >"$out/tool.log" 2>&1 &
+  KOVRA_DLL_OVERRIDES="${TOOL_DLL_OVERRIDES:-}" "$env_sh" "$build" run "${TOOL_EXE:-$build/GetKovraInfo.exe}" \
+    </dev/null >"$out/tool.log" 2>&1 &
   pid=$!
   if ! info=$(driver find-window "$caption" 30000); then
     echo "window not found" >&2

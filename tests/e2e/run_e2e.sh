@@ -27,6 +27,16 @@ if [ "${KOVRA_E2E_HANG_SYSTEMINFO:-0}" = 1 ]; then
   fake_pointer="$("$env_sh" "$build" system-folder)/kovra-fake-dir.txt"
 fi
 
+# With KOVRA_E2E_PLANT_DLLS=1 the tool runs from a copy in the user's Downloads folder among
+# DLLs of the names of every DLL it loads or imports (Wine told to prefer such DLLs beside a
+# program to its own): none of them may be loaded, and the run must be as complete as ever.
+planted_dir=""
+if [ "${KOVRA_E2E_PLANT_DLLS:-0}" = 1 ]; then
+  planted_dir="$user_dir/Downloads/kovra-planted"
+  # shellcheck disable=SC2086
+  plant_dlls "$planted_dir" $planted_runtime_dlls $planted_static_dlls
+fi
+
 # A fixture product: the current generation's Uninstall entry in the 32-bit view and its main
 # executable (a copy of the tool itself, so its version and size are known). Removed at the end.
 product_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Zentrix Tune 8_is1'
@@ -66,7 +76,7 @@ echo "svn" >"$updater_dir/.svn/entries"
 echo "shared" >"$shared_dir/component.dll"
 reg_quiet add "$updater_key" /v InstallLocation \
   /d "C:\\$programs\\Kovra Nimbrel Fetch\\NimbrelFetch.exe" /f
-trap remove_fixture EXIT
+trap 'remove_fixture; [ -z "$planted_dir" ] || rm -rf "$planted_dir"' EXIT
 export PRODUCT_EXE_SIZE=$(stat -c %s "$product_dir/ztn.exe")
 export PRODUCT_EXE_MD5=$(md5sum "$product_dir/ztn.exe" | cut -d' ' -f1)
 
@@ -77,6 +87,11 @@ rm -f "$desktop"/nf_logs_*.log
 echo "an older report" >"$report"
 
 run_tool 300000 || fail "the run did not complete"
+if [ -n "$planted_dir" ]; then
+  loaded=$(planted_dlls_loaded "$planted_dir")
+  [ -z "$loaded" ] || fail "planted DLLs were loaded: $loaded"
+  echo "none of the $(find "$planted_dir" -name '*.dll' | wc -l) planted DLLs was loaded"
+fi
 info=$run_window_info
 echo "$info"
 [ "$(field client "$info")" = "305 148" ] || fail "client area is $(field client "$info"), not 305 148"

@@ -29,7 +29,9 @@ export WINEDEBUG=-all
 export HOME="$state/home"
 # Our stand-ins over schtasks.exe and systeminfo.exe load as the programs they are, never
 # as Wine's built-in ones.
-export WINEDLLOVERRIDES="mscoree,mshtml=;schtasks.exe,systeminfo.exe=n"
+# KOVRA_DLL_OVERRIDES adds overrides of the caller's (the planted-DLL test's "version=n,b" and
+# the like).
+export WINEDLLOVERRIDES="mscoree,mshtml=;schtasks.exe,systeminfo.exe=n${KOVRA_DLL_OVERRIDES:+;$KOVRA_DLL_OVERRIDES}"
 mkdir -p "$HOME"
 if [ -f "$state/display" ]; then export DISPLAY=$(cat "$state/display"); fi
 
