@@ -18,8 +18,13 @@ namespace kovra {
 
 namespace {
 
-// Raised when the layout of the tables changes; an index of another layout is refused.
-constexpr int kSchemaVersion = 1;
+// The layout of the tables, derived from their names and fields: any change to a table
+// changes it, and an index of another layout is refused. SQLite keeps it as a signed 32-bit
+// number; 0 (an empty database's) is never a layout.
+int SchemaVersion() {
+  const int version = static_cast<int>(SchemaDigest(Tables()) & 0x7FFFFFFFu);
+  return version == 0 ? 1 : version;
+}
 
 constexpr char kReportsSchema[] =
     "CREATE TABLE IF NOT EXISTS reports ("
@@ -226,15 +231,15 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
     return false;
   const bool empty = sqlite3_column_int(tables.get(), 0) == 0;
   tables.reset();
-  if (found != kSchemaVersion && !(found == 0 && empty)) {
+  if (found != SchemaVersion() && !(found == 0 && empty)) {
     error = path + " is not an index of this reader (layout " + std::to_string(found) +
-            ", this reader writes layout " + std::to_string(kSchemaVersion) + ")";
+            ", this reader writes layout " + std::to_string(SchemaVersion()) + ")";
     return false;
   }
   std::string schema = std::string("BEGIN;") + kReportsSchema;
   for (const TableDefinition& t : Tables())
     schema += TableSchema(t);
-  schema += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
+  schema += "PRAGMA user_version = " + std::to_string(SchemaVersion()) + ";COMMIT;";
   if (!ExecSql(db, schema.c_str(), error)) {
     error = path + ": " + error;
     ExecSql(db, "ROLLBACK", error);

@@ -132,7 +132,7 @@ void PageWriter::Row(const Record& r) {
     OpenTable();
   if (rows_ > kPageRows)
     return;
-  const std::vector<FieldDefinition>& fields = definition_->fields;
+  const std::span<const FieldDefinition> fields = definition_->fields;
   if (vertical_) {
     for (size_t i = 0; i < fields.size(); ++i)
       out_ << "<tr><th scope=\"row\" title=\"" << HtmlEscape(fields[i].meaning) << "\">"
