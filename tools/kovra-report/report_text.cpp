@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 
+#include "base/report_file_names.h"
 #include "base/text.h"
 #include "report_regex.h"
 #include "report_records.h"
@@ -215,7 +216,7 @@ void AddRecordFacts(const Record& r, ReportFacts& f) {
 ReportFacts ReadFacts(const std::vector<std::string>& main_info,
                       const std::vector<std::string>& error_log) {
   ReportFacts f;
-  auto parser = MakeParser(SourceFile::kMainInfo, "Kovra_Debug_Info.txt",
+  auto parser = MakeParser(SourceFile::kMainInfo, report_files::kMainInfo,
                            [&](const Record& r) { AddRecordFacts(r, f); });
   for (const std::string& line : main_info)
     parser->Line(line);

@@ -14,15 +14,16 @@ namespace kovra {
 // A text file of the report as UTF-8 with "\n" line ends: UTF-16 LE or UTF-8 by their
 // byte-order marks, else the ANSI code page given (1252, 437 or 65001). False with a reason
 // for a code page this reader does not know.
-bool DecodeReportText(std::string_view bytes, int code_page, std::string& text, std::string& error);
+[[nodiscard]] bool DecodeReportText(std::string_view bytes, int code_page, std::string& text,
+                                    std::string& error);
 
 // The encodings of report files, and the decoding of a piece of text in one (whole characters,
 // no byte-order mark, line ends as they are).
 enum class TextEncoding { kUtf16Le, kUtf8, kCp1252, kCp437 };
 // The encoding by byte-order mark (and its length), else by code page; false for a code page
 // this reader does not know.
-bool DetectEncoding(std::string_view first_bytes, int code_page, TextEncoding& encoding,
-                    size_t& mark_size);
+[[nodiscard]] bool DetectEncoding(std::string_view first_bytes, int code_page,
+                                  TextEncoding& encoding, size_t& mark_size);
 std::string DecodePiece(std::string_view bytes, TextEncoding encoding);
 
 // The lines of a whole text (ForEachLine).
@@ -36,7 +37,7 @@ class TextDecoder {
   explicit TextDecoder(int code_page) : code_page_(code_page) {}
   // The decoded text of `piece` (appended to `out`); false with a reason for an unknown code
   // page.
-  bool Feed(std::string_view piece, std::string& out, std::string& error);
+  [[nodiscard]] bool Feed(std::string_view piece, std::string& out, std::string& error);
 
  private:
   int code_page_;

@@ -34,9 +34,9 @@ class ReportIndex {
   ~ReportIndex();
   // Opens the index for adding, creating it and its tables when they are not there; false with
   // a reason (not an index of this reader, unreadable, read-only).
-  bool Open(const std::string& path, std::string& error);
+  [[nodiscard]] bool Open(const std::string& path, std::string& error);
   // Adds one report file; every record or nothing.
-  AddResult Add(const std::string& report_path);
+  [[nodiscard]] AddResult Add(const std::string& report_path);
 
  private:
   struct Impl;
@@ -48,7 +48,7 @@ struct IndexColumn {
   std::string name;
   const char* type;
 };
-std::vector<IndexColumn> IndexColumns(const TableDefinition& table);
+[[nodiscard]] std::vector<IndexColumn> IndexColumns(const TableDefinition& table);
 
 // The questions of the README and --help with their SQL, checked by the tests.
 struct IndexExample {

@@ -1,4 +1,4 @@
-#include "report_index.h"
+#include "index/report_index.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,12 +7,14 @@
 #include <optional>
 
 #include "archive/zip_reader.h"
+#include "base/report_file_names.h"
 #include "crypto/md5.h"
 #include "report_file.h"
 #include "report_scan.h"
 #include "report_text.h"
 #include "run_log_text.h"
-#include "sqlite_db.h"
+#include "tables/system.h"
+#include "index/sqlite_db.h"
 
 namespace kovra {
 
@@ -78,26 +80,21 @@ std::string InsertSql(const TableDefinition& table) {
   return "INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")";
 }
 
-bool BindText(sqlite3_stmt* s, int at, const std::string& text) {
-  return sqlite3_bind_text(s, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
-         SQLITE_OK;
-}
-
 // A field's value as its SQL value: NULL when unknown, numbers and flags as numbers.
-bool BindField(sqlite3_stmt* s, int at, FieldType type, const std::string& value) {
+[[nodiscard]] bool BindField(sqlite3_stmt* s, int at, FieldType type, const std::string& value) {
   if (value.empty() && type != FieldType::kText)
-    return sqlite3_bind_null(s, at) == SQLITE_OK;
+    return BindNull(s, at);
   switch (type) {
     case FieldType::kBool:
-      return sqlite3_bind_int(s, at, value == "true" ? 1 : 0) == SQLITE_OK;
+      return BindInt64(s, at, value == "true" ? 1 : 0);
     case FieldType::kNumber: {
       // The parsers give canonical decimals; one too large for 64 bits goes in as a real.
       errno = 0;
       char* end = nullptr;
       const long long n = std::strtoll(value.c_str(), &end, 10);
       if (errno == 0 && end != nullptr && *end == '\0')
-        return sqlite3_bind_int64(s, at, n) == SQLITE_OK;
-      return sqlite3_bind_double(s, at, std::strtod(value.c_str(), nullptr)) == SQLITE_OK;
+        return BindInt64(s, at, n);
+      return BindDouble(s, at, std::strtod(value.c_str(), nullptr));
     }
     case FieldType::kDateTime:
       return BindText(s, at, DateSortKey(value));
@@ -137,7 +134,7 @@ std::vector<std::pair<std::string, std::string>> FailedStages(const ZipReader& z
     const std::string file = name.substr(name.find_last_of("/\\") + 1);
     if (file == kRunLogEntry)
       run_log = &e;
-    else if (file == "GetInfoLog.txt")
+    else if (file == report_files::kErrorLog)
       error_log = &e;
   }
   std::vector<std::pair<std::string, std::string>> stages;
@@ -242,7 +239,9 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
   schema += "PRAGMA user_version = " + std::to_string(SchemaVersion()) + ";COMMIT;";
   if (!ExecSql(db, schema.c_str(), error)) {
     error = path + ": " + error;
-    ExecSql(db, "ROLLBACK", error);
+    std::string rollback_error;
+    if (!sqlite3_get_autocommit(db) && !ExecSql(db, "ROLLBACK", rollback_error))
+      error += " (and undoing it failed: " + rollback_error + ")";
     return false;
   }
   m.find = PrepareSql(db, "SELECT id FROM reports WHERE md5 = ?", error);
@@ -274,10 +273,15 @@ AddResult ReportIndex::Add(const std::string& report_path) {
     return result;
   sqlite3_stmt* find = m.find.get();
   sqlite3_reset(find);
-  BindText(find, 1, md5);
-  if (sqlite3_step(find) == SQLITE_ROW) {
+  const int found = BindText(find, 1, md5) ? sqlite3_step(find) : SQLITE_ERROR;
+  if (found == SQLITE_ROW) {
     result.outcome = AddOutcome::kKnown;
     result.report_id = sqlite3_column_int64(find, 0);
+    sqlite3_reset(find);
+    return result;
+  }
+  if (found != SQLITE_DONE) {
+    result.error = report_path + ": the index cannot be searched: " + sqlite3_errmsg(db);
     sqlite3_reset(find);
     return result;
   }
@@ -289,45 +293,40 @@ AddResult ReportIndex::Add(const std::string& report_path) {
     result.error = report_path + ": " + result.error;
     return result;
   }
-  std::string sql_error;
-  if (!ExecSql(db, "BEGIN", sql_error)) {
-    result.error = "the index: " + sql_error;
+  std::string begin_error;
+  if (!ExecSql(db, "BEGIN", begin_error)) {
+    result.error = "the index: " + begin_error;
     return result;
   }
   // The first SQLite failure; what follows it is not tried, and the report is rolled back.
-  auto step = [&](sqlite3_stmt* s) {
-    if (sql_error.empty() && sqlite3_step(s) != SQLITE_DONE)
-      sql_error = sqlite3_errmsg(db);
-    sqlite3_reset(s);
-    sqlite3_clear_bindings(s);
-  };
+  SqlBatch sql(db);
   const std::string file = report_path.substr(report_path.find_last_of("/\\") + 1);
   sqlite3_stmt* add = m.add_report.get();
-  BindText(add, 1, file);
-  BindText(add, 2, md5);
-  step(add);
+  if (sql.Bound(BindText(add, 1, file)) && sql.Bound(BindText(add, 2, md5)))
+    sql.Step(add);
   const int64_t id = sqlite3_last_insert_rowid(db);
   std::optional<Record> system;
   std::string read_error;
   const bool read = ForEachRecord(
       zip, nullptr,
       [&](const Record& r) {
-        if (!sql_error.empty())
+        if (!sql.ok())
           return;
         if (r.table == TableId::kSystem && !system)
           system = r;
         const TableDefinition& definition = Definition(r.table);
-        sqlite3_stmt* s = m.insert[static_cast<size_t>(r.table)].get();
-        sqlite3_bind_int64(s, 1, id);
-        sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(r.line));
+        sqlite3_stmt* s = m.insert.at(static_cast<size_t>(r.table)).get();
+        bool bound = sql.Bound(BindInt64(s, 1, id)) &&
+                     sql.Bound(BindInt64(s, 2, static_cast<int64_t>(r.line)));
         int at = 3;
-        for (size_t i = 0; i < definition.fields.size(); ++i) {
-          const std::string& value = i < r.values.size() ? r.values[i] : std::string();
-          BindField(s, at++, definition.fields[i].type, value);
-          if (definition.fields[i].type == FieldType::kDateTime)
-            BindText(s, at++, value);
+        for (size_t i = 0; bound && i < definition.fields.size(); ++i) {
+          const std::string& value = r.values.at(i);
+          bound = sql.Bound(BindField(s, at++, definition.fields[i].type, value));
+          if (bound && definition.fields[i].type == FieldType::kDateTime)
+            bound = sql.Bound(BindText(s, at++, value));
         }
-        step(s);
+        if (bound)
+          sql.Step(s);
         ++result.records;
       },
       read_error);
@@ -335,35 +334,37 @@ AddResult ReportIndex::Add(const std::string& report_path) {
   for (const auto& [stage, reason] : FailedStages(zip)) {
     stage_names += (stage_names.empty() ? "" : ", ") + stage;
     sqlite3_stmt* s = m.add_stage.get();
-    sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, stage);
-    BindText(s, 3, reason);
-    step(s);
+    if (sql.Bound(BindInt64(s, 1, id)) && sql.Bound(BindText(s, 2, stage)) &&
+        sql.Bound(BindText(s, 3, reason)))
+      sql.Step(s);
   }
   sqlite3_stmt* finish = m.finish_report.get();
-  const char* kFacts[] = {"computer", "session_user", "process_user",
-                          "os_name",  "os_version",   "tool_version"};
+  const FieldOf<TableId::kSystem> kFacts[] = {kSystem["computer"],     kSystem["session_user"],
+                                              kSystem["process_user"], kSystem["os_name"],
+                                              kSystem["os_version"],   kSystem["tool_version"]};
   int at = 1;
-  for (const char* field : kFacts)
-    BindText(finish, at++, system ? system->Get(field) : "");
-  const std::string date = system ? system->Get("date") : "";
-  BindField(finish, at++, FieldType::kDateTime, date);
-  BindText(finish, at++, date);
-  BindText(finish, at++, stage_names);
-  sqlite3_bind_int64(finish, at++, static_cast<sqlite3_int64>(result.records));
-  sqlite3_bind_int64(finish, at++, id);
-  step(finish);
-  std::string ignored;
-  if (!read || !sql_error.empty()) {
-    ExecSql(db, "ROLLBACK", ignored);
-    result.error = !read ? report_path + ": damaged, nothing of it was added: " + read_error
-                         : report_path + ": the index could not take it: " + sql_error;
-    result.records = 0;
-    return result;
-  }
-  if (!ExecSql(db, "COMMIT", sql_error)) {
-    ExecSql(db, "ROLLBACK", ignored);
-    result.error = report_path + ": the index could not take it: " + sql_error;
+  bool bound = true;
+  for (const FieldOf<TableId::kSystem> field : kFacts)
+    bound = bound && sql.Bound(BindText(finish, at++, system ? system->Get(field) : ""));
+  const std::string date = system ? system->Get(kSystem["date"]) : "";
+  bound = bound && sql.Bound(BindField(finish, at++, FieldType::kDateTime, date)) &&
+          sql.Bound(BindText(finish, at++, date)) &&
+          sql.Bound(BindText(finish, at++, stage_names)) &&
+          sql.Bound(BindInt64(finish, at++, static_cast<int64_t>(result.records))) &&
+          sql.Bound(BindInt64(finish, at++, id));
+  if (bound)
+    sql.Step(finish);
+  std::string commit_error;
+  const bool committed = read && sql.ok() && ExecSql(db, "COMMIT", commit_error);
+  if (!committed) {
+    std::string rollback_error;
+    // A failed COMMIT may have ended the transaction already.
+    const bool rolled_back = sqlite3_get_autocommit(db) || ExecSql(db, "ROLLBACK", rollback_error);
+    result.error = !read       ? report_path + ": damaged, nothing of it was added: " + read_error
+                   : !sql.ok() ? report_path + ": the index could not take it: " + sql.error()
+                               : report_path + ": the index could not take it: " + commit_error;
+    if (!rolled_back)
+      result.error += " (and undoing it failed: " + rollback_error + ")";
     result.records = 0;
     return result;
   }

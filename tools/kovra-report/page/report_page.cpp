@@ -1,4 +1,4 @@
-#include "report_page.h"
+#include "page/report_page.h"
 
 #include <cstring>
 
