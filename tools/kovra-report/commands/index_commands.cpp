@@ -4,11 +4,10 @@
 #include <cstdio>
 
 #include "commands/command_table.h"
+#include "commands/progress.h"
 #include "report_file.h"
 
 #ifdef KOVRA_REPORT_INDEX
-#include <unistd.h>
-
 #include "index/index_query.h"
 #include "index/report_index.h"
 #endif
@@ -18,43 +17,28 @@ namespace kovra {
 namespace {
 
 #ifdef KOVRA_REPORT_INDEX
-// One line on the terminal: a bar, how many of how many, the report's name.
-void Progress(size_t done, size_t total, const std::string& name) {
-  constexpr size_t kBar = 30;
-  const size_t filled = done * kBar / total;
-  std::string shown = TerminalSafe(name);
-  if (shown.size() > 36)
-    shown = "..." + shown.substr(shown.size() - 33);
-  std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(filled, '#').c_str(),
-               std::string(kBar - filled, '.').c_str(), done, total, shown.c_str());
-  std::fflush(stderr);
-}
-
 Exit Index(const Invocation& in) {
   ReportIndex index;
   std::string error;
   if (!index.Open(in.arguments[0], error))
     return Fail(error);
   const size_t total = in.arguments.size() - 1;
-  const bool bar = total > 3 && isatty(fileno(stderr));
+  Progress progress(ProgressUnit::kReports, total);
   size_t added = 0, known = 0, failed = 0;
   unsigned long long records = 0;
   for (size_t i = 1; i < in.arguments.size(); ++i) {
     const AddResult r = index.Add(in.arguments[i]);
     if (r.outcome == AddOutcome::kFailed) {
-      if (bar)
-        std::fputs("\r\033[K", stderr);
+      progress.Clear();
       Fail(r.error);
       ++failed;
     }
     added += r.outcome == AddOutcome::kAdded;
     known += r.outcome == AddOutcome::kKnown;
     records += r.records;
-    if (bar)
-      Progress(i, total, in.arguments[i]);
+    progress.Update(i, in.arguments[i]);
   }
-  if (bar)
-    std::fputs("\r\033[K", stderr);
+  progress.Clear();
   std::printf("%zu added (%llu records), %zu already in the index, %zu could not be added\n", added,
               records, known, failed);
   return failed == 0 ? Exit::kDone : Exit::kFound;

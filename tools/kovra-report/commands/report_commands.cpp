@@ -10,6 +10,7 @@
 #include "base/report_file_names.h"
 #include "commands/command_table.h"
 #include "commands/open_report.h"
+#include "commands/progress.h"
 #include "page/report_page.h"
 #include "report_output.h"
 #include "report_scan.h"
@@ -231,16 +232,24 @@ Exit Extract(const Invocation& in) {
     if (!SafeRelativePath(EntryNameUtf8(e), relative))
       return Fail("entry name '" + EntryNameUtf8(e) + "' would escape " + folder);
   }
+  uint64_t total = 0, done = 0;
+  for (const ZipEntry& e : r.zip.entries())
+    total += e.uncompressed_size;
+  Progress progress(ProgressUnit::kMegabytes, total);
   int failures = 0;
   for (const ZipEntry& e : r.zip.entries()) {
     std::string relative;
-    if (!SafeRelativePath(EntryNameUtf8(e), relative))
+    if (!SafeRelativePath(EntryNameUtf8(e), relative)) {
+      progress.Clear();
       return Fail("entry name '" + EntryNameUtf8(e) + "' would escape " + folder);
+    }
     const fs::path target = root / fs::u8path(relative);
     // Never write through a link that an earlier entry or the folder itself placed there.
     for (fs::path p = target.parent_path(); p != root && !p.empty(); p = p.parent_path()) {
-      if (fs::is_symlink(p, ec))
+      if (fs::is_symlink(p, ec)) {
+        progress.Clear();
         return Fail("refusing to write through the link " + p.string());
+      }
     }
     fs::create_directories(target.parent_path(), ec);
     std::ofstream out;
@@ -252,11 +261,14 @@ Exit Extract(const Invocation& in) {
                    e,
                    [&](std::string_view piece) {
                      out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                     done += piece.size();
+                     progress.Update(done, relative);
                      return static_cast<bool>(out);
                    },
                    error);
     out.close();
     if (!read || !out) {
+      progress.Clear();
       Fail(error.empty() ? "cannot write " + target.string() : error);
       ++failures;
     }
