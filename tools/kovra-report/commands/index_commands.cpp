@@ -17,6 +17,8 @@ namespace kovra {
 namespace {
 
 #ifdef KOVRA_REPORT_INDEX
+constexpr unsigned kDecoders = 2;
+
 Exit Index(const Invocation& in) {
   ReportIndex index;
   std::string error;
@@ -26,8 +28,9 @@ Exit Index(const Invocation& in) {
   Progress progress(ProgressUnit::kReports, total);
   size_t added = 0, known = 0, failed = 0;
   unsigned long long records = 0;
-  for (size_t i = 1; i < in.arguments.size(); ++i) {
-    const AddResult r = index.Add(in.arguments[i]);
+  const std::vector<std::string> paths(in.arguments.begin() + 1, in.arguments.end());
+  // Both cores decode while this thread inserts.
+  index.AddAll(paths, kDecoders, [&](size_t i, const AddResult& r) {
     if (r.outcome == AddOutcome::kFailed) {
       progress.Clear();
       Fail(r.error);
@@ -36,8 +39,8 @@ Exit Index(const Invocation& in) {
     added += r.outcome == AddOutcome::kAdded;
     known += r.outcome == AddOutcome::kKnown;
     records += r.records;
-    progress.Update(i, in.arguments[i]);
-  }
+    progress.Update(i + 1, paths[i]);
+  });
   progress.Clear();
   std::printf("%zu added (%llu records), %zu already in the index, %zu could not be added\n", added,
               records, known, failed);

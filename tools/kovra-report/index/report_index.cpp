@@ -14,6 +14,7 @@
 #include "report_text.h"
 #include "run_log_text.h"
 #include "tables/system.h"
+#include "index/report_decoder.h"
 #include "index/sqlite_db.h"
 
 namespace kovra {
@@ -102,65 +103,6 @@ std::string InsertSql(const TableDefinition& table) {
       break;
   }
   return BindText(s, at, value);
-}
-
-// The MD5 of a file, read through a buffer; false with a reason.
-bool FileMd5(const std::string& path, std::string& digest, std::string& error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) {
-    error = "cannot read " + path;
-    return false;
-  }
-  Md5 md5;
-  std::string buffer(1 << 20, '\0');
-  size_t got;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), f.get())) > 0)
-    md5.Update(buffer.data(), got);
-  if (std::ferror(f.get())) {
-    error = "cannot read " + path;
-    return false;
-  }
-  digest = Md5Hex(md5.Final());
-  return true;
-}
-
-// The failed stages of a report: from its run log, else from the markers of its error log
-// ("!!Error:4!!" is stage 4). Each is {stage, reason}.
-std::vector<std::pair<std::string, std::string>> FailedStages(const ZipReader& zip) {
-  const ZipEntry* run_log = nullptr;
-  const ZipEntry* error_log = nullptr;
-  for (const ZipEntry& e : zip.entries()) {
-    const std::string name = EntryNameUtf8(e);
-    const std::string file = name.substr(name.find_last_of("/\\") + 1);
-    if (file == kRunLogEntry)
-      run_log = &e;
-    else if (file == report_files::kErrorLog)
-      error_log = &e;
-  }
-  std::vector<std::pair<std::string, std::string>> stages;
-  std::vector<std::string> lines;
-  std::string error;
-  if (run_log != nullptr && ReadEntryLines(zip, *run_log, 1252, lines, error)) {
-    const RunLogFacts facts = ReadRunLog(lines);
-    if (facts.present) {
-      // "stage 4: <reason> (in product logs)"
-      for (const std::string& text : facts.failed_stages) {
-        const size_t colon = text.find(": ");
-        stages.emplace_back(text.substr(0, colon),
-                            colon == std::string::npos ? std::string() : text.substr(colon + 2));
-      }
-      return stages;
-    }
-  }
-  if (error_log != nullptr && ReadEntryLines(zip, *error_log, 1252, lines, error)) {
-    for (const std::string& line : lines) {
-      const size_t at = line.find("!!Error:");
-      const size_t end = at == std::string::npos ? at : line.find("!!", at + 8);
-      if (end != std::string::npos && end > at + 8)
-        stages.emplace_back("stage " + line.substr(at + 8, end - at - 8), line);
-    }
-  }
-  return stages;
 }
 
 }  // namespace
@@ -265,33 +207,53 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
 }
 
 AddResult ReportIndex::Add(const std::string& report_path) {
+  AddResult result;
+  AddAll({report_path}, 1, [&](size_t, const AddResult& r) { result = r; });
+  return result;
+}
+
+void ReportIndex::AddAll(const std::vector<std::string>& report_paths, unsigned decoders,
+                         const std::function<void(size_t, const AddResult&)>& added) {
+  ReportDecoders decoding(report_paths, decoders);
+  for (size_t i = 0; i < report_paths.size(); ++i)
+    added(i, Insert(report_paths[i], decoding.channel(i)));
+}
+
+AddResult ReportIndex::Insert(const std::string& report_path, ReportChannel& channel) {
   Impl& m = *impl_;
   sqlite3* db = m.db.get();
   AddResult result;
-  std::string md5;
-  if (!FileMd5(report_path, md5, result.error))
+  const ReportChannel::Start start = channel.TakeStart();
+  if (!start.error.empty()) {
+    result.error = start.error;
     return result;
+  }
+  const std::string& md5 = start.md5;
   sqlite3_stmt* find = m.find.get();
   sqlite3_reset(find);
   const int found = BindText(find, 1, md5) ? sqlite3_step(find) : SQLITE_ERROR;
   if (found == SQLITE_ROW) {
+    channel.Cancel();
     result.outcome = AddOutcome::kKnown;
     result.report_id = sqlite3_column_int64(find, 0);
     sqlite3_reset(find);
     return result;
   }
   if (found != SQLITE_DONE) {
+    channel.Cancel();
     result.error = report_path + ": the index cannot be searched: " + sqlite3_errmsg(db);
     sqlite3_reset(find);
     return result;
   }
   sqlite3_reset(find);
-
-  Report report;
-  ZipReader zip;
-  if (!report.Open(report_path, result.error) || !zip.Open(report.archive(), result.error)) {
-    result.error = report_path + ": " + result.error;
-    return result;
+  // A report that cannot be opened is named before any of it reaches the index.
+  std::optional<std::vector<Record>> batch = channel.TakeBatch();
+  if (!batch.has_value()) {
+    const DecodedEnd end = channel.TakeEnd();
+    if (!end.read) {
+      result.error = end.error;
+      return result;
+    }
   }
   std::string begin_error;
   if (!ExecSql(db, "BEGIN", begin_error)) {
@@ -306,32 +268,39 @@ AddResult ReportIndex::Add(const std::string& report_path) {
     sql.Step(add);
   const int64_t id = sqlite3_last_insert_rowid(db);
   std::optional<Record> system;
-  std::string read_error;
-  const bool read = ForEachRecord(
-      zip, nullptr,
-      [&](const Record& r) {
-        if (!sql.ok())
-          return;
-        if (r.table == TableId::kSystem && !system)
-          system = r;
-        const TableDefinition& definition = Definition(r.table);
-        sqlite3_stmt* s = m.insert.at(static_cast<size_t>(r.table)).get();
-        bool bound = sql.Bound(BindInt64(s, 1, id)) &&
-                     sql.Bound(BindInt64(s, 2, static_cast<int64_t>(r.line)));
-        int at = 3;
-        for (size_t i = 0; bound && i < definition.fields.size(); ++i) {
-          const std::string& value = r.values.at(i);
-          bound = sql.Bound(BindField(s, at++, definition.fields[i].type, value));
-          if (bound && definition.fields[i].type == FieldType::kDateTime)
-            bound = sql.Bound(BindText(s, at++, value));
-        }
-        if (bound)
-          sql.Step(s);
-        ++result.records;
-      },
-      read_error);
+  auto insert = [&](const Record& r) {
+    if (!sql.ok())
+      return;
+    if (r.table == TableId::kSystem && !system)
+      system = r;
+    const TableDefinition& definition = Definition(r.table);
+    sqlite3_stmt* s = m.insert.at(static_cast<size_t>(r.table)).get();
+    bool bound =
+        sql.Bound(BindInt64(s, 1, id)) && sql.Bound(BindInt64(s, 2, static_cast<int64_t>(r.line)));
+    int at = 3;
+    for (size_t i = 0; bound && i < definition.fields.size(); ++i) {
+      const std::string& value = r.values.at(i);
+      bound = sql.Bound(BindField(s, at++, definition.fields[i].type, value));
+      if (bound && definition.fields[i].type == FieldType::kDateTime)
+        bound = sql.Bound(BindText(s, at++, value));
+    }
+    if (bound)
+      sql.Step(s);
+    ++result.records;
+  };
+  for (; batch.has_value(); batch = channel.TakeBatch()) {
+    for (const Record& r : *batch)
+      insert(r);
+    if (!sql.ok()) {
+      channel.Cancel();  // the report is rolled back: the rest of it is not wanted
+      break;
+    }
+  }
+  const DecodedEnd end = sql.ok() ? channel.TakeEnd() : DecodedEnd{};
+  const bool read = end.read;
+  const std::string& read_error = end.error;
   std::string stage_names;
-  for (const auto& [stage, reason] : FailedStages(zip)) {
+  for (const auto& [stage, reason] : end.failed_stages) {
     stage_names += (stage_names.empty() ? "" : ", ") + stage;
     sqlite3_stmt* s = m.add_stage.get();
     if (sql.Bound(BindInt64(s, 1, id)) && sql.Bound(BindText(s, 2, stage)) &&
@@ -360,9 +329,9 @@ AddResult ReportIndex::Add(const std::string& report_path) {
     std::string rollback_error;
     // A failed COMMIT may have ended the transaction already.
     const bool rolled_back = sqlite3_get_autocommit(db) || ExecSql(db, "ROLLBACK", rollback_error);
-    result.error = !read       ? report_path + ": damaged, nothing of it was added: " + read_error
-                   : !sql.ok() ? report_path + ": the index could not take it: " + sql.error()
-                               : report_path + ": the index could not take it: " + commit_error;
+    result.error = !sql.ok() ? report_path + ": the index could not take it: " + sql.error()
+                   : !read   ? read_error
+                             : report_path + ": the index could not take it: " + commit_error;
     if (!rolled_back)
       result.error += " (and undoing it failed: " + rollback_error + ")";
     result.records = 0;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,8 +38,14 @@ class ReportIndex {
   [[nodiscard]] bool Open(const std::string& path, std::string& error);
   // Adds one report file; every record or nothing.
   [[nodiscard]] AddResult Add(const std::string& report_path);
+  // Adds report files in the order given: they are read and decoded on up to `decoders`
+  // threads while this thread inserts, one report at a time. `added(i, result)` is called for
+  // each, in order, on this thread.
+  void AddAll(const std::vector<std::string>& report_paths, unsigned decoders,
+              const std::function<void(size_t, const AddResult&)>& added);
 
  private:
+  AddResult Insert(const std::string& report_path, class ReportChannel& channel);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
