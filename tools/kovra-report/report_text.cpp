@@ -12,6 +12,8 @@
 #include "tables/autostart.h"
 #include "tables/helpers.h"
 #include "tables/processes.h"
+#include "tables/products.h"
+#include "tables/system.h"
 
 namespace kovra {
 
@@ -177,18 +179,18 @@ std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines) 
 void AddRecordFacts(const Record& r, ReportFacts& f) {
   switch (r.table) {
     case TableId::kSystem:
-      f.os_name = r.Get("os_name");
-      f.os_version = r.Get("os_version");
-      f.computer = r.Get("computer");
-      if (!r.Get("session_user").empty() || !r.Get("process_user").empty())
-        f.users = r.Get("session_user") + "[" + r.Get("process_user") + "]";
-      f.level = r.Get("user_level");
-      f.tool_version = r.Get("tool_version");
-      f.date = r.Get("date");
+      f.os_name = r.Get(kSystem["os_name"]);
+      f.os_version = r.Get(kSystem["os_version"]);
+      f.computer = r.Get(kSystem["computer"]);
+      if (!r.Get(kSystem["session_user"]).empty() || !r.Get(kSystem["process_user"]).empty())
+        f.users = r.Get(kSystem["session_user"]) + "[" + r.Get(kSystem["process_user"]) + "]";
+      f.level = r.Get(kSystem["user_level"]);
+      f.tool_version = r.Get(kSystem["tool_version"]);
+      f.date = r.Get(kSystem["date"]);
       break;
     case TableId::kProducts:
-      f.products.push_back(r.Get("name") + " " + r.Get("display_version") + " (file " +
-                           r.Get("file_version") + ")");
+      f.products.push_back(r.Get(kProducts["name"]) + " " + r.Get(kProducts["display_version"]) +
+                           " (file " + r.Get(kProducts["file_version"]) + ")");
       break;
     case TableId::kProcesses:
       ++f.processes;
