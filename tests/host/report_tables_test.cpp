@@ -3,9 +3,12 @@
 // and the block rule the records parser and the section-aware diff share.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "app/collection_pipeline.h"
+#include "base/report_file_names.h"
 #include "report_records.h"
 #include "report_text.h"
 #include "tables/processes.h"
@@ -90,6 +93,45 @@ TEST(ReportTables, TheIndexLayoutChangesWithEveryChangeToATable) {
     if (c.table_name != nullptr)
       changed[0].name = c.table_name;
     EXPECT_NE(SchemaDigest(changed), digest) << c.what;
+  }
+}
+
+// The writer's run log is named from the shared list's name.
+static_assert(std::string_view(kRunLogFileName) == report_files::kRunLog);
+
+TEST(ReportTables, EveryFileOfTheSharedNameListIsReadAsItsSourceWhereverItIsStored) {
+  namespace files = report_files;
+  const struct {
+    std::string entry;
+    std::optional<SourceFile> source;
+  } kCases[] = {
+      {files::kMainInfo, SourceFile::kMainInfo},
+      {std::string("Users/anna/GetInfoDir/") + files::kMainInfo, SourceFile::kMainInfo},
+      {"GetInfoDir\\KOVRA_DEBUG_INFO.TXT", SourceFile::kMainInfo},
+      {files::kUninstall, SourceFile::kUninstall},
+      {files::kServices, SourceFile::kServicesTree},
+      {files::kTasks, SourceFile::kTasks},
+      {std::string("GetInfoDir/") + files::kDigests, SourceFile::kDigests},
+      {files::kInfoVersion, SourceFile::kInfoVersion},
+      {files::kStoreAppLog, SourceFile::kStoreAppLog},
+      {"SW_REG_1.txt", SourceFile::kRegistryExports},
+      {"ZTN_GEG_1.txt", SourceFile::kRegistryExports},
+      {"ZTNP_REG_1.txt", SourceFile::kRegistryExports},
+      {"SYS_FILE_Context_Menu.txt", SourceFile::kRegistryExports},
+      // Files of the report that no table reads: shown as they are.
+      {files::kErrorLog, std::nullopt},
+      {files::kRunLog, std::nullopt},
+      {files::kSystemInfo, std::nullopt},
+      {"SW_REG_.txt", std::nullopt},
+      {std::string(files::kMainInfo) + ".bak", std::nullopt},
+  };
+  for (const auto& c : kCases) {
+    SourceFile source = SourceFile::kMainInfo;
+    const bool found = SourceOfEntry(c.entry, source);
+    EXPECT_EQ(found, c.source.has_value()) << c.entry;
+    if (found && c.source.has_value()) {
+      EXPECT_EQ(source, *c.source) << c.entry;
+    }
   }
 }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "commands/command_table.h"
-#include "commands/progress.h"
+#include "commands/report_progress.h"
 #include "report_file.h"
 
 #ifdef KOVRA_REPORT_INDEX

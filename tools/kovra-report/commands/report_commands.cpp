@@ -10,7 +10,7 @@
 #include "base/report_file_names.h"
 #include "commands/command_table.h"
 #include "commands/open_report.h"
-#include "commands/progress.h"
+#include "commands/report_progress.h"
 #include "page/report_page.h"
 #include "report_output.h"
 #include "report_scan.h"

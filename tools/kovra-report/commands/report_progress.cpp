@@ -1,4 +1,4 @@
-#include "commands/progress.h"
+#include "commands/report_progress.h"
 
 #include <cstdio>
 

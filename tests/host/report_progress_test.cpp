@@ -1,12 +1,12 @@
 // The progress line of long commands: done of total, rate and time left, as one line.
-#include "commands/progress.h"
+#include "commands/report_progress.h"
 
 #include <gtest/gtest.h>
 
 namespace kovra {
 namespace {
 
-TEST(ReaderProgress, TheLineSaysHowMuchIsDoneHowFastAndHowLongIsLeft) {
+TEST(ReportProgress, TheLineSaysHowMuchIsDoneHowFastAndHowLongIsLeft) {
   const struct {
     ProgressUnit unit;
     uint64_t done, total;
