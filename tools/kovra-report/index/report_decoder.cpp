@@ -1,5 +1,6 @@
 #include "index/report_decoder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -188,6 +189,7 @@ ReportDecoders::ReportDecoders(const std::vector<std::string>& paths, unsigned t
     : paths_(paths) {
   for (size_t i = 0; i < paths.size(); ++i)
     channels_.push_back(std::make_unique<ReportChannel>(threads == 0 ? SIZE_MAX : kBatchesAhead));
+  ahead_ = std::min<size_t>(threads, paths.size()) + 1;  // before any thread reads it
   for (unsigned t = 0; t < threads && t < paths.size(); ++t) {
     try {
       threads_.emplace_back([this] { Work(); });
@@ -206,6 +208,7 @@ ReportDecoders::~ReportDecoders() {
   {
     std::lock_guard<std::mutex> lock(next_mutex_);
     next_ = paths_.size();  // nothing more is started
+    writer_moved_.notify_all();
   }
   for (auto& c : channels_)
     c->Cancel();
@@ -214,12 +217,12 @@ ReportDecoders::~ReportDecoders() {
 }
 
 ReportChannel& ReportDecoders::channel(size_t i) {
-  if (threads_.empty()) {
-    std::lock_guard<std::mutex> lock(next_mutex_);
-    if (next_ <= i) {
-      next_ = i + 1;
-      DecodeReportInto(paths_[i], *channels_[i]);
-    }
+  std::lock_guard<std::mutex> lock(next_mutex_);
+  writer_at_ = i;
+  writer_moved_.notify_all();
+  if (threads_.empty() && next_ <= i) {
+    next_ = i + 1;
+    DecodeReportInto(paths_[i], *channels_[i]);
   }
   return *channels_.at(i);
 }
@@ -228,7 +231,9 @@ void ReportDecoders::Work() {
   for (;;) {
     size_t i;
     {
-      std::lock_guard<std::mutex> lock(next_mutex_);
+      std::unique_lock<std::mutex> lock(next_mutex_);
+      writer_moved_.wait(lock,
+                         [&] { return next_ >= paths_.size() || next_ < writer_at_ + ahead_; });
       if (next_ >= paths_.size())
         return;
       i = next_++;

@@ -59,9 +59,10 @@ class ReportChannel {
 };
 
 // Decodes the reports of `paths` on up to `threads` threads, each report into its channel, in
-// the order given (a thread takes the next report when it is free). Threads that cannot be
-// started leave the work to the others; with none at all, channel(i) decodes report i on the
-// writer's thread when the writer first asks for it (its channel then unbounded).
+// the order given (a thread takes the next report when it is free, and no further ahead of the
+// writer than one report per thread, so that memory stays bounded however many reports). Threads
+// that cannot be started leave the work to the others; with none at all, channel(i) decodes report
+// i on the writer's thread when the writer first asks for it (its channel then unbounded).
 class ReportDecoders {
  public:
   ReportDecoders(const std::vector<std::string>& paths, unsigned threads);
@@ -77,7 +78,10 @@ class ReportDecoders {
   const std::vector<std::string>& paths_;
   std::vector<std::unique_ptr<ReportChannel>> channels_;
   std::mutex next_mutex_;
-  size_t next_ = 0;
+  std::condition_variable writer_moved_;
+  size_t next_ = 0;       // the next report a decoder takes
+  size_t writer_at_ = 0;  // the report the writer takes now
+  size_t ahead_ = 1;      // reports decoded at most at once, the writer's own included
   std::vector<std::thread> threads_;
 };
 
