@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each briefly.
-set -eu
+set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target fuzz_report fuzz_rules fuzz_markup
+cmake --build --preset fuzz --target fuzz_report fuzz_report_stream fuzz_rules fuzz_markup
 # Each target runs with a seed corpus of real inputs and, for the archive readers, a dictionary
 # of the format's signatures; scripts/fuzz-long.sh runs them longer.
 seconds=${KOVRA_FUZZ_SECONDS:-30}
@@ -13,6 +13,12 @@ corpus=build/fuzz/corpus/report
 python3 tests/fuzz/make_seeds.py "$corpus"
 build/fuzz/tools/kovra-report/fuzz_report -max_total_time="$seconds" -rss_limit_mb=1024 \
   -dict=tests/fuzz/zip.dict -artifact_prefix="$findings/" "$corpus" 2>&1 | tail -n 3
+# The streaming path on files: the same seeds and the tool's own reports (DES containers).
+stream=build/fuzz/corpus/report_stream
+python3 tests/fuzz/make_seeds.py "$stream"
+cp tests/host/reports/*.log "$stream"/
+build/fuzz/tools/kovra-report/fuzz_report_stream -max_total_time="$seconds" -rss_limit_mb=1024 \
+  -dict=tests/fuzz/zip.dict -artifact_prefix="$findings/" "$stream" 2>&1 | tail -n 3
 rules=build/fuzz/corpus/rules
 mkdir -p "$rules"
 printf 'a\tone\r\nb/c.txt\t\r\n"\\Task","N/A"\r\n' >"$rules/seed"

@@ -46,7 +46,7 @@ grep -q "^OS: *Windows 7" <<<"$summary" && grep -q "^Services: *[1-9]" <<<"$summ
 "$reader" diff "$one" "$one" >/dev/null || fail "diff of a report with itself"
 diff_out=$("$reader" diff "$one" "$two"); rc=$?
 [ $rc = 1 ] || fail "diff exit code $rc"
-[ "$(printf '%s\n' "$diff_out" | head -2)" = "$(printf -- '--- Run\n+ KovraDiffTest=C:\\evil\\evil.exe')" ] ||
+[ "$(printf '%s\n' "$diff_out" | head -2)" = "$(printf -- '--- Autostart: Run\n+ KovraDiffTest=C:\\evil\\evil.exe')" ] ||
   fail "diff shows the added Run entry under its section: $diff_out"
 "$reader" view "$one" -o "$work/view.html" || fail "view"
 python3 - "$work/view.html" <<'PY' || fail "the page"

@@ -1,6 +1,6 @@
 // The index of many reports on a report the tool wrote: values typed as their fields say, the
 // query's three outputs safe for a terminal, and databases that are no index refused.
-#include "report_index.h"
+#include "index/report_index.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "index_query.h"
-#include "sqlite_db.h"
+#include "index/index_query.h"
+#include "index/sqlite_db.h"
 
 namespace kovra {
 namespace {

@@ -1,5 +1,5 @@
 // Fuzz target: the container and ZIP parsing of the report reader on arbitrary bytes, and the
-// record parsers of every source file on the same bytes as text.
+// record parsers of every source file and the sections of diff on the same bytes as text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +7,7 @@
 #include "archive/zip_reader.h"
 #include "report_file.h"
 #include "report_records.h"
+#include "report_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -34,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (int source = 0; source <= static_cast<int>(kovra::SourceFile::kStoreAppLog); ++source) {
     for (const kovra::Record& r : kovra::ParseText(static_cast<kovra::SourceFile>(source), input))
-      kovra::DateSortKey(r.values.empty() ? std::string() : r.values.back());
+      (void)kovra::DateSortKey(r.values.empty() ? std::string() : r.values.back());
   }
+  // The same text as the main info file of diff: its sections and their stable lines.
+  (void)kovra::DiffSections(kovra::SplitSections(kovra::SplitLines(input)), {});
   return 0;
 }

@@ -21,9 +21,9 @@ enum class ReportKind { kContainer, kPlainZip };
 class FileInput : public ZipInput {
  public:
   // Opens the file; false with a reason.
-  bool Open(const std::string& path, std::string& error);
+  [[nodiscard]] bool Open(const std::string& path, std::string& error);
   uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
+  [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
 
  private:
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
@@ -35,9 +35,9 @@ class ContainerInput : public ZipInput {
  public:
   ContainerInput(ZipInput& container, std::string_view key_text);
   // Checks the size and the length trailer; false with a reason when the container is damaged.
-  bool Check(std::string& error);
+  [[nodiscard]] bool Check(std::string& error);
   uint64_t Size() const override { return length_; }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
+  [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
 
  private:
   ZipInput& container_;
@@ -50,7 +50,7 @@ class ContainerInput : public ZipInput {
 // A report opened for reading: its kind and its archive as an input.
 class Report {
  public:
-  bool Open(const std::string& path, std::string& error);
+  [[nodiscard]] bool Open(const std::string& path, std::string& error);
   ReportKind kind() const { return kind_; }
   ZipInput& archive() { return container_ ? static_cast<ZipInput&>(*container_) : file_; }
 
@@ -62,12 +62,12 @@ class Report {
 
 // The archive bytes of a report held in memory and its kind; false with a reason for anything
 // else.
-bool DecodeReport(std::string_view report, std::string& archive, ReportKind& kind,
-                  std::string& error);
+[[nodiscard]] bool DecodeReport(std::string_view report, std::string& archive, ReportKind& kind,
+                                std::string& error);
 
 // Text from a report made safe for a terminal: control characters (C0, DEL and the C1 range)
 // written as \xNN escapes, so that a hostile name cannot drive the support engineer's terminal.
 // Line breaks and tabs stay when `keep_newlines` (multi-line text output).
-std::string TerminalSafe(std::string_view text, bool keep_newlines = false);
+[[nodiscard]] std::string TerminalSafe(std::string_view text, bool keep_newlines = false);
 
 }  // namespace kovra

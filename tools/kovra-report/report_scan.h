@@ -17,16 +17,18 @@ constexpr size_t kMaxRecordLine = 1 << 20;
 // Calls `callback` for each record of `table` (nullptr: of every table) in the archive, in
 // entry order and, within an entry, in file order. ANSI files are decoded from `code_page`.
 // False with a reason when an entry cannot be read (records before the damage were given).
-bool ForEachRecord(const ZipReader& zip, const TableDefinition* table,
-                   const RecordCallback& callback, std::string& error, int code_page = 1252);
+[[nodiscard]] bool ForEachRecord(const ZipReader& zip, const TableDefinition* table,
+                                 const RecordCallback& callback, std::string& error,
+                                 int code_page = 1252);
 // Every record of the entries that hold one source file (all its tables, "unparsed" included).
-bool ForEachRecordOf(const ZipReader& zip, SourceFile source, const RecordCallback& callback,
-                     std::string& error, int code_page = 1252);
+[[nodiscard]] bool ForEachRecordOf(const ZipReader& zip, SourceFile source,
+                                   const RecordCallback& callback, std::string& error,
+                                   int code_page = 1252);
 
 // A small text entry (a log, at most `kMaxWholeEntry` bytes) as UTF-8 lines; false with a reason
 // when it is larger, cannot be read or has a code page this reader does not know.
 constexpr uint64_t kMaxWholeEntry = 64u << 20;
-bool ReadEntryLines(const ZipReader& zip, const ZipEntry& entry, int code_page,
-                    std::vector<std::string>& lines, std::string& error);
+[[nodiscard]] bool ReadEntryLines(const ZipReader& zip, const ZipEntry& entry, int code_page,
+                                  std::vector<std::string>& lines, std::string& error);
 
 }  // namespace kovra

@@ -5,9 +5,15 @@
 #include <regex>
 #include <set>
 
+#include "base/report_file_names.h"
 #include "base/text.h"
 #include "report_regex.h"
 #include "report_records.h"
+#include "tables/autostart.h"
+#include "tables/helpers.h"
+#include "tables/processes.h"
+#include "tables/products.h"
+#include "tables/system.h"
 
 namespace kovra {
 
@@ -18,29 +24,6 @@ constexpr char16_t kCp1252High[32] = {
     0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
-bool StartsWith(std::string_view s, std::string_view p) {
-  return s.substr(0, p.size()) == p;
-}
-
-bool IsStarRule(const std::string& line) {
-  return line.size() == 81 && line.find_first_not_of('*') == std::string::npos;
-}
-
-// The name of a block header line, or empty.
-std::string HeaderName(const std::string& line) {
-  static const std::regex kHeaders[] = {
-      std::regex("^=====\\s*(.+?)\\s*=====$"), std::regex("^====(.+)====$"),
-      std::regex("^-{10}\\s*(.+?)\\s*-{10}$"), std::regex("^\\[(.+)\\]$")};
-  std::smatch m;
-  for (const std::regex& r : kHeaders) {
-    if (RegexMatch(line, m, r))
-      return m[1];
-  }
-  return std::string();
-}
-
-const std::regex kProcessRow("^[0-9a-f]+ .*\\| .*M, *[0-9]+M\\| .*$");
 
 }  // namespace
 
@@ -157,37 +140,37 @@ bool TextDecoder::Feed(std::string_view piece, std::string& out, std::string& er
 
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos)
-      end = text.size();
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
 std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines) {
-  std::vector<ReportSection> sections{{"Header", {}}};
-  bool after_rule = false;
+  std::vector<ReportSection> sections;
+  BlockTracker tracker;
+  std::string autostart;  // the autostart section being read ("Run")
   for (const std::string& line : lines) {
-    if (IsStarRule(line)) {
-      after_rule = true;
+    const BlockTracker::Step step = tracker.Next(line);
+    if (step.rule)
       continue;
+    if (step.changed)
+      autostart.clear();
+    std::string name =
+        step.block == TableId::kUnparsed ? "Other lines" : Definition(step.block).title;
+    if (step.block == TableId::kAutostart) {
+      // The section headers name the sections; they are not lines of them.
+      if (std::optional<std::string> opened = AutostartSectionOf(line)) {
+        autostart = std::move(*opened);
+        continue;
+      }
+      if (line == kAutostartHeader)
+        continue;
+      if (!autostart.empty())
+        name += ": " + autostart;
     }
-    std::string name = HeaderName(line);
-    if (!name.empty()) {
+    if (step.block == TableId::kHelpers && line == kHelpersHeader)
+      continue;
+    if (sections.empty() || sections.back().name != name)
       sections.push_back({name, {}});
-      after_rule = false;
-      continue;
-    }
-    if (after_rule && !line.empty()) {
-      // A star rule without a header: the block is named by its first line.
-      const TableId block = BlockOfLine(line);
-      sections.push_back({block == TableId::kUnparsed ? "Section" : Definition(block).title, {}});
-      after_rule = false;
-    }
     sections.back().lines.push_back(line);
   }
   return sections;
@@ -196,18 +179,18 @@ std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines) 
 void AddRecordFacts(const Record& r, ReportFacts& f) {
   switch (r.table) {
     case TableId::kSystem:
-      f.os_name = r.Get("os_name");
-      f.os_version = r.Get("os_version");
-      f.computer = r.Get("computer");
-      if (!r.Get("session_user").empty() || !r.Get("process_user").empty())
-        f.users = r.Get("session_user") + "[" + r.Get("process_user") + "]";
-      f.level = r.Get("user_level");
-      f.tool_version = r.Get("tool_version");
-      f.date = r.Get("date");
+      f.os_name = r.Get(kSystem["os_name"]);
+      f.os_version = r.Get(kSystem["os_version"]);
+      f.computer = r.Get(kSystem["computer"]);
+      if (!r.Get(kSystem["session_user"]).empty() || !r.Get(kSystem["process_user"]).empty())
+        f.users = r.Get(kSystem["session_user"]) + "[" + r.Get(kSystem["process_user"]) + "]";
+      f.level = r.Get(kSystem["user_level"]);
+      f.tool_version = r.Get(kSystem["tool_version"]);
+      f.date = r.Get(kSystem["date"]);
       break;
     case TableId::kProducts:
-      f.products.push_back(r.Get("name") + " " + r.Get("display_version") + " (file " +
-                           r.Get("file_version") + ")");
+      f.products.push_back(r.Get(kProducts["name"]) + " " + r.Get(kProducts["display_version"]) +
+                           " (file " + r.Get(kProducts["file_version"]) + ")");
       break;
     case TableId::kProcesses:
       ++f.processes;
@@ -235,7 +218,7 @@ void AddRecordFacts(const Record& r, ReportFacts& f) {
 ReportFacts ReadFacts(const std::vector<std::string>& main_info,
                       const std::vector<std::string>& error_log) {
   ReportFacts f;
-  auto parser = MakeParser(SourceFile::kMainInfo, "Kovra_Debug_Info.txt",
+  auto parser = MakeParser(SourceFile::kMainInfo, report_files::kMainInfo,
                            [&](const Record& r) { AddRecordFacts(r, f); });
   for (const std::string& line : main_info)
     parser->Line(line);
@@ -323,12 +306,19 @@ std::string StableLine(const std::string& section, const std::string& line) {
       StartsWith(line, "PF Free:") || StartsWith(line, "Free Space:") ||
       StartsWith(line, "Virtual memory:") || StartsWith(line, "GlobalAtomInfo:"))
     return std::string();
-  if (section == "Processes" && RegexMatch(line, kProcessRow)) {
-    // Name and folder only: ids, counts, memory and age change from run to run.
-    static const std::regex row("^[0-9a-f]+ (.*?) +[0-9].*\\| [^,]*,[0-9:. ]+(ms|s|min|h) ?(.*)$");
-    std::smatch m;
-    if (RegexMatch(line, m, row))
-      return m[1].str() + " " + m[3].str();
+  std::smatch m;
+  if (section == Definition(TableId::kProcesses).title && MatchProcessRow(line, m)) {
+    // Name and folder only: ids, counts (the number columns after the name), memory and age
+    // change from run to run.
+    std::string name = m[2];
+    for (int column = 0; column < 3; ++column) {
+      const size_t blank = name.find_last_of(' ');
+      if (blank == std::string::npos ||
+          name.find_first_not_of("0123456789", blank + 1) != std::string::npos)
+        break;
+      name = name.substr(0, name.find_last_not_of(' ', blank) + 1);
+    }
+    return name + " " + m[9].str();
   }
   const size_t dt = line.find("   DT:");
   if (dt != std::string::npos)
@@ -403,6 +393,9 @@ std::string HtmlEscape(std::string_view text) {
         break;
       case '"':
         out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
         break;
       default:
         out += c;

@@ -14,17 +14,19 @@ namespace kovra {
 // A text file of the report as UTF-8 with "\n" line ends: UTF-16 LE or UTF-8 by their
 // byte-order marks, else the ANSI code page given (1252, 437 or 65001). False with a reason
 // for a code page this reader does not know.
-bool DecodeReportText(std::string_view bytes, int code_page, std::string& text, std::string& error);
+[[nodiscard]] bool DecodeReportText(std::string_view bytes, int code_page, std::string& text,
+                                    std::string& error);
 
 // The encodings of report files, and the decoding of a piece of text in one (whole characters,
 // no byte-order mark, line ends as they are).
 enum class TextEncoding { kUtf16Le, kUtf8, kCp1252, kCp437 };
 // The encoding by byte-order mark (and its length), else by code page; false for a code page
 // this reader does not know.
-bool DetectEncoding(std::string_view first_bytes, int code_page, TextEncoding& encoding,
-                    size_t& mark_size);
+[[nodiscard]] bool DetectEncoding(std::string_view first_bytes, int code_page,
+                                  TextEncoding& encoding, size_t& mark_size);
 std::string DecodePiece(std::string_view bytes, TextEncoding encoding);
 
+// The lines of a whole text (ForEachLine).
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Decodes a text file piece by piece as it is inflated: whole characters only (an odd byte of
@@ -35,7 +37,7 @@ class TextDecoder {
   explicit TextDecoder(int code_page) : code_page_(code_page) {}
   // The decoded text of `piece` (appended to `out`); false with a reason for an unknown code
   // page.
-  bool Feed(std::string_view piece, std::string& out, std::string& error);
+  [[nodiscard]] bool Feed(std::string_view piece, std::string& out, std::string& error);
 
  private:
   int code_page_;
@@ -44,17 +46,18 @@ class TextDecoder {
   std::string carry_;
 };
 
-// Splits decoded text into lines as it arrives; a line longer than `max_line` bytes is cut
-// there (the rest of it is passed over), so that one endless line cannot fill the memory.
+// The one way the reader splits text into lines: as it arrives, at "\n", a "\r" before it
+// dropped; a line longer than `max_line` bytes is cut there (the rest of it is passed over), so
+// that one endless line cannot fill the memory. A last line without a line end is a line when
+// it is not empty.
 class LineSplitter {
  public:
-  explicit LineSplitter(size_t max_line) : max_line_(max_line) {}
+  explicit LineSplitter(size_t max_line = std::string::npos) : max_line_(max_line) {}
   template <typename F>
   void Feed(std::string_view text, F&& line) {
     for (const char c : text) {
       if (c == '\n') {
-        line(std::string_view(current_));
-        current_.clear();
+        Give(line);
       } else if (current_.size() < max_line_) {
         current_ += c;
       }
@@ -63,22 +66,37 @@ class LineSplitter {
   template <typename F>
   void Finish(F&& line) {
     if (!current_.empty())
-      line(std::string_view(current_));
-    current_.clear();
+      Give(line);
   }
 
  private:
+  template <typename F>
+  void Give(F&& line) {
+    if (!current_.empty() && current_.back() == '\r')
+      current_.pop_back();
+    line(std::string_view(current_));
+    current_.clear();
+  }
   size_t max_line_;
   std::string current_;
 };
+
+// Each line of a whole text, split as LineSplitter does.
+template <typename F>
+void ForEachLine(std::string_view text, F&& line) {
+  LineSplitter splitter;
+  splitter.Feed(text, line);
+  splitter.Finish(line);
+}
 
 // A section of the main info file: its name and its lines.
 struct ReportSection {
   std::string name;
   std::vector<std::string> lines;
 };
-// Sections open at star rules and at block headers ("===== X =====", "====X====",
-// "---------- X ----------", "[X]"); lines before the first one form "Header".
+// The main info file's lines by block, the blocks found as the records parser finds them
+// (BlockTracker) and named by their table's title; the autostart block by its sections as
+// well ("Autostart: Run"), the lines of no known block "Other lines".
 std::vector<ReportSection> SplitSections(const std::vector<std::string>& lines);
 
 // The facts of the summary.

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/report_file_names.h"
+
 namespace kovra {
 
-inline constexpr char kRunLogEntry[] = "GetInfoRun.txt";
+inline constexpr const auto& kRunLogEntry = report_files::kRunLog;
 
 struct RunLogFacts {
   bool present = false;

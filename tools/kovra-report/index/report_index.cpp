@@ -1,4 +1,4 @@
-#include "report_index.h"
+#include "index/report_index.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,19 +7,27 @@
 #include <optional>
 
 #include "archive/zip_reader.h"
+#include "base/report_file_names.h"
 #include "crypto/md5.h"
 #include "report_file.h"
 #include "report_scan.h"
 #include "report_text.h"
 #include "run_log_text.h"
-#include "sqlite_db.h"
+#include "tables/system.h"
+#include "index/report_decoder.h"
+#include "index/sqlite_db.h"
 
 namespace kovra {
 
 namespace {
 
-// Raised when the layout of the tables changes; an index of another layout is refused.
-constexpr int kSchemaVersion = 1;
+// The layout of the tables, derived from their names and fields: any change to a table
+// changes it, and an index of another layout is refused. SQLite keeps it as a signed 32-bit
+// number; 0 (an empty database's) is never a layout.
+int SchemaVersion() {
+  const int version = static_cast<int>(SchemaDigest(Tables()) & 0x7FFFFFFFu);
+  return version == 0 ? 1 : version;
+}
 
 constexpr char kReportsSchema[] =
     "CREATE TABLE IF NOT EXISTS reports ("
@@ -73,26 +81,21 @@ std::string InsertSql(const TableDefinition& table) {
   return "INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")";
 }
 
-bool BindText(sqlite3_stmt* s, int at, const std::string& text) {
-  return sqlite3_bind_text(s, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
-         SQLITE_OK;
-}
-
 // A field's value as its SQL value: NULL when unknown, numbers and flags as numbers.
-bool BindField(sqlite3_stmt* s, int at, FieldType type, const std::string& value) {
+[[nodiscard]] bool BindField(sqlite3_stmt* s, int at, FieldType type, const std::string& value) {
   if (value.empty() && type != FieldType::kText)
-    return sqlite3_bind_null(s, at) == SQLITE_OK;
+    return BindNull(s, at);
   switch (type) {
     case FieldType::kBool:
-      return sqlite3_bind_int(s, at, value == "true" ? 1 : 0) == SQLITE_OK;
+      return BindInt64(s, at, value == "true" ? 1 : 0);
     case FieldType::kNumber: {
       // The parsers give canonical decimals; one too large for 64 bits goes in as a real.
       errno = 0;
       char* end = nullptr;
       const long long n = std::strtoll(value.c_str(), &end, 10);
       if (errno == 0 && end != nullptr && *end == '\0')
-        return sqlite3_bind_int64(s, at, n) == SQLITE_OK;
-      return sqlite3_bind_double(s, at, std::strtod(value.c_str(), nullptr)) == SQLITE_OK;
+        return BindInt64(s, at, n);
+      return BindDouble(s, at, std::strtod(value.c_str(), nullptr));
     }
     case FieldType::kDateTime:
       return BindText(s, at, DateSortKey(value));
@@ -100,65 +103,6 @@ bool BindField(sqlite3_stmt* s, int at, FieldType type, const std::string& value
       break;
   }
   return BindText(s, at, value);
-}
-
-// The MD5 of a file, read through a buffer; false with a reason.
-bool FileMd5(const std::string& path, std::string& digest, std::string& error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) {
-    error = "cannot read " + path;
-    return false;
-  }
-  Md5 md5;
-  std::string buffer(1 << 20, '\0');
-  size_t got;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), f.get())) > 0)
-    md5.Update(buffer.data(), got);
-  if (std::ferror(f.get())) {
-    error = "cannot read " + path;
-    return false;
-  }
-  digest = Md5Hex(md5.Final());
-  return true;
-}
-
-// The failed stages of a report: from its run log, else from the markers of its error log
-// ("!!Error:4!!" is stage 4). Each is {stage, reason}.
-std::vector<std::pair<std::string, std::string>> FailedStages(const ZipReader& zip) {
-  const ZipEntry* run_log = nullptr;
-  const ZipEntry* error_log = nullptr;
-  for (const ZipEntry& e : zip.entries()) {
-    const std::string name = EntryNameUtf8(e);
-    const std::string file = name.substr(name.find_last_of("/\\") + 1);
-    if (file == kRunLogEntry)
-      run_log = &e;
-    else if (file == "GetInfoLog.txt")
-      error_log = &e;
-  }
-  std::vector<std::pair<std::string, std::string>> stages;
-  std::vector<std::string> lines;
-  std::string error;
-  if (run_log != nullptr && ReadEntryLines(zip, *run_log, 1252, lines, error)) {
-    const RunLogFacts facts = ReadRunLog(lines);
-    if (facts.present) {
-      // "stage 4: <reason> (in product logs)"
-      for (const std::string& text : facts.failed_stages) {
-        const size_t colon = text.find(": ");
-        stages.emplace_back(text.substr(0, colon),
-                            colon == std::string::npos ? std::string() : text.substr(colon + 2));
-      }
-      return stages;
-    }
-  }
-  if (error_log != nullptr && ReadEntryLines(zip, *error_log, 1252, lines, error)) {
-    for (const std::string& line : lines) {
-      const size_t at = line.find("!!Error:");
-      const size_t end = at == std::string::npos ? at : line.find("!!", at + 8);
-      if (end != std::string::npos && end > at + 8)
-        stages.emplace_back("stage " + line.substr(at + 8, end - at - 8), line);
-    }
-  }
-  return stages;
 }
 
 }  // namespace
@@ -226,18 +170,20 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
     return false;
   const bool empty = sqlite3_column_int(tables.get(), 0) == 0;
   tables.reset();
-  if (found != kSchemaVersion && !(found == 0 && empty)) {
+  if (found != SchemaVersion() && !(found == 0 && empty)) {
     error = path + " is not an index of this reader (layout " + std::to_string(found) +
-            ", this reader writes layout " + std::to_string(kSchemaVersion) + ")";
+            ", this reader writes layout " + std::to_string(SchemaVersion()) + ")";
     return false;
   }
   std::string schema = std::string("BEGIN;") + kReportsSchema;
   for (const TableDefinition& t : Tables())
     schema += TableSchema(t);
-  schema += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";COMMIT;";
+  schema += "PRAGMA user_version = " + std::to_string(SchemaVersion()) + ";COMMIT;";
   if (!ExecSql(db, schema.c_str(), error)) {
     error = path + ": " + error;
-    ExecSql(db, "ROLLBACK", error);
+    std::string rollback_error;
+    if (!sqlite3_get_autocommit(db) && !ExecSql(db, "ROLLBACK", rollback_error))
+      error += " (and undoing it failed: " + rollback_error + ")";
     return false;
   }
   m.find = PrepareSql(db, "SELECT id FROM reports WHERE md5 = ?", error);
@@ -261,104 +207,133 @@ bool ReportIndex::Open(const std::string& path, std::string& error) {
 }
 
 AddResult ReportIndex::Add(const std::string& report_path) {
+  AddResult result;
+  AddAll({report_path}, 1, [&](size_t, const AddResult& r) { result = r; });
+  return result;
+}
+
+void ReportIndex::AddAll(const std::vector<std::string>& report_paths, unsigned decoders,
+                         const std::function<void(size_t, const AddResult&)>& added) {
+  ReportDecoders decoding(report_paths, decoders);
+  for (size_t i = 0; i < report_paths.size(); ++i)
+    added(i, Insert(report_paths[i], decoding.channel(i)));
+}
+
+AddResult ReportIndex::Insert(const std::string& report_path, ReportChannel& channel) {
   Impl& m = *impl_;
   sqlite3* db = m.db.get();
   AddResult result;
-  std::string md5;
-  if (!FileMd5(report_path, md5, result.error))
+  const ReportChannel::Start start = channel.TakeStart();
+  if (!start.error.empty()) {
+    result.error = start.error;
     return result;
+  }
+  const std::string& md5 = start.md5;
   sqlite3_stmt* find = m.find.get();
   sqlite3_reset(find);
-  BindText(find, 1, md5);
-  if (sqlite3_step(find) == SQLITE_ROW) {
+  const int found = BindText(find, 1, md5) ? sqlite3_step(find) : SQLITE_ERROR;
+  if (found == SQLITE_ROW) {
+    channel.Cancel();
     result.outcome = AddOutcome::kKnown;
     result.report_id = sqlite3_column_int64(find, 0);
     sqlite3_reset(find);
     return result;
   }
-  sqlite3_reset(find);
-
-  Report report;
-  ZipReader zip;
-  if (!report.Open(report_path, result.error) || !zip.Open(report.archive(), result.error)) {
-    result.error = report_path + ": " + result.error;
+  if (found != SQLITE_DONE) {
+    channel.Cancel();
+    result.error = report_path + ": the index cannot be searched: " + sqlite3_errmsg(db);
+    sqlite3_reset(find);
     return result;
   }
-  std::string sql_error;
-  if (!ExecSql(db, "BEGIN", sql_error)) {
-    result.error = "the index: " + sql_error;
+  sqlite3_reset(find);
+  // A report that cannot be opened is named before any of it reaches the index.
+  std::optional<std::vector<Record>> batch = channel.TakeBatch();
+  if (!batch.has_value()) {
+    const DecodedEnd end = channel.TakeEnd();
+    if (!end.read) {
+      result.error = end.error;
+      return result;
+    }
+  }
+  std::string begin_error;
+  if (!ExecSql(db, "BEGIN", begin_error)) {
+    result.error = "the index: " + begin_error;
     return result;
   }
   // The first SQLite failure; what follows it is not tried, and the report is rolled back.
-  auto step = [&](sqlite3_stmt* s) {
-    if (sql_error.empty() && sqlite3_step(s) != SQLITE_DONE)
-      sql_error = sqlite3_errmsg(db);
-    sqlite3_reset(s);
-    sqlite3_clear_bindings(s);
-  };
+  SqlBatch sql(db);
   const std::string file = report_path.substr(report_path.find_last_of("/\\") + 1);
   sqlite3_stmt* add = m.add_report.get();
-  BindText(add, 1, file);
-  BindText(add, 2, md5);
-  step(add);
+  if (sql.Bound(BindText(add, 1, file)) && sql.Bound(BindText(add, 2, md5)))
+    sql.Step(add);
   const int64_t id = sqlite3_last_insert_rowid(db);
   std::optional<Record> system;
-  std::string read_error;
-  const bool read = ForEachRecord(
-      zip, nullptr,
-      [&](const Record& r) {
-        if (!sql_error.empty())
-          return;
-        if (r.table == TableId::kSystem && !system)
-          system = r;
-        const TableDefinition& definition = Definition(r.table);
-        sqlite3_stmt* s = m.insert[static_cast<size_t>(r.table)].get();
-        sqlite3_bind_int64(s, 1, id);
-        sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(r.line));
-        int at = 3;
-        for (size_t i = 0; i < definition.fields.size(); ++i) {
-          const std::string& value = i < r.values.size() ? r.values[i] : std::string();
-          BindField(s, at++, definition.fields[i].type, value);
-          if (definition.fields[i].type == FieldType::kDateTime)
-            BindText(s, at++, value);
-        }
-        step(s);
-        ++result.records;
-      },
-      read_error);
+  auto insert = [&](const Record& r) {
+    if (!sql.ok())
+      return;
+    if (r.table == TableId::kSystem && !system)
+      system = r;
+    const TableDefinition& definition = Definition(r.table);
+    sqlite3_stmt* s = m.insert.at(static_cast<size_t>(r.table)).get();
+    bool bound =
+        sql.Bound(BindInt64(s, 1, id)) && sql.Bound(BindInt64(s, 2, static_cast<int64_t>(r.line)));
+    int at = 3;
+    for (size_t i = 0; bound && i < definition.fields.size(); ++i) {
+      const std::string& value = r.values.at(i);
+      bound = sql.Bound(BindField(s, at++, definition.fields[i].type, value));
+      if (bound && definition.fields[i].type == FieldType::kDateTime)
+        bound = sql.Bound(BindText(s, at++, value));
+    }
+    if (bound)
+      sql.Step(s);
+    ++result.records;
+  };
+  for (; batch.has_value(); batch = channel.TakeBatch()) {
+    for (const Record& r : *batch)
+      insert(r);
+    if (!sql.ok()) {
+      channel.Cancel();  // the report is rolled back: the rest of it is not wanted
+      break;
+    }
+  }
+  const DecodedEnd end = sql.ok() ? channel.TakeEnd() : DecodedEnd{};
+  const bool read = end.read;
+  const std::string& read_error = end.error;
   std::string stage_names;
-  for (const auto& [stage, reason] : FailedStages(zip)) {
+  for (const auto& [stage, reason] : end.failed_stages) {
     stage_names += (stage_names.empty() ? "" : ", ") + stage;
     sqlite3_stmt* s = m.add_stage.get();
-    sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, stage);
-    BindText(s, 3, reason);
-    step(s);
+    if (sql.Bound(BindInt64(s, 1, id)) && sql.Bound(BindText(s, 2, stage)) &&
+        sql.Bound(BindText(s, 3, reason)))
+      sql.Step(s);
   }
   sqlite3_stmt* finish = m.finish_report.get();
-  const char* kFacts[] = {"computer", "session_user", "process_user",
-                          "os_name",  "os_version",   "tool_version"};
+  const FieldOf<TableId::kSystem> kFacts[] = {kSystem["computer"],     kSystem["session_user"],
+                                              kSystem["process_user"], kSystem["os_name"],
+                                              kSystem["os_version"],   kSystem["tool_version"]};
   int at = 1;
-  for (const char* field : kFacts)
-    BindText(finish, at++, system ? system->Get(field) : "");
-  const std::string date = system ? system->Get("date") : "";
-  BindField(finish, at++, FieldType::kDateTime, date);
-  BindText(finish, at++, date);
-  BindText(finish, at++, stage_names);
-  sqlite3_bind_int64(finish, at++, static_cast<sqlite3_int64>(result.records));
-  sqlite3_bind_int64(finish, at++, id);
-  step(finish);
-  std::string ignored;
-  if (!read || !sql_error.empty()) {
-    ExecSql(db, "ROLLBACK", ignored);
-    result.error = !read ? report_path + ": damaged, nothing of it was added: " + read_error
-                         : report_path + ": the index could not take it: " + sql_error;
-    result.records = 0;
-    return result;
-  }
-  if (!ExecSql(db, "COMMIT", sql_error)) {
-    ExecSql(db, "ROLLBACK", ignored);
-    result.error = report_path + ": the index could not take it: " + sql_error;
+  bool bound = true;
+  for (const FieldOf<TableId::kSystem> field : kFacts)
+    bound = bound && sql.Bound(BindText(finish, at++, system ? system->Get(field) : ""));
+  const std::string date = system ? system->Get(kSystem["date"]) : "";
+  bound = bound && sql.Bound(BindField(finish, at++, FieldType::kDateTime, date)) &&
+          sql.Bound(BindText(finish, at++, date)) &&
+          sql.Bound(BindText(finish, at++, stage_names)) &&
+          sql.Bound(BindInt64(finish, at++, static_cast<int64_t>(result.records))) &&
+          sql.Bound(BindInt64(finish, at++, id));
+  if (bound)
+    sql.Step(finish);
+  std::string commit_error;
+  const bool committed = read && sql.ok() && ExecSql(db, "COMMIT", commit_error);
+  if (!committed) {
+    std::string rollback_error;
+    // A failed COMMIT may have ended the transaction already.
+    const bool rolled_back = sqlite3_get_autocommit(db) || ExecSql(db, "ROLLBACK", rollback_error);
+    result.error = !sql.ok() ? report_path + ": the index could not take it: " + sql.error()
+                   : !read   ? read_error
+                             : report_path + ": the index could not take it: " + commit_error;
+    if (!rolled_back)
+      result.error += " (and undoing it failed: " + rollback_error + ")";
     result.records = 0;
     return result;
   }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,11 +35,17 @@ class ReportIndex {
   ~ReportIndex();
   // Opens the index for adding, creating it and its tables when they are not there; false with
   // a reason (not an index of this reader, unreadable, read-only).
-  bool Open(const std::string& path, std::string& error);
+  [[nodiscard]] bool Open(const std::string& path, std::string& error);
   // Adds one report file; every record or nothing.
-  AddResult Add(const std::string& report_path);
+  [[nodiscard]] AddResult Add(const std::string& report_path);
+  // Adds report files in the order given: they are read and decoded on up to `decoders`
+  // threads while this thread inserts, one report at a time. `added(i, result)` is called for
+  // each, in order, on this thread.
+  void AddAll(const std::vector<std::string>& report_paths, unsigned decoders,
+              const std::function<void(size_t, const AddResult&)>& added);
 
  private:
+  AddResult Insert(const std::string& report_path, class ReportChannel& channel);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -48,7 +55,7 @@ struct IndexColumn {
   std::string name;
   const char* type;
 };
-std::vector<IndexColumn> IndexColumns(const TableDefinition& table);
+[[nodiscard]] std::vector<IndexColumn> IndexColumns(const TableDefinition& table);
 
 // The questions of the README and --help with their SQL, checked by the tests.
 struct IndexExample {

@@ -1,4 +1,4 @@
-#include "index_query.h"
+#include "index/index_query.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +7,11 @@
 
 #include "base/text.h"
 #include "report_file.h"
-#include "report_index.h"
+#include "index/report_index.h"
 #include "report_output.h"
 #include "report_records.h"
 #include "report_text.h"
-#include "sqlite_db.h"
+#include "index/sqlite_db.h"
 
 namespace kovra {
 

@@ -1,4 +1,4 @@
-#include "sqlite_db.h"
+#include "index/sqlite_db.h"
 
 namespace kovra {
 
@@ -42,6 +42,36 @@ SqliteStatement PrepareSql(sqlite3* db, std::string_view sql, std::string& error
   if (tail != nullptr)
     *tail = sql.substr(static_cast<size_t>(rest - sql.data()));
   return SqliteStatement(statement);
+}
+
+bool BindText(sqlite3_stmt* statement, int at, std::string_view text) {
+  return sqlite3_bind_text(statement, at, text.data(), static_cast<int>(text.size()),
+                           SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+bool BindInt64(sqlite3_stmt* statement, int at, int64_t value) {
+  return sqlite3_bind_int64(statement, at, static_cast<sqlite3_int64>(value)) == SQLITE_OK;
+}
+
+bool BindDouble(sqlite3_stmt* statement, int at, double value) {
+  return sqlite3_bind_double(statement, at, value) == SQLITE_OK;
+}
+
+bool BindNull(sqlite3_stmt* statement, int at) {
+  return sqlite3_bind_null(statement, at) == SQLITE_OK;
+}
+
+bool SqlBatch::Bound(bool ok) {
+  if (!ok && error_.empty())
+    error_ = sqlite3_errmsg(db_);
+  return error_.empty();
+}
+
+void SqlBatch::Step(sqlite3_stmt* statement) {
+  if (error_.empty() && sqlite3_step(statement) != SQLITE_DONE)
+    error_ = sqlite3_errmsg(db_);
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
 }
 
 std::string QuoteName(std::string_view name) {

@@ -13,13 +13,13 @@ enum class QueryFormat { kTable, kCsv, kJson };
 
 // Runs one read-only statement on the index at `db_path`; false with a reason (the database
 // cannot be opened, the SQL is not one read-only statement, SQLite stops with an error).
-bool QueryIndex(const std::string& db_path, const std::string& sql, QueryFormat format,
-                std::FILE* out, std::string& error);
+[[nodiscard]] bool QueryIndex(const std::string& db_path, const std::string& sql,
+                              QueryFormat format, std::FILE* out, std::string& error);
 
 // Every row of reports (with "table": "reports"), then every failed stage and every record of
 // every reader table with "table", "report_id", "report_date" (reports.date) and its columns,
 // flags as true/false; one JSON object per line. `lines` gets how many were written.
-bool ExportIndex(const std::string& db_path, std::FILE* out, std::string& error,
-                 uint64_t* lines = nullptr);
+[[nodiscard]] bool ExportIndex(const std::string& db_path, std::FILE* out, std::string& error,
+                               uint64_t* lines = nullptr);
 
 }  // namespace kovra

@@ -1,0 +1,8 @@
+// The page's script (view), embedded in the page when the reader is built. Sorting keeps the
+// order of equal rows; numbers compare as numbers (empty cells first), dates by their sort key,
+// text by the locale's order. The filter hides rows without the text.
+function rowsOf(t){return Array.from(t.tBodies[0].rows);}
+function count(t){const rows=rowsOf(t);const shown=rows.filter(r=>!r.hidden).length;document.getElementById('c'+t.id.slice(1)).textContent=shown===rows.length?rows.length+(rows.length===1?' row':' rows'):shown+' of '+rows.length+' rows';}
+function sortBy(t,col,type,th){const asc=th.getAttribute('aria-sort')!=='ascending';for(const h of t.tHead.rows[0].cells)h.setAttribute('aria-sort','none');th.setAttribute('aria-sort',asc?'ascending':'descending');const key=r=>{const c=r.cells[col];if(type==='number'){const v=parseFloat(c.textContent);return isNaN(v)?-Infinity:v;}if(type==='date')return c.dataset.k||'';return c.textContent;};const rows=rowsOf(t).map((r,i)=>[key(r),i,r]);rows.sort((a,b)=>{const x=a[0],y=b[0];const d=typeof x==='string'?x.localeCompare(y):(x<y?-1:x>y?1:0);return (asc?d:-d)||a[1]-b[1];});const body=t.tBodies[0];for(const r of rows)body.appendChild(r[2]);}
+for(const t of document.querySelectorAll('table.records')){Array.from(t.tHead.rows[0].cells).forEach((th,i)=>th.querySelector('button').addEventListener('click',()=>sortBy(t,i,th.dataset.type,th)));count(t);}
+for(const input of document.querySelectorAll('input[data-table]')){input.addEventListener('input',()=>{const t=document.getElementById(input.dataset.table);const q=input.value.toLowerCase();for(const r of rowsOf(t))r.hidden=!r.textContent.toLowerCase().includes(q);count(t);});}
