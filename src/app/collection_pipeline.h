@@ -41,7 +41,7 @@ class StagingFiles {
   // followed, the folder is created new (writable by administrators only) and held until
   // RemoveFolder. False when it cannot be made so; the reason is in `log`.
   [[nodiscard]] virtual bool MakeStagingFolder(const std::string& folder, RunLog& log) = 0;
-  virtual bool RemoveFolder(const std::string& path) = 0;
+  [[nodiscard]] virtual bool RemoveFolder(const std::string& path) = 0;
   // Frees a name the run is about to write: a link planted there is removed (never followed)
   // and noted in `log`, an earlier file of the name deleted.
   virtual void ClearName(const std::string& path, RunLog& log) = 0;

@@ -21,7 +21,7 @@ constexpr int kClientHeight = 148;
 class TForm_KovraInfo {
  public:
   // Creates and shows the window; false when it cannot be created.
-  bool Create(HINSTANCE instance, int show);
+  [[nodiscard]] bool Create(HINSTANCE instance, int show);
   HWND handle() const { return window_; }
   // Runs the message loop until the window is gone.
   int Run();

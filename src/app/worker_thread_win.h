@@ -26,9 +26,9 @@ class TGenInfoThread final : public RunProgress, public StagingFiles {
   // window ends the process while handling the done message). The window owns `cancellation`
   // and outlives the thread. `discovered_at_start` is the window's product-folder discovery,
   // copied for the run (see ExecuteCollection).
-  static bool Start(HWND window, const std::string& report_path,
-                    const DiscoveredProduct& discovered_at_start,
-                    const RunCancellation& cancellation);
+  [[nodiscard]] static bool Start(HWND window, const std::string& report_path,
+                                  const DiscoveredProduct& discovered_at_start,
+                                  const RunCancellation& cancellation);
 
   ~TGenInfoThread() override;
 

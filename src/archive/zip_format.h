@@ -29,7 +29,7 @@ class ZipInput {
   virtual ~ZipInput() = default;
   virtual uint64_t Size() const = 0;
   // Fills `size` bytes from `offset`; false on a read error or when the range passes the end.
-  virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) = 0;
+  [[nodiscard]] virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) = 0;
 };
 
 }  // namespace kovra

@@ -19,7 +19,7 @@ class MemoryInput : public ZipInput {
  public:
   explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
   uint64_t Size() const override { return bytes_.size(); }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
+  [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
 
  private:
   std::string_view bytes_;
@@ -29,21 +29,21 @@ class ZipReader {
  public:
   // Parses the directory; false with a reason when the input is no readable archive. The input
   // must outlive the reader's use.
-  bool Open(ZipInput& input, std::string& error);
+  [[nodiscard]] bool Open(ZipInput& input, std::string& error);
   // The same for an archive in memory; the bytes must outlive the reader's use.
-  bool Open(std::string_view archive, std::string& error);
+  [[nodiscard]] bool Open(std::string_view archive, std::string& error);
 
   const std::vector<ZipEntry>& entries() const { return entries_; }
 
   // The entry's uncompressed bytes, handed to `out` piece by piece (`out` returns false to stop,
   // which fails the call); false with a reason on damage (bad header, inflate error, CRC or
   // size mismatch). Pieces already handed over stay with the caller.
-  bool Stream(const ZipEntry& entry, const std::function<bool(std::string_view)>& out,
-              std::string& error) const;
+  [[nodiscard]] bool Stream(const ZipEntry& entry, const std::function<bool(std::string_view)>& out,
+                            std::string& error) const;
   // The whole uncompressed entry in memory.
-  bool Read(const ZipEntry& entry, std::string& data, std::string& error) const;
+  [[nodiscard]] bool Read(const ZipEntry& entry, std::string& data, std::string& error) const;
   // Where the entry's compressed bytes start in the input, checked to lie inside it.
-  bool DataOffset(const ZipEntry& entry, uint64_t& offset, std::string& error) const;
+  [[nodiscard]] bool DataOffset(const ZipEntry& entry, uint64_t& offset, std::string& error) const;
   ZipInput& input() const { return *input_; }
 
  private:
@@ -61,6 +61,6 @@ bool LooksLikeZip(std::string_view bytes);
 
 // A stored name made safe to extract below a folder: forward slashes, no drive, no absolute
 // path, no "." or ".." component. False when the name would leave the folder.
-bool SafeRelativePath(const std::string& name, std::string& relative);
+[[nodiscard]] bool SafeRelativePath(const std::string& name, std::string& relative);
 
 }  // namespace kovra

@@ -56,7 +56,7 @@ struct DeflatedData {
 
 // Compresses the whole source as AddFile would; false (and `out` emptied) when the compressed
 // bytes would exceed `limit`, so that the caller can stream the file instead.
-bool DeflateToMemory(ZipSource& source, int level, size_t limit, DeflatedData& out);
+[[nodiscard]] bool DeflateToMemory(ZipSource& source, int level, size_t limit, DeflatedData& out);
 
 // The flag bits of an entry: bit 1 for levels 8 and 9, bit 2 for 2 and less, bit 11 for UTF-8.
 uint16_t ZipFlagsForLevel(int level, bool utf8);

@@ -61,12 +61,12 @@ void EncryptStream(const std::string& source, std::string& destination, std::str
 
 // The plain length of a container of `container_size` bytes from its 4-byte trailer; false with
 // a reason when the size is not 8 x N + 4 or the trailer does not fit the blocks.
-bool ContainerPlainLength(uint64_t container_size, const uint8_t* trailer, uint64_t& length,
-                          std::string& error);
+[[nodiscard]] bool ContainerPlainLength(uint64_t container_size, const uint8_t* trailer,
+                                        uint64_t& length, std::string& error);
 
 // The inverse, for the report reader: the plain bytes, or false with a reason when the container
 // is damaged (size not 8 x N + 4, trailer longer than the blocks or shorter than N - 1 blocks).
-bool DecryptContainer(std::string_view container, std::string_view key_text, std::string& plain,
-                      std::string& error);
+[[nodiscard]] bool DecryptContainer(std::string_view container, std::string_view key_text,
+                                    std::string& plain, std::string& error);
 
 }  // namespace kovra

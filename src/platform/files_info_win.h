@@ -13,15 +13,16 @@
 namespace kovra::win {
 
 // Fills `info` from the file's version resource; false when it has none that can be read.
-bool ReadFileInfo(const std::string& path, TFileInfo& info, const std::string& extra_key);
+[[nodiscard]] bool ReadFileInfo(const std::string& path, TFileInfo& info,
+                                const std::string& extra_key);
 // The text of one field (see FileInfoFieldText), or `default_text` when the file has no
 // readable version resource.
 std::string GetFileVersionText(const std::string& path, VersionField field,
                                const std::string& default_text);
 // The file version of the fixed version information (two 32-bit halves); false when the file
 // has no version information.
-bool GetFixedFileVersion(const std::string& path, uint32_t& most_significant,
-                         uint32_t& least_significant);
+[[nodiscard]] bool GetFixedFileVersion(const std::string& path, uint32_t& most_significant,
+                                       uint32_t& least_significant);
 
 // The shell's folder for a CSIDL (create off); empty on failure.
 std::string GetShellFolder(HWND owner, int csidl);

@@ -26,7 +26,7 @@ std::string WindowsProgramPath(std::string_view program);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
-bool ForceDirectories(const std::string& path);
+[[nodiscard]] bool ForceDirectories(const std::string& path);
 // False when the file could not be deleted, a missing one included: a caller that deletes a
 // file if it is there needs no check first. Removes the name only, never what a link there
 // leads to.
@@ -48,7 +48,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 void WriteAllToHandle(void* file, std::string_view bytes, const std::string& path);
 // Reads exactly `size` bytes at `offset` of an open file (in pieces of at most 1 MiB, without
 // moving its file pointer); false when the file is shorter or a read fails.
-bool ReadFileAt(void* file, uint64_t offset, void* buffer, size_t size);
+[[nodiscard]] bool ReadFileAt(void* file, uint64_t offset, void* buffer, size_t size);
 
 // The words of ReplaceThroughTemporary's own errors: no temporary file (naming `create_subject`,
 // which may be empty), or it cannot be moved over the destination (naming the destination).

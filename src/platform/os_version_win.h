@@ -8,7 +8,7 @@ namespace kovra::win {
 
 // GetVersionExW with the 284-byte OSVERSIONINFOEXW, size set and the rest zeroed; false when the
 // query fails (the record then stays zeroed but for its size).
-bool QueryVersionEx(OSVERSIONINFOEXW& version);
+[[nodiscard]] bool QueryVersionEx(OSVERSIONINFOEXW& version);
 // The major version, 0 when unknown.
 unsigned WindowsMajorVersion();
 

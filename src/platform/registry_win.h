@@ -44,20 +44,20 @@ class TRegistry {
 
   void SetRootKey(HKEY root);
   void CloseKey();
-  bool OpenKey(const std::string& path);
-  bool OpenKeyReadOnly(const std::string& path);
-  bool GetKeyInfo(RegKeyInfo& info) const;
+  [[nodiscard]] bool OpenKey(const std::string& path);
+  [[nodiscard]] bool OpenKeyReadOnly(const std::string& path);
+  [[nodiscard]] bool GetKeyInfo(RegKeyInfo& info) const;
   bool HasSubKeys() const;
   void GetKeyNames(StringList& list) const;
   void GetValueNames(StringList& list) const;
 
   bool ValueExists(const std::string& name) const;
-  bool GetDataInfo(const std::string& name, RegDataInfo& info) const;
+  [[nodiscard]] bool GetDataInfo(const std::string& name, RegDataInfo& info) const;
   int GetDataSize(const std::string& name) const;
   RegDataKind GetDataType(const std::string& name) const;
   // A String or ExpandString value; false (text empty) when it is missing or of another kind.
   // Never throws: for the collectors that treat an odd value as absent.
-  bool ReadTextValue(const std::string& name, std::string& text) const;
+  [[nodiscard]] bool ReadTextValue(const std::string& name, std::string& text) const;
   // Throw ERegistryException as documented; ReadValueText never throws.
   std::string ReadString(const std::string& name) const;
   DWORD ReadDword(const std::string& name) const;
@@ -65,7 +65,7 @@ class TRegistry {
   std::string ReadValueText(const std::string& name) const;
 
  private:
-  bool Open(const std::string& path, DWORD access);
+  [[nodiscard]] bool Open(const std::string& path, DWORD access);
 
   UniqueHkey CurrentKey_;
   HKEY RootKey_ = HKEY_CURRENT_USER;

@@ -25,7 +25,7 @@ namespace {
 // that are no programs and cut copies of a program.
 TEST(FileVersionAndDigest, TheSystemsAnswersForEveryKindOfFile) {
   const std::string scratch = TempFolder() + "kovra-versions\\";
-  ForceDirectories(scratch);
+  EXPECT_TRUE(ForceDirectories(scratch));
   std::vector<std::string> files;
   for (const char* name : {"version_none.exe", "version_no_fileversion.exe",
                            "version_other_table.exe", "..\\GetKovraInfo.exe"})

@@ -37,9 +37,9 @@ class DiscoveryTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InA64BitPrefix());
-    ForceDirectories(kFix + "App");
-    ForceDirectories(kFix + "Svc\\Antivirus");
-    ForceDirectories(kFix + "Data\\Antivirus\\BackupRec");
+    EXPECT_TRUE(ForceDirectories(kFix + "App"));
+    EXPECT_TRUE(ForceDirectories(kFix + "Svc\\Antivirus"));
+    EXPECT_TRUE(ForceDirectories(kFix + "Data\\Antivirus\\BackupRec"));
   }
   void TearDown() override {
     UniqueHkey software;
@@ -100,7 +100,7 @@ TEST_F(DiscoveryTest, ServiceSettingsAndFolderClues) {
                    reinterpret_cast<const BYTE*>(&odd), 4);
   const std::string settings =
       frame_.CommonAppDataPath + "\\Kovra\\Zentrix Tune V8\\AntivirusConfig.ini";
-  ForceDirectories(ExcludeTrailingBackslash(settings.substr(0, settings.rfind('\\'))));
+  EXPECT_TRUE(ForceDirectories(ExcludeTrailingBackslash(settings.substr(0, settings.rfind('\\')))));
   WriteFileBytes(settings,
                  "[Antivirus]\r\nQuarantinePath=" + kFix + "Data\\Antivirus\\BackupRec\\\r\n");
   DiscoveredProduct found;
@@ -128,7 +128,7 @@ TEST_F(DiscoveryTest, OnlyTheStandardEditionLeavesNoFolder) {
 TEST_F(DiscoveryTest, InventoryListsExecutablesLibrariesAndDrivers) {
   const std::string app = kFix + "App\\";
   for (const char* folder : {"Drivers", "Upper", "a\\.svn", "b\\.SVN"})
-    ForceDirectories(app + folder);
+    EXPECT_TRUE(ForceDirectories(app + folder));
   const std::pair<const char*, const char*> files[] = {
       {"ztn.exe", "main"},         {"Readme.txt", "text"},    {"Drivers\\filter.sys", "drv"},
       {"Upper\\ZTN.EXE", "upper"}, {"a\\.svn\\x.dll", "svn"}, {"b\\.SVN\\y.dll", "SVN"}};
@@ -167,7 +167,7 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
       IncludeTrailingBackslash(frame_.GetSystemPath(SystemFolder::kProgramFiles)) +
       "Kovra\\PulseSync\\";
   const std::string staging = kFix + "Staging\\";
-  ForceDirectories(staging);
+  EXPECT_TRUE(ForceDirectories(staging));
   // No PulseSync folder: no sub-folder in the staging folder.
   (void)RemoveTreeNoFollow(ExcludeTrailingBackslash(pulse));
   TestRunLog absent;
@@ -175,7 +175,7 @@ TEST_F(DiscoveryTest, LiveLogsAreCopiedAndLockedOnesSkipped) {
   EXPECT_FALSE(DirectoryExists(staging + "PulseSync"));
   EXPECT_TRUE(absent.Notes().empty()) << "an absent folder is no failure";
 
-  ForceDirectories(pulse);
+  EXPECT_TRUE(ForceDirectories(pulse));
   WriteFileBytes(pulse + "old.log", "old");
   WriteFileBytes(pulse + "live.log", "live");
   WriteFileBytes(pulse + "locked.log", "locked");

@@ -69,7 +69,7 @@ TEST_F(StoreAppsTest, WithoutAppModelKeysTheLogHoldsTheWindows7Sequence) {
 
 TEST_F(StoreAppsTest, AppsResolveToTheirLogosAndOddValuesCostOnlyTheirApp) {
   const std::string root = "C:\\KovraApps\\Good\\";
-  ForceDirectories(root + "Assets");
+  EXPECT_TRUE(ForceDirectories(root + "Assets"));
   WriteFileBytes(root + "Assets\\Splash.png", "s");
   WriteFileBytes(root + "Assets\\Small.png", "l");
   WriteFileBytes(root + "AppxManifest.xml",

@@ -137,7 +137,7 @@ struct Archive {
 inline void KeepForReaders(const std::string& bytes, const std::string& leaf) {
   char out[MAX_PATH] = {};
   if (::GetEnvironmentVariableA("KOVRA_ARCHIVE_OUT", out, MAX_PATH) > 0) {
-    ForceDirectories(out);
+    EXPECT_TRUE(ForceDirectories(out));
     WriteFileBytes(std::string(out) + "\\" + leaf + ".zip", bytes);
   }
 }

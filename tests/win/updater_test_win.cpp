@@ -111,8 +111,8 @@ TEST_F(UpdaterTest, WithoutTheUpdaterTheListStillHoldsTheSharedEntries) {
 }
 
 TEST_F(UpdaterTest, InstallFolderEntriesAndTheDigestList) {
-  ForceDirectories(kInstall + "Skin");
-  ForceDirectories(kInstall + ".svn");
+  EXPECT_TRUE(ForceDirectories(kInstall + "Skin"));
+  EXPECT_TRUE(ForceDirectories(kInstall + ".svn"));
   WriteFileBytes(kInstall + "NimbrelFetch.exe", "program");
   WriteFileBytes(kInstall + "Skin\\a.png", "png");
   WriteFileBytes(kInstall + ".svn\\entries", "svn");

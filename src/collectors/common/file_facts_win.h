@@ -19,7 +19,7 @@ struct FileVersionAndDigest {
 FileVersionAndDigest GetFileVersionAndDigest(const std::string& path);
 // The start type and stored binary path of a service; false (start -1, path empty) when its
 // configuration cannot be read.
-bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service, int32_t& start,
-                              std::string& binary_path);
+[[nodiscard]] bool QueryServiceStartAndPath(SC_HANDLE manager, const std::wstring& service,
+                                            int32_t& start, std::string& binary_path);
 
 }  // namespace kovra::win

@@ -29,7 +29,7 @@ class RegTreeSource {
  public:
   virtual ~RegTreeSource() = default;
   // Closes the key open before and opens `path` (below the root); false when it cannot be.
-  virtual bool Open(const std::string& path) = 0;
+  [[nodiscard]] virtual bool Open(const std::string& path) = 0;
   // The open key's values in enumeration order.
   virtual std::vector<RegValue> Values() = 0;
   // The open key's sub-key names in enumeration order, Wow6432Node left out.

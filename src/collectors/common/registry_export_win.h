@@ -18,7 +18,7 @@ namespace kovra::win {
 class RegistryTreeSource : public RegTreeSource {
  public:
   explicit RegistryTreeSource(TRegistry& registry) : registry_(registry) {}
-  bool Open(const std::string& path) override;
+  [[nodiscard]] bool Open(const std::string& path) override;
   std::vector<RegValue> Values() override;
   StringList SubKeyNames() override;
 

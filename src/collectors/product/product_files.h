@@ -40,8 +40,8 @@ struct MacroExpansion {
 };
 // False for a pattern that starts with no macro (or with %AppPath% while the product folder is
 // empty).
-bool ExpandMacroPattern(const std::string& pattern, const MacroFolders& folders,
-                        const std::string& staging_folder, MacroExpansion& out);
+[[nodiscard]] bool ExpandMacroPattern(const std::string& pattern, const MacroFolders& folders,
+                                      const std::string& staging_folder, MacroExpansion& out);
 
 // The path relative to a base folder (letter case ignored); the path itself when it lies
 // elsewhere.

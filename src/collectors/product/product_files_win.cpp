@@ -122,7 +122,8 @@ std::string QueryServiceBinaryPath(const std::string& service_name) {
     return std::string();
   int32_t start = 0;
   std::string path;
-  QueryServiceStartAndPath(manager.get(), Widen(service_name), start, path);
+  if (!QueryServiceStartAndPath(manager.get(), Widen(service_name), start, path))
+    return std::string();
   return path;
 }
 
@@ -222,7 +223,8 @@ void CollectProductFiles(const DiscoveredProduct& product, StringList& lines, Ru
         files.size(), kInventoryReaders,
         [&files](size_t i) {
           Facts facts{files[i], {}, {}};
-          GetFileDateTime(facts.file, FileTime::kLastWrite, facts.changed);
+          // A time that cannot be read is the zero date, which the line prints.
+          (void)GetFileDateTime(facts.file, FileTime::kLastWrite, facts.changed);
           facts.read = GetFileVersionAndDigest(facts.file);
           return facts;
         },
@@ -278,8 +280,8 @@ void CopyMacroFiles(const std::string& pattern, const TAppFrame& frame,
     try {
       const std::string target = FullPathName(e.target_prefix + RelativeTo(file, e.base));
       const std::string target_folder = FolderPart(target);
-      if (!DirectoryExists(target_folder))
-        ForceDirectories(target_folder);
+      if (!DirectoryExists(target_folder) && !ForceDirectories(target_folder))
+        ThrowLastError("Cannot create the folder", target_folder);
       CopyLiveFile(file, target);
     } catch (...) {
       // This file is skipped; the others are still copied.

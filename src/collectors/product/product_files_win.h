@@ -31,7 +31,7 @@ void CollectFiles(const std::string& folder, StringList& result, bool recurse,
 enum class FileTime { kCreated, kLastWrite, kLastAccess };
 // One of a file's times in local time; false (and the zero date, 30 December 1899) when it
 // cannot be read.
-bool GetFileDateTime(const std::string& path, FileTime which, SYSTEMTIME& local);
+[[nodiscard]] bool GetFileDateTime(const std::string& path, FileTime which, SYSTEMTIME& local);
 
 // The worker's log collection: the PulseSync logs into the staging folder's "PulseSync\".
 // Never throws; a file that cannot be copied is reported through the run log (held by another

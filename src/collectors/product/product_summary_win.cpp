@@ -15,8 +15,7 @@ constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\
 // the blocks after it (and the rest of its stage).
 std::string TextValue(const TRegistry& key, const std::string& name) {
   std::string text;
-  key.ReadTextValue(name, text);
-  return text;
+  return key.ReadTextValue(name, text) ? text : std::string();
 }
 
 }  // namespace

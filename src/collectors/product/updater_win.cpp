@@ -26,9 +26,7 @@ std::string TextValue(HKEY root, const std::string& path, const std::string& nam
   key.SetAutoView(false);
   key.SetRootKey(root);
   std::string text;
-  if (key.OpenKeyReadOnly(path))
-    key.ReadTextValue(name, text);
-  return text;
+  return key.OpenKeyReadOnly(path) && key.ReadTextValue(name, text) ? text : std::string();
 }
 
 // A DWORD value of HKEY_USERS\<SID>\<path>: whether the key opened, and the value if any.

@@ -68,8 +68,9 @@ std::string GetOSDisplayName() {
 StringList CollectOSSummary() {
   OsSummaryFacts f;
   f.display_name = GetOSDisplayName();
-  OSVERSIONINFOEXW v;
-  QueryVersionEx(v);
+  OSVERSIONINFOEXW v{};
+  if (!QueryVersionEx(v))
+    v = OSVERSIONINFOEXW{};  // unknown: the numbers read 0
   f.major = v.dwMajorVersion;
   f.minor = v.dwMinorVersion;
   f.build = v.dwBuildNumber;

@@ -25,8 +25,11 @@ class ConsoleCodePageOverride {
   explicit ConsoleCodePageOverride(const wchar_t* console_key) : console_key_(console_key) {}
 
   [[nodiscard]] Result Apply() {
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, console_key_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          key_.receive(), nullptr) != ERROR_SUCCESS) {
+    // The key of the user's own hive is opened as itself, never through a registry link the
+    // user's programs may have put at its name (which could lead the value elsewhere).
+    constexpr DWORD kOpenLink = 0x00000008;  // REG_OPTION_OPEN_LINK
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, console_key_, 0, nullptr, kOpenLink, KEY_ALL_ACCESS,
+                          nullptr, key_.receive(), nullptr) != ERROR_SUCCESS) {
       return Result::kNoKey;
     }
     DWORD type = REG_NONE, value = 0, size = sizeof value;

@@ -18,7 +18,7 @@ class StoreAppCollector {
  public:
   virtual ~StoreAppCollector() = default;
   // Runs the scan and saves the log; false when the log could not be written.
-  virtual bool StartGetMetroInfo() = 0;
+  [[nodiscard]] virtual bool StartGetMetroInfo() = 0;
   virtual std::string LogPath() const = 0;
 };
 

@@ -33,7 +33,7 @@ class TGetMetroInfo : public StoreAppCollector {
   TGetMetroInfo(const TAppFrame& frame, RunLog& run_log);
   ~TGetMetroInfo() override;
 
-  bool StartGetMetroInfo() override;
+  [[nodiscard]] bool StartGetMetroInfo() override;
   std::string LogPath() const override { return log_path_; }
   const std::vector<TMetroInfo>& Apps() const { return apps_; }
   const StringList& LogLines() const { return log_; }
@@ -45,11 +45,11 @@ class TGetMetroInfo : public StoreAppCollector {
   // The apps of one root (the current user, then the machine), appended to apps_.
   void AddMetroList(HKEY root);
   // One app; false when it gives no record.
-  bool GetMetroInfo(HKEY root, const std::string& key_path, const std::string& app,
-                    TMetroInfo& record);
+  [[nodiscard]] bool GetMetroInfo(HKEY root, const std::string& key_path, const std::string& app,
+                                  TMetroInfo& record);
   std::string ResolveIndirect(const std::string& text) const;
   // A manifest file as an element tree; false when it cannot be loaded.
-  bool LoadXml(const std::string& path, XmlElement& document);
+  [[nodiscard]] bool LoadXml(const std::string& path, XmlElement& document);
   std::string LogoPath(const std::string& image, const std::string& logo,
                        const std::string& splash);
 
