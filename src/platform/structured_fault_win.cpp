@@ -82,8 +82,11 @@ std::string FaultText(const FaultFacts& facts, FaultKind kind, std::string_view 
   text += StrPrintf(" (exception 0x%08lX) at ", static_cast<unsigned long>(facts.code));
   text += ModuleOffsetText(facts.address);
   if (facts.has_data_address) {
-    const char* access = facts.access == 1 ? "writing" : facts.access == 8 ? "executing" : "reading";
-    text += StrPrintf(", %s address 0x%08lX", access, static_cast<unsigned long>(facts.data_address));
+    const char* access = facts.access == 1   ? "writing"
+                         : facts.access == 8 ? "executing"
+                                             : "reading";
+    text +=
+        StrPrintf(", %s address 0x%08lX", access, static_cast<unsigned long>(facts.data_address));
   }
   if (!call.empty())
     text.append(", in ").append(call);

@@ -51,10 +51,10 @@ TEST(StructuredFault, EachHardwareFaultBecomesTheCallsException) {
     GTEST_SKIP() << "the 64-bit build has no fault frame";
   volatile int zero = 0;
   const FaultCase cases[] = {
-      {"read", [] { (void)*reinterpret_cast<volatile int*>(g_unmapped - 0x10); }, EXCEPTION_ACCESS_VIOLATION,
-       FaultKind::kAccessViolation, "reading address 0x00000000"},
-      {"write", [] { WriteUnmapped(0); }, EXCEPTION_ACCESS_VIOLATION,
-       FaultKind::kAccessViolation, "writing address 0x00000010"},
+      {"read", [] { (void)*reinterpret_cast<volatile int*>(g_unmapped - 0x10); },
+       EXCEPTION_ACCESS_VIOLATION, FaultKind::kAccessViolation, "reading address 0x00000000"},
+      {"write", [] { WriteUnmapped(0); }, EXCEPTION_ACCESS_VIOLATION, FaultKind::kAccessViolation,
+       "writing address 0x00000010"},
       {"divide", [&zero] { zero = 10 / zero; }, EXCEPTION_INT_DIVIDE_BY_ZERO,
        FaultKind::kIntegerDivideByZero, "integer divide by zero (exception 0xC0000094)"},
       {"illegal", [] { asm volatile("ud2"); }, EXCEPTION_ILLEGAL_INSTRUCTION,
@@ -92,15 +92,10 @@ TEST(StructuredFault, ResultsAndOurOwnExceptionsPassThrough) {
   void* const head = HandlerChainHead();
   EXPECT_EQ(CallForeign("sum", [] { return 40 + 2; }), 42);
   EXPECT_EQ(CallForeign("text", [] { return std::string("kept"); }), "kept");
-  EXPECT_THROW(CallForeign("throws", [] { throw std::runtime_error("ours"); }),
-               std::runtime_error);
+  EXPECT_THROW(CallForeign("throws", [] { throw std::runtime_error("ours"); }), std::runtime_error);
   EXPECT_EQ(HandlerChainHead(), head);
   // Nested frames: the inner one takes the fault, the outer one sees a C++ exception.
-  EXPECT_THROW(CallForeign("outer",
-                           [] {
-                             CallForeign("inner",
-                                         [] { WriteUnmapped(0x10); });
-                           }),
+  EXPECT_THROW(CallForeign("outer", [] { CallForeign("inner", [] { WriteUnmapped(0x10); }); }),
                StructuredFault);
   EXPECT_EQ(HandlerChainHead(), head);
 }
