@@ -232,6 +232,9 @@ class ComPtr {
     return &p_;
   }
   void** receive_void() { return reinterpret_cast<void**>(receive()); }
+  // Forgets the object without releasing it: for an object whose code faulted, which is not
+  // called again.
+  void abandon() { p_ = nullptr; }
 
  private:
   T* p_ = nullptr;

@@ -12,6 +12,7 @@
 #include "platform/files_info_win.h"
 #include "platform/handles_win.h"
 #include "platform/registry_win.h"
+#include "platform/structured_fault_win.h"
 #include "platform/win_text_win.h"
 #include "platform/wow64_win.h"
 
@@ -81,17 +82,37 @@ StringList ListBrowserHelperObjects() {
 }
 
 std::string ResolveShortcut(const std::string& link) {
+  // The shell's link object runs handlers of other programs: a fault inside it fails the
+  // shortcut as a failed creation does, and nothing of the object is called again.
   ComPtr<IShellLinkW> shell_link;
-  HRESULT hr = ::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  shell_link.receive_void());
-  if (FAILED(hr))
-    throw std::runtime_error("the shell link object cannot be created");
   ComPtr<IPersistFile> file;
   wchar_t target[MAX_PATH + 1] = {}, arguments[MAX_PATH + 1] = {};
-  if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, file.receive_void())) &&
-      SUCCEEDED(file->Load(Widen(link).c_str(), STGM_READ))) {
-    shell_link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY);
-    shell_link->GetArguments(arguments, MAX_PATH);
+  void** created = shell_link.receive_void();
+  void** persist = file.receive_void();
+  const std::wstring wide_link = Widen(link);
+  try {
+    const HRESULT hr = CallForeign("creating the shell link object", [&] {
+      return ::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                created);
+    });
+    if (FAILED(hr))
+      throw std::runtime_error("the shell link object cannot be created");
+    IShellLinkW* shell = shell_link.get();
+    if (SUCCEEDED(CallForeign("opening a shortcut", [&] {
+          HRESULT opened = shell->QueryInterface(IID_IPersistFile, persist);
+          return SUCCEEDED(opened) ? (*reinterpret_cast<IPersistFile**>(persist))
+                                         ->Load(wide_link.c_str(), STGM_READ)
+                                   : opened;
+        }))) {
+      CallForeign("reading a shortcut", [&] {
+        shell->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY);
+        shell->GetArguments(arguments, MAX_PATH);
+      });
+    }
+  } catch (const StructuredFault&) {
+    shell_link.abandon();
+    file.abandon();
+    throw;
   }
   std::string text(1, '"');
   text.append(Narrow(std::wstring_view(target, wcsnlen(target, MAX_PATH))));

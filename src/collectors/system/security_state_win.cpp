@@ -7,6 +7,7 @@
 #include "platform/elapsed_clock_win.h"
 #include "platform/errors_win.h"
 #include "platform/os_version_win.h"
+#include "platform/structured_fault_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -43,7 +44,9 @@ bool EnsureComSecurity() {
 // empty when the instance does not have it.
 std::string PropertyText(IWbemClassObject* object, const wchar_t* name) {
   ScopedVariant value;
-  if (FAILED(object->Get(name, 0, value.receive(), nullptr, nullptr)))
+  VARIANT* receiver = value.receive();
+  if (FAILED(CallForeign("reading a Security Center property",
+                         [&] { return object->Get(name, 0, receiver, nullptr, nullptr); })))
     return std::string();
   const VARIANT& v = value.get();
   if (v.vt == VT_BOOL)
@@ -60,16 +63,43 @@ std::string PropertyText(IWbemClassObject* object, const wchar_t* name) {
 }
 
 // The connection to the Security Center for one run of the section; released with it, while
-// COM is still initialised.
+// COM is still initialised. A fault inside WMI's code ends the class it happened in and leaves
+// the connection unused (and unreleased) for the rest of the section.
 class SecurityCenter {
  public:
+  SecurityCenter() = default;
+  SecurityCenter(const SecurityCenter&) = delete;
+  SecurityCenter& operator=(const SecurityCenter&) = delete;
+  ~SecurityCenter() {
+    if (faulted_) {
+      locator_.abandon();
+      services_.abandon();
+    }
+  }
+
+  // The products of one class; a class cut at a wait limit is noted in the run log.
+  void ListProducts(const wchar_t* query, StringList& lines, RunLog& log) {
+    if (faulted_)
+      return;
+    try {
+      ListProductsOnce(query, lines, log);
+    } catch (const StructuredFault&) {
+      faulted_ = true;
+      throw;
+    }
+  }
+
+ private:
   bool Init() {
     if (ready_)
       return true;
     if (!EnsureComSecurity())
       return false;
-    if (!locator_ && FAILED(::CoCreateInstance(kWbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                               kIWbemLocator, locator_.receive_void())))
+    void** locator = locator_ ? nullptr : locator_.receive_void();
+    if (locator != nullptr && FAILED(CallForeign("creating the WMI locator", [&] {
+          return ::CoCreateInstance(kWbemLocator, nullptr, CLSCTX_INPROC_SERVER, kIWbemLocator,
+                                    locator);
+        })))
       return false;
     if (!services_) {
       if (WindowsMajorVersion() > 5) {
@@ -82,23 +112,29 @@ class SecurityCenter {
       if (!services_)
         return false;
     }
-    if (FAILED(::CoSetProxyBlanket(services_.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                   RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                                   EOAC_NONE)))
+    IWbemServices* services = services_.get();
+    if (FAILED(CallForeign("setting the WMI proxy blanket", [services] {
+          return ::CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                                     RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                                     EOAC_NONE);
+        })))
       return false;
     ready_ = true;
     return true;
   }
 
-  // The products of one class; a class cut at a wait limit is noted in the run log.
-  void ListProducts(const wchar_t* query, StringList& lines, RunLog& log) {
+  void ListProductsOnce(const wchar_t* query, StringList& lines, RunLog& log) {
     if (!Init())
       return;
     UniqueBstr language(::SysAllocString(L"WQL")), text(::SysAllocString(query));
     ComPtr<IEnumWbemClassObject> objects;
-    if (FAILED(services_->ExecQuery(language.get(), text.get(),
-                                    WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
-                                    objects.receive())))
+    IWbemServices* services = services_.get();
+    IEnumWbemClassObject** receiver = objects.receive();
+    if (FAILED(CallForeign("querying the Security Center", [&] {
+          return services->ExecQuery(language.get(), text.get(),
+                                     WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
+                                     receiver);
+        })))
       return;
     const ElapsedClock clock;
     int listed = 0;
@@ -110,7 +146,11 @@ class SecurityCenter {
       }
       ComPtr<IWbemClassObject> object;
       ULONG returned = 0;
-      const HRESULT hr = objects->Next(kObjectWaitMs, 1, object.receive(), &returned);
+      IEnumWbemClassObject* enumerator = objects.get();
+      IWbemClassObject** next = object.receive();
+      const HRESULT hr = CallForeign("reading the next Security Center product", [&] {
+        return enumerator->Next(kObjectWaitMs, 1, next, &returned);
+      });
       if (hr == WBEM_S_TIMEDOUT) {
         log.LimitReached(Narrow(query),
                          StrPrintf("wait of %ld s for the next product", kObjectWaitMs / 1000),
@@ -128,58 +168,100 @@ class SecurityCenter {
     }
   }
 
- private:
   bool Connect(const wchar_t* name) {
     UniqueBstr path(::SysAllocString(name));
-    return SUCCEEDED(locator_->ConnectServer(path.get(), nullptr, nullptr, nullptr, 0, nullptr,
-                                             nullptr, services_.receive()));
+    IWbemLocator* locator = locator_.get();
+    IWbemServices** services = services_.receive();
+    return SUCCEEDED(CallForeign("connecting to the Security Center", [&] {
+      return locator->ConnectServer(path.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                    services);
+    }));
   }
 
   ComPtr<IWbemLocator> locator_;
   ComPtr<IWbemServices> services_;
-  bool ready_ = false, center2_ = false;
+  bool ready_ = false, center2_ = false, faulted_ = false;
 };
 
 bool Enabled(INetFwProfile* profile) {
   VARIANT_BOOL on = VARIANT_FALSE;
-  return profile != nullptr && SUCCEEDED(profile->get_FirewallEnabled(&on)) && on != VARIANT_FALSE;
+  return profile != nullptr &&
+         SUCCEEDED(CallForeign("reading a firewall profile",
+                               [&] { return profile->get_FirewallEnabled(&on); })) &&
+         on != VARIANT_FALSE;
 }
 
 }  // namespace
 
 TFireWallMgr::TFireWallMgr() : major_version_(WindowsMajorVersion()) {}
 
+TFireWallMgr::~TFireWallMgr() = default;
+
 INetFwMgr* TFireWallMgr::GetFirewallManager() {
-  if (manager_)
+  if (manager_ || faulted_)
     return manager_.get();
   ComPtr<INetFwMgr> manager;
   ComPtr<INetFwPolicy> policy;
   ComPtr<INetFwProfile> profile;
   VARIANT_BOOL on = VARIANT_FALSE;
-  if (FAILED(::CoCreateInstance(kNetFwMgr, nullptr, CLSCTX_INPROC_SERVER, kINetFwMgr,
-                                manager.receive_void())) ||
-      FAILED(manager->get_LocalPolicy(policy.receive())) ||
-      FAILED(policy->get_CurrentProfile(profile.receive())) ||
-      FAILED(profile->get_FirewallEnabled(&on)))
-    return nullptr;
+  void** created = manager.receive_void();
+  INetFwPolicy** local_policy = policy.receive();
+  INetFwProfile** current = profile.receive();
+  try {
+    if (FAILED(CallForeign("creating the firewall manager",
+                           [&] {
+                             return ::CoCreateInstance(kNetFwMgr, nullptr, CLSCTX_INPROC_SERVER,
+                                                       kINetFwMgr, created);
+                           })) ||
+        FAILED(CallForeign("reading the firewall policy",
+                           [&] { return manager->get_LocalPolicy(local_policy); })) ||
+        FAILED(CallForeign("reading the current firewall profile",
+                           [&] { return policy->get_CurrentProfile(current); })) ||
+        FAILED(CallForeign("reading the firewall state",
+                           [&] { return profile->get_FirewallEnabled(&on); })))
+      return nullptr;
+  } catch (const StructuredFault&) {
+    manager.abandon();
+    Abandon(policy, profile);
+    throw;
+  }
   manager_ = std::move(manager);
   return manager_.get();
 }
 
+void TFireWallMgr::Abandon(ComPtr<INetFwPolicy>& policy, ComPtr<INetFwProfile>& profile) {
+  faulted_ = true;
+  manager_.abandon();
+  policy.abandon();
+  profile.abandon();
+}
+
 bool TFireWallMgr::ProfileEnabled(Profile which) {
   INetFwMgr* manager = GetFirewallManager();
+  if (manager == nullptr)
+    return false;
   ComPtr<INetFwPolicy> policy;
   ComPtr<INetFwProfile> profile;
-  if (manager == nullptr || FAILED(manager->get_LocalPolicy(policy.receive())))
-    return false;
-  // XP and Server 2003 have no query by type: every kind reads the current profile there.
-  const HRESULT hr =
-      which == Profile::kCurrent || major_version_ <= 5
-          ? policy->get_CurrentProfile(profile.receive())
-          : policy->GetProfileByType(
-                which == Profile::kStandardType ? NET_FW_PROFILE_STANDARD : NET_FW_PROFILE_CURRENT,
-                profile.receive());
-  return SUCCEEDED(hr) && Enabled(profile.get());
+  INetFwPolicy** local_policy = policy.receive();
+  INetFwProfile** chosen = profile.receive();
+  try {
+    if (FAILED(CallForeign("reading the firewall policy",
+                           [&] { return manager->get_LocalPolicy(local_policy); })))
+      return false;
+    // XP and Server 2003 have no query by type: every kind reads the current profile there.
+    INetFwPolicy* p = policy.get();
+    const HRESULT hr = CallForeign("reading a firewall profile", [&] {
+      return which == Profile::kCurrent || major_version_ <= 5
+                 ? p->get_CurrentProfile(chosen)
+                 : p->GetProfileByType(which == Profile::kStandardType ? NET_FW_PROFILE_STANDARD
+                                                                       : NET_FW_PROFILE_CURRENT,
+                                       chosen);
+    });
+    return SUCCEEDED(hr) && Enabled(profile.get());
+  } catch (const StructuredFault&) {
+    Abandon(policy, profile);
+    throw;
+  }
 }
 
 bool TFireWallMgr::FirewallEnabled() {

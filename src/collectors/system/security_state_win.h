@@ -21,6 +21,9 @@ void ListSecurityState(StringList& lines, RunLog& log);
 class TFireWallMgr {
  public:
   TFireWallMgr();
+  TFireWallMgr(const TFireWallMgr&) = delete;
+  TFireWallMgr& operator=(const TFireWallMgr&) = delete;
+  ~TFireWallMgr();
 
   bool FirewallEnabled();
   bool HomeFirewallEnabled();
@@ -36,8 +39,13 @@ class TFireWallMgr {
   // The FirewallEnabled of that profile.
   bool ProfileEnabled(Profile profile);
 
+  // After a fault inside the manager's code: nothing of it is called again, released included,
+  // and the object counts as absent.
+  void Abandon(ComPtr<INetFwPolicy>& policy, ComPtr<INetFwProfile>& profile);
+
   ComPtr<INetFwMgr> manager_;
   DWORD major_version_ = 0;
+  bool faulted_ = false;
 };
 
 }  // namespace kovra::win

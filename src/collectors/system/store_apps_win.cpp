@@ -11,6 +11,7 @@
 #include "platform/local_time_win.h"
 #include "platform/optional_function_win.h"
 #include "platform/registry_win.h"
+#include "platform/structured_fault_win.h"
 #include "platform/win_text_win.h"
 
 namespace kovra::win {
@@ -70,17 +71,28 @@ TGetMetroInfo::TGetMetroInfo(const TAppFrame& frame, RunLog& run_log)
     : frame_(frame), run_log_(run_log), com_(COINIT_APARTMENTTHREADED), logging_(true) {
   Log("TGetMetroInfo.Create");
   os_generation_ = GetOSGeneration();
-  for (const wchar_t* progid : {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"}) {
-    CLSID clsid;
-    if (SUCCEEDED(::CLSIDFromProgID(progid, &clsid)) &&
-        SUCCEEDED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                                     xml_.receive_void())))
-      break;
-  }
-  if (xml_) {
-    xml_->put_async(VARIANT_FALSE);
-    xml_->put_validateOnParse(VARIANT_FALSE);
-    xml_->put_resolveExternals(VARIANT_FALSE);
+  try {
+    for (const wchar_t* progid : {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"}) {
+      CLSID clsid;
+      void** created = xml_.receive_void();
+      if (SUCCEEDED(::CLSIDFromProgID(progid, &clsid)) &&
+          SUCCEEDED(CallForeign("creating the XML parser", [&] {
+            return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                      created);
+          })))
+        break;
+    }
+    if (IXMLDOMDocument* xml = xml_.get()) {
+      CallForeign("setting up the XML parser", [xml] {
+        xml->put_async(VARIANT_FALSE);
+        xml->put_validateOnParse(VARIANT_FALSE);
+        xml->put_resolveExternals(VARIANT_FALSE);
+      });
+    }
+  } catch (const StructuredFault&) {
+    // Without a parser the manifests are not read; the rest of the collector runs.
+    xml_.abandon();
+    RecordCaught(run_log_, "XML parser");
   }
   resolver_ = SystemFunction<ResolverFn>(L"shlwapi.dll", "SHLoadIndirectString");
 }
@@ -115,10 +127,25 @@ bool TGetMetroInfo::LoadXml(const std::string& path, XmlElement& document) {
   v->bstrVal = ::SysAllocString(Widen(path).c_str());
   VARIANT_BOOL loaded = VARIANT_FALSE;
   ComPtr<IXMLDOMElement> root;
-  if (FAILED(xml_->load(source.get(), &loaded)) || loaded == VARIANT_FALSE ||
-      FAILED(xml_->get_documentElement(root.receive())) || !root)
-    return false;
-  ConvertElement(root.get(), document, 0);
+  IXMLDOMDocument* xml = xml_.get();
+  IXMLDOMElement** receiver = root.receive();
+  // A fault inside the parser fails this manifest as an unreadable one does, and the parser is
+  // not used (nor released) again. The frames it skips when the fault is in the tree's walk are
+  // ConvertElement's, which hold only the parser's nodes and texts.
+  try {
+    const bool read = CallForeign("parsing " + path, [&] {
+      return SUCCEEDED(xml->load(source.get(), &loaded)) && loaded != VARIANT_FALSE &&
+             SUCCEEDED(xml->get_documentElement(receiver)) && *receiver != nullptr;
+    });
+    if (!read)
+      return false;
+    IXMLDOMElement* top = root.get();
+    CallForeign("reading " + path, [&] { ConvertElement(top, document, 0); });
+  } catch (const StructuredFault&) {
+    root.abandon();
+    xml_.abandon();
+    throw;
+  }
   return true;
 }
 
