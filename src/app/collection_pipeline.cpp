@@ -3,6 +3,7 @@
 #include <exception>
 #include <string_view>
 
+#include "base/report_file_names.h"
 #include "base/text.h"
 
 namespace kovra {
@@ -132,19 +133,19 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
         log.Step("product folder", [&] { product = c.discover_product_folder(); });
         log.Step("product files", [&] { c.product_files(product, info); });
         next_step();
-        log.Step("Kovra_Debug_Info.txt",
-                 [&] { files.SaveList(info, staging + "Kovra_Debug_Info.txt"); });
+        log.Step(report_files::kMainInfo,
+                 [&] { files.SaveList(info, staging + report_files::kMainInfo); });
         log.Step("uninstall keys", [&] {
           info.clear();
           info.push_back("Windows Registry Editor Version 5.00");
           c.uninstall_keys(info);
-          files.SaveList(info, staging + "uninstall.txt");
+          files.SaveList(info, staging + report_files::kUninstall);
         });
         next_step();
         log.Step("services tree", [&] {
           info.clear();
           c.services_tree(info);
-          files.SaveList(info, staging + "services.txt");
+          files.SaveList(info, staging + report_files::kServices);
         });
         next_step();
         log.Step("product logs", [&] { c.product_logs(product, staging); });
@@ -154,14 +155,15 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
             system_info = c.start_system_info(staging);
           const StringList system_info_lines = system_info ? system_info->Collect() : StringList{};
           system_info.reset();
-          files.SaveList(system_info_lines, staging + "SystemInfo.txt");
+          files.SaveList(system_info_lines, staging + report_files::kSystemInfo);
         });
         next_step();
       });
 
       check_cancel();
       Guard(log, error_log, "stage 5", "!!Error:5!!", [&] {
-        log.Step("scheduled tasks", [&] { c.scheduled_tasks(staging + "task.txt", staging); });
+        log.Step("scheduled tasks",
+                 [&] { c.scheduled_tasks(staging + report_files::kTasks, staging); });
       });
       check_cancel();
 
@@ -188,7 +190,7 @@ void ExecuteCollection(RunProgress& progress, StagingFiles& files, const RunColl
 
       check_cancel();
       Guard(log, error_log, "error log", nullptr, [&] {
-        files.SaveList(error_log, staging + "GetInfoLog.txt");
+        files.SaveList(error_log, staging + report_files::kErrorLog);
         if (files.FileExists(report_path))
           files.ClearName(report_path, log);
       });

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/report_file_names.h"
 #include "base/run_log.h"
 #include "base/string_list.h"
 #include "collectors/product/product_names.h"
@@ -94,7 +95,7 @@ struct RunCollectors {
 };
 
 // The run log's staging file, saved after GetInfoLog.txt and packed with the other files.
-inline constexpr char kRunLogFileName[] = "GetInfoRun.txt";
+inline constexpr const char* kRunLogFileName = report_files::kRunLog;
 
 // Runs the whole collection once and always ends with SendDone. Never throws. Every stage and
 // step goes into `log` with its duration and outcome (a failure with its reason); the markers

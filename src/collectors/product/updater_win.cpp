@@ -1,5 +1,6 @@
 #include "collectors/product/updater_win.h"
 
+#include "base/report_file_names.h"
 #include "base/text.h"
 #include "collectors/common/shell_exports_win.h"
 #include "crypto/crypto_files_win.h"
@@ -16,8 +17,8 @@ namespace kovra::win {
 namespace {
 
 // The files the collector writes into the temporary folder besides the registry exports.
-constexpr char kDigestListFile[] = "NFMD5.txt";
-constexpr char kDisplayFactsFile[] = "InfoVersion.txt";
+constexpr const char* kDigestListFile = report_files::kDigests;
+constexpr const char* kDisplayFactsFile = report_files::kInfoVersion;
 
 // A text value read in the process's own view (the 32-bit one on 64-bit Windows); a value of
 // another kind counts as absent.

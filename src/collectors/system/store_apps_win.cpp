@@ -2,6 +2,7 @@
 
 #include <msxml2.h>
 
+#include "base/report_file_names.h"
 #include "base/text.h"
 #include "platform/path_frame_win.h"
 #include "platform/errors_win.h"
@@ -20,7 +21,7 @@ namespace {
 
 constexpr char kFullWidthColon[] = "\xEF\xBC\x9A";
 // The collector's log, in the temporary folder.
-constexpr char kStoreAppLogFile[] = "metrologinfo.txt";
+constexpr const char* kStoreAppLogFile = report_files::kStoreAppLog;
 
 std::string BstrText(BSTR b) {
   return b == nullptr ? std::string() : Narrow(std::wstring_view(b, ::SysStringLen(b)));
