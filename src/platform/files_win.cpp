@@ -1,7 +1,6 @@
 #include "platform/files_win.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <stdexcept>
 

@@ -72,9 +72,11 @@ bool RemoveTree(const std::wstring& path) {
     return RemoveLinkAt(path);
   }
   if ((a & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    if (a & FILE_ATTRIBUTE_READONLY)
+    // The name only: a link to a file may look like a plain file (Wine), and DeleteFilePath
+    // never deletes through one. A read-only file is ours to remove all the same.
+    if ((a & FILE_ATTRIBUTE_READONLY) != 0 && InspectName(path) == NameKind::kFile)
       ::SetFileAttributesW(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-    return ::DeleteFileW(path.c_str()) != 0;
+    return DeleteFilePath(Narrow(path));
   }
   {
     const UniqueHandle hold = HoldFolder(path);

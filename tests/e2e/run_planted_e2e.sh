@@ -97,11 +97,13 @@ grep -qF 'Temp\metrologinfo.txt: a second name of another file stood at this nam
 [ -L "$temp/InfoVersion.txt" ] && fail "run 1: InfoVersion.txt is still a link"
 
 rm -f "$staging"
-# Run 2: an earlier staging folder that holds a link to a folder and a second name.
+# Run 2: an earlier staging folder that holds a link to a folder, a link to a file and a
+# second name.
 rm -f "$desktop"/nf_logs_*.log
 mkdir -p "$staging/sub"
 ln -s "$victims/second-folder" "$staging/sub/linked"
 ln "$victims/second.txt" "$staging/second.txt"
+ln -s "$victims/info.txt" "$staging/sub/file-link.txt"
 run_tool 300000 || fail "run 2 did not complete"
 check_run "run 2"
 echo "PASS: planted links change nothing outside, and both runs give a full report"
